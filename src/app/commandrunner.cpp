@@ -1,0 +1,132 @@
+#include "app/commandrunner.h"
+
+#include "app/progresswindow.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <exception>
+#include <memory>
+
+namespace velmora {
+
+namespace {
+// Discards user input to every window while a command runs; painting goes on.
+class InputBlocker : public QObject {
+public:
+    InputBlocker() { qApp->installEventFilter(this); }
+    ~InputBlocker() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+            return true;
+        case QEvent::Close:
+            if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow()) {
+                event->ignore();
+                return true;
+            }
+            return false;
+        default:
+            return false;
+        }
+    }
+};
+}  // namespace
+
+CommandRunner::CommandRunner(QWidget* owner) : owner_(owner)
+{
+    worker_.setObjectName(QStringLiteral("velmora-worker"));
+    workerContext_ = new QObject;
+    workerContext_->moveToThread(&worker_);
+    connect(&worker_, &QThread::finished, workerContext_, &QObject::deleteLater);
+    worker_.start();
+}
+
+CommandRunner::~CommandRunner()
+{
+    worker_.quit();
+    worker_.wait();
+}
+
+bool CommandRunner::Run(const Job& job)
+{
+    if (busy_)
+        return false;
+    busy_ = true;
+    InputBlocker blocker;
+    QEventLoop loop;
+
+    // Shared with the worker's queued calls; every one of them is delivered before the
+    // loop's quit, which is posted last.
+    struct State {
+        int position = 0;
+        std::exception_ptr error;
+    };
+    auto state = std::make_shared<State>();
+
+    QTimer showTimer;
+    showTimer.setSingleShot(true);
+    connect(&showTimer, &QTimer::timeout, this, [this, state] {
+        bar_ = new LBar(owner_);
+        bar_->SetPosition(state->position);
+        bar_->show();
+        emit ProgressWindowShown();
+    });
+    showTimer.start(ProgressDelayMs);
+
+    QPointer<QEventLoop> loopGuard(&loop);
+    Progress progress = [this, state](int percent) {
+        QMetaObject::invokeMethod(this, [this, state, percent] {
+            state->position = percent;
+            if (bar_)
+                bar_->SetPosition(percent);
+        }, Qt::QueuedConnection);
+    };
+    QMetaObject::invokeMethod(workerContext_, [this, job, progress, state, loopGuard] {
+        try {
+            job(progress);
+        } catch (...) {
+            state->error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(this, [loopGuard] {
+            if (loopGuard)
+                loopGuard->quit();
+        }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+    loop.exec();
+
+    showTimer.stop();
+    delete bar_;
+    busy_ = false;
+    if (state->error) {
+        try {
+            std::rethrow_exception(state->error);
+        } catch (const std::exception& e) {
+            QMessageBox::critical(owner_, QStringLiteral("Error"), QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            QMessageBox::critical(owner_, QStringLiteral("Error"), QStringLiteral("Unknown error"));
+        }
+    }
+    return true;
+}
+
+void CommandRunner::RunQuietly(const std::function<void()>& f)
+{
+    QMetaObject::invokeMethod(workerContext_, f, Qt::BlockingQueuedConnection);
+}
+
+}  // namespace velmora

@@ -1,0 +1,54 @@
+#pragma once
+// Runs one chip or gateway command at a time on the worker thread that owns the link,
+// while the window keeps repainting and refuses all input. A progress window appears when
+// the command takes longer than ProgressDelayMs.
+
+#include "app/progresswindow.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+
+#include <functional>
+
+class QWidget;
+
+namespace velmora {
+
+
+class CommandRunner : public QObject {
+    Q_OBJECT
+public:
+    // Sets the progress bar to a percentage; callable from the worker thread.
+    using Progress = std::function<void(int percent)>;
+    using Job = std::function<void(const Progress& progress)>;
+
+    static constexpr int ProgressDelayMs = 200;
+
+    explicit CommandRunner(QWidget* owner);
+    ~CommandRunner() override;
+
+    // Runs job on the worker thread and returns when it has finished. Window events are
+    // processed meanwhile, but user input is discarded. Returns false (and runs nothing)
+    // while another command is still running.
+    bool Run(const Job& job);
+    bool Busy() const { return busy_; }
+
+    // The progress window of the running command, once it is shown; null otherwise.
+    LBar* CurrentBar() const { return bar_; }
+
+    // Runs f on the worker thread and waits for it without showing anything (shut-down).
+    void RunQuietly(const std::function<void()>& f);
+
+signals:
+    void ProgressWindowShown();
+
+private:
+    QWidget* owner_;
+    QThread worker_;
+    QObject* workerContext_ = nullptr;
+    QPointer<LBar> bar_;
+    bool busy_ = false;
+};
+
+}  // namespace velmora

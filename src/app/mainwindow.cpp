@@ -1,0 +1,486 @@
+#include "app/mainwindow.h"
+
+#include "app/aboutbox.h"
+#include "app/commandrunner.h"
+#include "app/imageform.h"
+#include "link/serialport.h"
+#include "log/rtfwriter.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace velmora {
+
+namespace {
+bool FamilyInstalled(const QString& family)
+{
+    return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
+}
+
+// The filter of both file dialogs: "*.hex|*.hex|*.eep|*.eep|*.bin|*.bin".
+const QStringList FileFilters = {QStringLiteral("*.hex"), QStringLiteral("*.eep"), QStringLiteral("*.bin")};
+
+QFileDialog* MakeFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& name)
+{
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(name);
+    dialog->setAcceptMode(mode);
+    dialog->setNameFilters(FileFilters);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog->setOption(QFileDialog::ReadOnly, false);
+    dialog->setSizeGripEnabled(true);
+    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    return dialog;
+}
+
+QPlainTextEdit* MakeView(QWidget* parent, const QString& name, QSize size)
+{
+    auto* view = new QPlainTextEdit(parent);
+    view->setObjectName(name);
+    view->setReadOnly(true);
+    view->setFont(FixedFont());
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    view->setFixedSize(size);
+    view->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    return view;
+}
+
+// The captions of the Chip Select menu, in menu order; a leading '-' marks an item that is
+// disabled in the design and never enabled.
+struct ChipMenu {
+    const char* title;
+    const char* name;
+    std::initializer_list<const char*> items;
+};
+const ChipMenu ChipMenus[] = {
+    {"AT90...", "AT901",
+     {"-AT90C8534", "AT90S1200", "AT90S2313", "-AT90S2323", "AT90S2333", "-AT90S2343", "AT90S4414", "AT90S4433",
+      "AT90S4434", "AT90S8515", "AT90S8535", "AT90CAN32", "AT90CAN64", "AT90CAN128"}},
+    {"AVR tiny", "AVRtiny1",
+     {"-ATtiny12", "-ATtiny13", "-ATtiny15", "-ATtiny22", "ATtiny2313", "-ATtiny25", "-ATtiny26", "ATtiny261",
+      "-ATtiny45", "ATtiny461", "-ATtiny85", "ATtiny861"}},
+    {"AVR mega", "AVRmega1",
+     {"ATmega103", "ATmega128", "ATmega1280", "ATmega1281", "ATmega16", "ATmega161", "ATmega162", "ATmega163",
+      "ATmega164", "ATmega168", "ATmega168PA", "ATmega169", "ATmega2560", "ATmega2561", "ATmega32", "ATmega323",
+      "ATmega324", "ATmega48", "ATmega48PA", "ATmega603", "ATmega64", "ATmega640", "ATmega644", "ATmega8",
+      "ATmega8515", "ATmega8535", "ATmega88", "ATmega88PA"}},
+    {"НИИЭТ", "N3", {"1887ВЕ4У", "1887ВЕ7Т"}},
+};
+}  // namespace
+
+QFont FixedFont(int pixelHeight)
+{
+    QFont font = FamilyInstalled(QStringLiteral("Courier New")) ? QFont(QStringLiteral("Courier New"))
+                                                                : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(pixelHeight);
+    return font;
+}
+
+QFont WindowFont()
+{
+    QFont font = FamilyInstalled(QStringLiteral("MS Sans Serif")) ? QFont(QStringLiteral("MS Sans Serif"))
+                                                                  : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPointSize(8);
+    return font;
+}
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Velmora"));
+    setFont(WindowFont());
+    runner_ = std::make_unique<CommandRunner>(this);
+    linkFactory_ = [](const QString& portText, QString* devicePath) -> std::unique_ptr<GatewayLink> {
+        *devicePath = DevicePathForPort(portText);
+        return std::make_unique<SerialLink>();
+    };
+    saveFileChooser_ = [](QFileDialog& dialog) {
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
+                                                                                        : QString();
+    };
+    errorReporter_ = [this](const QString& text) { QMessageBox::critical(this, windowTitle(), text); };
+
+    BuildControls();
+    BuildMenus();
+    AboutBox1 = new AboutBox(this);
+
+    // Lines may come from the worker thread; they reach the view in order through the queue.
+    log_.SetSink([this](const QString& line) {
+        QMetaObject::invokeMethod(RichEdit5, [this, line] { RichEdit5->appendPlainText(line); }, Qt::AutoConnection);
+    });
+
+    ShowDisconnected();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);  // the window fits itself to its controls
+    delaysValue_ = TrackBar1->value();
+}
+
+Form1::~Form1()
+{
+    // The port is released without a line, as when the process ends.
+    if (link_)
+        runner_->RunQuietly([this] { link_->CloseGateway(); });
+    log_.SetSink({});
+}
+
+void Form1::BuildControls()
+{
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->setSpacing(4);
+
+    auto* panel1 = new QFrame(central);
+    panel1->setObjectName(QStringLiteral("Panel1"));
+    panel1->setFrameShape(QFrame::StyledPanel);
+    panel1->setFixedSize(685, 129);
+    auto* grid = new QGridLayout(panel1);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+
+    auto button = [panel1](const QString& name, const QString& caption) {
+        auto* b = new QPushButton(caption, panel1);
+        b->setObjectName(name);
+        return b;
+    };
+    Button1 = button(QStringLiteral("Button1"), QStringLiteral("Connect"));
+    Button2 = button(QStringLiteral("Button2"), QStringLiteral("Disconnect"));
+    ComboBox1 = new QComboBox(panel1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->addItems(PortBoxItems());
+    ComboBox1->setCurrentIndex(0);
+    ComboBox1->setFixedWidth(90);
+    Button3 = button(QStringLiteral("Button3"), QStringLiteral("Autosearch\nchip"));
+    Button3->setText(QStringLiteral("Autosearch chip"));
+    Button3->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+
+    Label2 = new QLabel(QStringLiteral("Chip name:"), panel1);
+    Edit1 = new QLineEdit(QStringLiteral("None"), panel1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setReadOnly(true);
+    Label16 = new QLabel(QStringLiteral("ID bytes:"), panel1);
+    Edit2 = new QLineEdit(QStringLiteral("FF FF FF"), panel1);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->setReadOnly(true);
+    Edit2->setFont(FixedFont());
+    const QString infoTip = QStringLiteral("QLineEdit { background: #ffffe1; }");
+    Edit1->setStyleSheet(infoTip);
+    Edit2->setStyleSheet(QStringLiteral("QLineEdit { background: #ffffe1; color: #ff0000; }"));
+    Edit2->setFixedWidth(90);
+
+    Label1 = new QLabel(QStringLiteral("Delays value:"), panel1);
+    TrackBar1 = new QSlider(Qt::Horizontal, panel1);
+    TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
+    TrackBar1->setRange(0, 5);
+    TrackBar1->setTickInterval(1);
+    TrackBar1->setSingleStep(1);
+    TrackBar1->setPageStep(1);
+    TrackBar1->setTickPosition(QSlider::TicksBelow);
+    TrackBar1->setValue(1);
+
+    Button4 = button(QStringLiteral("Button4"), QStringLiteral("Read Program"));
+    Button8 = button(QStringLiteral("Button8"), QStringLiteral("Read Data"));
+    Button5 = button(QStringLiteral("Button5"), QStringLiteral("Write Program"));
+    Button9 = button(QStringLiteral("Button9"), QStringLiteral("Write Data"));
+    Button6 = button(QStringLiteral("Button6"), QStringLiteral("Verify Program"));
+    Button10 = button(QStringLiteral("Button10"), QStringLiteral("Verify Data"));
+    Button7 = button(QStringLiteral("Button7"), QStringLiteral("Read Calibration"));
+    Button11 = button(QStringLiteral("Button11"), QStringLiteral("Chip Erase"));
+    Button11->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+
+    // Connect column | Autosearch | chip name, ID bytes, delays | operation block | Chip Erase
+    grid->addWidget(Button1, 0, 0);
+    grid->addWidget(Button2, 1, 0);
+    grid->addWidget(ComboBox1, 2, 0);
+    grid->addWidget(Button3, 0, 1, 2, 1);
+    auto* chipBox = new QGridLayout;
+    chipBox->addWidget(Label2, 0, 0);
+    chipBox->addWidget(Label16, 0, 1);
+    chipBox->addWidget(Edit1, 1, 0);
+    chipBox->addWidget(Edit2, 1, 1);
+    grid->addLayout(chipBox, 0, 2, 2, 4);
+    auto* delays = new QHBoxLayout;
+    delays->addWidget(Label1);
+    delays->addWidget(TrackBar1, 1);
+    grid->addLayout(delays, 2, 1, 1, 2);
+    grid->addWidget(Button4, 2, 3);
+    grid->addWidget(Button5, 2, 4);
+    grid->addWidget(Button6, 2, 5);
+    grid->addWidget(Button8, 3, 3);
+    grid->addWidget(Button9, 3, 4);
+    grid->addWidget(Button10, 3, 5);
+    grid->addWidget(Button7, 4, 3, 1, 3);
+    grid->addWidget(Button11, 2, 6, 3, 1);
+    column->addWidget(panel1);
+
+    PageControl1 = new QTabWidget(central);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setFixedSize(685, 273);
+    auto page = [this](const QString& sheetName, const QString& flashName, const QString& eepromName,
+                       QPlainTextEdit** flash, QPlainTextEdit** eeprom) {
+        auto* sheet = new QWidget(PageControl1);
+        sheet->setObjectName(sheetName);
+        auto* lines = new QVBoxLayout(sheet);
+        lines->setContentsMargins(2, 2, 2, 2);
+        lines->setSpacing(1);
+        lines->addWidget(new QLabel(QStringLiteral("Program Memory (Flash):"), sheet));
+        *flash = MakeView(sheet, flashName, QSize(677, 137));
+        lines->addWidget(*flash);
+        lines->addWidget(new QLabel(QStringLiteral("Data Memory (EEPROM):"), sheet));
+        *eeprom = MakeView(sheet, eepromName, QSize(677, 65));
+        lines->addWidget(*eeprom);
+        lines->addStretch(1);
+        return sheet;
+    };
+    TabSheet1 = page(QStringLiteral("TabSheet1"), QStringLiteral("RichEdit1"), QStringLiteral("RichEdit3"), &RichEdit1,
+                     &RichEdit3);
+    TabSheet2 = page(QStringLiteral("TabSheet2"), QStringLiteral("RichEdit2"), QStringLiteral("RichEdit4"), &RichEdit2,
+                     &RichEdit4);
+    PageControl1->addTab(TabSheet1, QStringLiteral("Page1"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Page2"));
+    PageControl1->setCurrentIndex(0);
+    column->addWidget(PageControl1);
+
+    auto* panel3 = new QFrame(central);
+    panel3->setObjectName(QStringLiteral("Panel3"));
+    panel3->setFixedSize(685, 129);
+    auto* logColumn = new QVBoxLayout(panel3);
+    logColumn->setContentsMargins(2, 2, 2, 2);
+    logColumn->setSpacing(1);
+    logColumn->addWidget(new QLabel(QStringLiteral("Log:"), panel3));
+    RichEdit5 = new QPlainTextEdit(panel3);
+    RichEdit5->setObjectName(QStringLiteral("RichEdit5"));
+    RichEdit5->setReadOnly(true);
+    RichEdit5->setFont(FixedFont());
+    RichEdit5->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit5->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit5->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit5->setStyleSheet(QStringLiteral("QPlainTextEdit { background: #fffbf0; }"));
+    logColumn->addWidget(RichEdit5, 1);
+    column->addWidget(panel3);
+
+    // Working storage of the Intel HEX reader; never shown.
+    Memo1 = new QPlainTextEdit(central);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setFixedSize(28, 28);
+    Memo1->hide();
+
+    setCentralWidget(central);
+    setStatusBar(new QStatusBar(this));
+
+    OpenDialog1 = MakeFileDialog(this, QFileDialog::AcceptOpen, QStringLiteral("OpenDialog1"));
+    SaveDialog1 = MakeFileDialog(this, QFileDialog::AcceptSave, QStringLiteral("SaveDialog1"));
+
+    // Typed characters never reach the views or the ID bytes field; their editing is by key-down.
+    for (QWidget* w : {static_cast<QWidget*>(Edit2), static_cast<QWidget*>(RichEdit1), static_cast<QWidget*>(RichEdit2),
+                       static_cast<QWidget*>(RichEdit3), static_cast<QWidget*>(RichEdit4)})
+        w->installEventFilter(this);
+
+    connect(Button1, &QPushButton::clicked, this, &Form1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &Form1::Button2Click);
+    connect(ComboBox1, &QComboBox::currentTextChanged, this, &Form1::ComboBox1Change);
+    connect(TrackBar1, &QSlider::valueChanged, this, &Form1::TrackBar1Change);
+}
+
+void Form1::BuildMenus()
+{
+    auto action = [this](QMenu* menu, const QString& name, const QString& caption) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        return a;
+    };
+    File1 = menuBar()->addMenu(QStringLiteral("File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    LoadProgramfromFile1 = action(File1, QStringLiteral("LoadProgramfromFile1"), QStringLiteral("Load Program from File..."));
+    SaveProgramtoFile1 = action(File1, QStringLiteral("SaveProgramtoFile1"), QStringLiteral("Save Program to File..."));
+    File1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    Open1 = action(File1, QStringLiteral("Open1"), QStringLiteral("Load Data from File..."));
+    Save1 = action(File1, QStringLiteral("Save1"), QStringLiteral("Save Data to File..."));
+    File1->addSeparator()->setObjectName(QStringLiteral("N4"));
+    SaveLogas1 = action(File1, QStringLiteral("SaveLogas1"), QStringLiteral("Save Log as..."));
+    Exit1 = action(File1, QStringLiteral("Exit1"), QStringLiteral("Exit"));
+
+    Edit3 = menuBar()->addMenu(QStringLiteral("Edit"));
+    Edit3->setObjectName(QStringLiteral("Edit3"));
+    LockFuses1 = action(Edit3, QStringLiteral("LockFuses1"), QStringLiteral("Lock && Fuses..."));
+
+    ChipSelect1 = menuBar()->addMenu(QStringLiteral("Chip Select"));
+    ChipSelect1->setObjectName(QStringLiteral("ChipSelect1"));
+    for (const ChipMenu& group : ChipMenus) {
+        QMenu* sub = ChipSelect1->addMenu(QString::fromUtf8(group.title));
+        sub->setObjectName(QString::fromLatin1(group.name));
+        for (const char* item : group.items) {
+            QString caption = QString::fromUtf8(item);
+            const bool disabled = caption.startsWith(QLatin1Char('-'));
+            if (disabled)
+                caption.remove(0, 1);
+            QAction* a = sub->addAction(caption);
+            a->setEnabled(!disabled);
+            ChipItems.insert(caption, a);
+        }
+    }
+    ChipItems.value(QStringLiteral("1887ВЕ4У"))->setObjectName(QStringLiteral("N188741"));
+    ChipItems.value(QStringLiteral("1887ВЕ7Т"))->setObjectName(QStringLiteral("N188771"));
+
+    Help1 = menuBar()->addMenu(QStringLiteral("Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    About1 = action(Help1, QStringLiteral("About1"), QStringLiteral("About Program"));
+    Help1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    KV4417Connection1 = action(Help1, QStringLiteral("KV4417Connection1"), QStringLiteral("How to connect..."));
+
+    connect(SaveLogas1, &QAction::triggered, this, &Form1::SaveLogas1Click);
+    connect(Exit1, &QAction::triggered, this, &Form1::Exit1Click);
+    connect(About1, &QAction::triggered, this, &Form1::About1Click);
+    connect(KV4417Connection1, &QAction::triggered, this, &Form1::KV4417Connection1Click);
+}
+
+QList<QWidget*> Form1::ConnectionDependentButtons() const
+{
+    return {Button2, Button3, Button4, Button5, Button6, Button7, Button8, Button9, Button10, Button11};
+}
+
+void Form1::ShowConnected()
+{
+    Button1->setEnabled(false);
+    for (QWidget* w : ConnectionDependentButtons())
+        w->setEnabled(true);
+    LockFuses1->setEnabled(true);
+}
+
+void Form1::ShowDisconnected()
+{
+    Button1->setEnabled(true);
+    for (QWidget* w : ConnectionDependentButtons())
+        w->setEnabled(false);
+    LockFuses1->setEnabled(false);
+}
+
+bool Form1::IsConnected() const
+{
+    return link_ && link_->IsOpen();
+}
+
+void Form1::Button1Click()
+{
+    const QString portText = ComboBox1->currentText();
+    bool connected = false;
+    QString reason;
+    QString devicePath;
+    runner_->Run([&](const CommandRunner::Progress&) {
+        if (link_)
+            link_->CloseGateway();
+        link_ = linkFactory_(portText, &devicePath);
+        // The line names the device actually opened; the buttons follow in the window thread.
+        connected = ConnectGateway(*link_, devicePath, log_, &reason);
+    });
+    if (!connected) {
+        statusBar()->showMessage(QStringLiteral("%1: %2").arg(devicePath.isEmpty() ? portText : devicePath, reason));
+        return;
+    }
+    statusBar()->clearMessage();
+    ShowConnected();
+}
+
+void Form1::Button2Click()
+{
+    runner_->Run([this](const CommandRunner::Progress&) {
+        if (link_)
+            DisconnectGateway(*link_, log_);
+        else
+            log_.WriteLog(LogPortClosed);
+    });
+    ShowDisconnected();
+}
+
+void Form1::ComboBox1Change()
+{
+    if (IsConnected())
+        Button2Click();
+}
+
+void Form1::Exit1Click()
+{
+    if (IsConnected())
+        Button2Click();
+    close();
+}
+
+void Form1::TrackBar1Change()
+{
+    delaysValue_ = TrackBar1->value();
+}
+
+void Form1::SaveLogas1Click()
+{
+    const QString path = saveFileChooser_(*SaveDialog1);
+    if (path.isEmpty())
+        return;
+    QString error;
+    const QFont font = RichEdit5->font();
+    if (!SaveLogRtf(path, log_.Lines(), font.family(), qMax(1, qRound(font.pixelSize() * 72.0 / 96.0)), &error)) {
+        errorReporter_(QStringLiteral("Cannot create file %1. %2").arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    log_.WriteLog(LogSavedToFile, path);
+}
+
+void Form1::About1Click()
+{
+    AboutBox1->show();
+    AboutBox1->raise();
+    AboutBox1->activateWindow();
+}
+
+void Form1::KV4417Connection1Click()
+{
+    TImageForm form(CurrentPictureFile(), this);
+    form.exec();
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (runner_->Busy()) {
+        event->ignore();
+        return;
+    }
+    AboutBox1->close();
+    QMainWindow::closeEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    // RichEditsKeyPress: a key that would type a character is discarded; navigation and the
+    // editing keys go on to the views' key-down handling.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (!text.isEmpty() && text.at(0).isPrint() && !(key->modifiers() & Qt::ControlModifier))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace velmora

@@ -1,0 +1,108 @@
+#pragma once
+// The main window Form1: menus, the connection and operation buttons, the two pages of
+// hex views, the log, and the handlers of the commands this window owns itself.
+
+#include "link/gatewaylink.h"
+#include "log/operationlog.h"
+
+#include <QMainWindow>
+#include <QMap>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+class QTabWidget;
+class QWidget;
+
+namespace velmora {
+
+class AboutBox;
+class CommandRunner;
+
+// The fonts of the original design, or the platform's own where they are not installed.
+QFont FixedFont(int pixelHeight = 13);
+QFont WindowFont();
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Makes the link for a port box text and tells the device path it will open.
+    using LinkFactory = std::function<std::unique_ptr<GatewayLink>(const QString& portText, QString* devicePath)>;
+    // Shows the save dialog and returns the chosen file, or an empty string on cancel.
+    using SaveFileChooser = std::function<QString(QFileDialog& dialog)>;
+    using ErrorReporter = std::function<void(const QString& text)>;
+
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    OperationLog& Log() { return log_; }
+    int DelaysValue() const { return delaysValue_; }
+    bool IsConnected() const;
+    CommandRunner& Runner() { return *runner_; }
+
+    void SetLinkFactory(LinkFactory factory) { linkFactory_ = std::move(factory); }
+    void SetSaveFileChooser(SaveFileChooser chooser) { saveFileChooser_ = std::move(chooser); }
+    void SetErrorReporter(ErrorReporter reporter) { errorReporter_ = std::move(reporter); }
+
+    // Handlers, named after the controls they serve.
+    void Button1Click();
+    void Button2Click();
+    void ComboBox1Change();
+    void Exit1Click();
+    void TrackBar1Change();
+    void SaveLogas1Click();
+    void About1Click();
+    void KV4417Connection1Click();
+    void ShowConnected();
+    void ShowDisconnected();
+
+    // The picture file of the current chip ("ATmega8.jpg"), empty with no chip selected.
+    virtual QString CurrentPictureFile() const { return {}; }
+
+    // Controls, with the form's names.
+    QPushButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6, *Button7, *Button8, *Button9,
+        *Button10, *Button11;
+    QComboBox* ComboBox1;
+    QLineEdit *Edit1, *Edit2;
+    QLabel *Label1, *Label2, *Label16;
+    QSlider* TrackBar1;
+    QTabWidget* PageControl1;
+    QWidget *TabSheet1, *TabSheet2;
+    QPlainTextEdit *RichEdit1, *RichEdit2, *RichEdit3, *RichEdit4, *RichEdit5;
+    QPlainTextEdit* Memo1;
+    QFileDialog *OpenDialog1, *SaveDialog1;
+    QAction *LoadProgramfromFile1, *SaveProgramtoFile1, *Open1, *Save1, *SaveLogas1, *Exit1, *LockFuses1, *About1,
+        *KV4417Connection1;
+    QMenu *File1, *Edit3, *ChipSelect1, *Help1;
+    // The Chip Select items by caption.
+    QMap<QString, QAction*> ChipItems;
+    AboutBox* AboutBox1;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    QList<QWidget*> ConnectionDependentButtons() const;
+
+    OperationLog log_;
+    std::unique_ptr<GatewayLink> link_;  // "GatewayPort": owned, used on the worker thread only
+    int delaysValue_ = 1;
+    std::unique_ptr<CommandRunner> runner_;
+    LinkFactory linkFactory_;
+    SaveFileChooser saveFileChooser_;
+    ErrorReporter errorReporter_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,103 @@
+#include "link/gatewaylink.h"
+
+#include "log/operationlog.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+GatewayPacket::GatewayPacket(std::initializer_list<std::uint8_t> bytes)
+{
+    const auto n = std::min<std::size_t>(bytes.size(), data.size());
+    std::copy_n(bytes.begin(), n, data.begin());
+    count = static_cast<std::int32_t>(n);
+}
+
+bool GatewayLink::SendPacket(const GatewayPacket& packet)
+{
+    const int count = std::clamp<int>(packet.count, 0, int(packet.data.size()));
+    ++counters_.packets;
+    if (!IsOpen())
+        return false;
+    if (!WriteBytes(packet.data.data(), count))
+        return false;
+    counters_.bytesOut += count;
+    return true;
+}
+
+GatewayPacket GatewayLink::ReadAnswer(int expected)
+{
+    GatewayPacket answer;
+    if (IsOpen())
+        answer = ReadBytes(std::clamp<int>(expected, 0, int(answer.data.size())), AnswerTimeoutMs);
+    if (answer.count > 0) {
+        ++counters_.answers;
+        counters_.bytesIn += answer.count;
+    }
+    return answer;
+}
+
+bool OpenGateway(GatewayLink& link, const QString& devicePath, OperationLog& log, QString* reason)
+{
+    auto fail = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    const OpenResult opened = link.Open(devicePath);
+    switch (opened.status) {
+    case OpenStatus::Ok:
+        break;
+    case OpenStatus::Unavailable:
+        log.WriteLog(LogPortUnavailable);
+        return fail(opened.reason);  // nothing was opened, so nothing is closed
+    case OpenStatus::GetParamsError:
+        log.WriteLog(LogGetParamsError);
+        link.CloseGateway();
+        return fail(opened.reason);
+    case OpenStatus::SetParamsError:
+        log.WriteLog(LogSetParamsError);
+        link.CloseGateway();
+        return fail(opened.reason);
+    }
+
+    struct HandshakeSend {
+        GatewayPacket packet;
+        const char* name;
+    };
+    const HandshakeSend sends[] = {
+        {{0x0A, 0x08, 0x00}, " 0x0A 0x08 0x00"},
+        {{0x1E}, " 0x1E"},
+        {{0x04}, " 0x04"},
+    };
+    for (const HandshakeSend& send : sends) {
+        if (!link.SendPacket(send.packet)) {
+            log.WriteLog(LogCommandError, QString::fromLatin1(send.name));
+            link.CloseGateway();
+            return fail(QStringLiteral("the port did not take the handshake"));
+        }
+    }
+    // Any answer of one byte or more passes; its value belongs to the gateway.
+    if (link.ReadAnswer(1).count == 0) {
+        log.WriteLog(LogAnswerError, QStringLiteral(" (PINB)"));
+        link.CloseGateway();
+        return fail(QStringLiteral("no gateway answered on this port"));
+    }
+    return true;
+}
+
+bool ConnectGateway(GatewayLink& link, const QString& devicePath, OperationLog& log, QString* reason)
+{
+    if (!OpenGateway(link, devicePath, log, reason))
+        return false;
+    log.WriteLog(LogPortOpen, devicePath);
+    return true;
+}
+
+void DisconnectGateway(GatewayLink& link, OperationLog& log)
+{
+    link.CloseGateway();
+    log.WriteLog(LogPortClosed);
+}
+
+}  // namespace velmora

@@ -1,0 +1,90 @@
+#pragma once
+// The one connection to the gateway. The core reaches the gateway only through this
+// interface: SendPacket, ReadAnswer and CloseGateway. The serial port adapter is one
+// implementation, the simulator another, a recording fake in the tests a third.
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+
+namespace velmora {
+
+class OperationLog;
+
+// What SendPacket sends (at most 9 bytes) and what ReadAnswer returns (count 0: no answer).
+struct GatewayPacket {
+    std::array<std::uint8_t, 32> data{};
+    std::int32_t count = 0;
+
+    GatewayPacket() = default;
+    GatewayPacket(std::initializer_list<std::uint8_t> bytes);
+};
+
+// Traffic counters, so benchmarks can compare the measured time with the line's limit.
+struct LinkCounters {
+    std::uint64_t packets = 0;
+    std::uint64_t bytesOut = 0;
+    std::uint64_t bytesIn = 0;
+    std::uint64_t answers = 0;
+};
+
+enum class OpenStatus {
+    Ok,
+    Unavailable,     // the device cannot be opened
+    GetParamsError,  // its line parameters cannot be read
+    SetParamsError,  // its line parameters cannot be written
+};
+
+struct OpenResult {
+    OpenStatus status = OpenStatus::Ok;
+    QString reason;  // the system's own words for a failure, for the status bar
+};
+
+class GatewayLink {
+public:
+    // How long ReadAnswer waits for a silent gateway before giving up.
+    static constexpr int AnswerTimeoutMs = 1000;
+    static constexpr int MaxPacketBytes = 9;
+
+    virtual ~GatewayLink() = default;
+
+    // Opens and configures the device; no handshake (OpenGateway does that).
+    virtual OpenResult Open(const QString& devicePath) = 0;
+    // True while the port is open ("GatewayPort is valid").
+    virtual bool IsOpen() const = 0;
+    // Closes the port whatever its state; closing a closed link is harmless.
+    virtual void CloseGateway() = 0;
+
+    // Writes the first count bytes as one write and returns once it is complete.
+    bool SendPacket(const GatewayPacket& packet);
+    // Waits until at least expected bytes arrived or about AnswerTimeoutMs passed.
+    // Surplus bytes of the same arrival stay in the answer (up to its 32 bytes); bytes
+    // arriving later are the start of the next answer.
+    GatewayPacket ReadAnswer(int expected);
+
+    const LinkCounters& Counters() const { return counters_; }
+    void ResetCounters() { counters_ = {}; }
+
+protected:
+    virtual bool WriteBytes(const std::uint8_t* data, int count) = 0;
+    virtual GatewayPacket ReadBytes(int expected, int timeoutMs) = 0;
+
+private:
+    LinkCounters counters_;
+};
+
+// Opens the port at devicePath, checks the line and runs the three-send handshake.
+// Every failure writes its own log line and leaves the link closed; success writes nothing.
+// On failure *reason, when given, gets a short explanation for the status bar.
+bool OpenGateway(GatewayLink& link, const QString& devicePath, OperationLog& log,
+                 QString* reason = nullptr);
+
+// Connect: OpenGateway and, on success, the "The COM-port is open: " line naming devicePath.
+bool ConnectGateway(GatewayLink& link, const QString& devicePath, OperationLog& log,
+                    QString* reason = nullptr);
+// Disconnect: CloseGateway (also when already closed) and the "The COM-port is closed" line.
+void DisconnectGateway(GatewayLink& link, OperationLog& log);
+
+}  // namespace velmora

@@ -1,0 +1,149 @@
+#include "link/serialport.h"
+
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+#include <termios.h>
+
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcSerial, "velmora.link.serial")
+
+namespace velmora {
+
+QString DevicePathForPort(const QString& portText)
+{
+    if (portText.isEmpty() || portText.size() > MaxPortTextLength)
+        return {};
+    if (portText.startsWith(QLatin1Char('/')))
+        return portText;
+    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]{0,4})$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch com = comName.match(portText);
+    if (com.hasMatch())
+        return QStringLiteral("/dev/ttyS%1").arg(com.captured(1).toInt() - 1);
+    return QStringLiteral("/dev/") + portText;
+}
+
+QStringList PortBoxItems()
+{
+    QStringList items;
+    for (int n = 1; n <= 10; ++n)
+        items << QStringLiteral("COM%1").arg(n);
+
+    QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();
+    // USB serial adapters are what a gateway is plugged into nearly always: list them first.
+    std::stable_sort(present.begin(), present.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
+        return a.hasVendorIdentifier() && !b.hasVendorIdentifier();
+    });
+    for (const QSerialPortInfo& info : present) {
+        const QString path = info.systemLocation();
+        if (!items.contains(path))
+            items << path;
+    }
+    return items;
+}
+
+SerialLink::SerialLink() = default;
+SerialLink::~SerialLink() = default;
+
+OpenResult SerialLink::Open(const QString& devicePath)
+{
+    CloseGateway();
+    if (devicePath.isEmpty())
+        return {OpenStatus::Unavailable, QStringLiteral("the port name is empty or too long")};
+
+    port_ = std::make_unique<QSerialPort>();
+    port_->setPortName(devicePath);
+    // QSerialPort opens exclusively (lock file and TIOCEXCL) and in raw mode.
+    if (!port_->open(QIODevice::ReadWrite)) {
+        OpenResult result{OpenStatus::Unavailable, port_->errorString()};
+        port_.reset();
+        return result;
+    }
+
+    termios current{};
+    if (::tcgetattr(int(port_->handle()), &current) != 0)
+        return {OpenStatus::GetParamsError, QString::fromLocal8Bit(strerror(errno))};
+
+    // 250000 baud, 8N2 and no flow control of any kind: command bytes include 0x11 and 0x13,
+    // which software flow control would swallow.
+    const bool lineSet = port_->setBaudRate(250000) && port_->setDataBits(QSerialPort::Data8) &&
+                         port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::TwoStop) &&
+                         port_->setFlowControl(QSerialPort::NoFlowControl);
+    if (!lineSet)
+        return {OpenStatus::SetParamsError, port_->errorString()};
+
+    // DTR and RTS held inactive. A device without modem lines (a pseudo-terminal) refuses
+    // the request; the gateway does not use them, so that is no reason to fail.
+    if (!port_->setDataTerminalReady(false) || !port_->setRequestToSend(false)) {
+        qCDebug(lcSerial) << "modem lines not settable on" << devicePath << port_->errorString();
+        port_->clearError();
+    }
+    port_->setReadBufferSize(0);
+    port_->clear(QSerialPort::AllDirections);
+    return {};
+}
+
+bool SerialLink::IsOpen() const
+{
+    return port_ && port_->isOpen();
+}
+
+void SerialLink::CloseGateway()
+{
+    if (port_) {
+        port_->close();
+        port_.reset();
+    }
+}
+
+bool SerialLink::WriteBytes(const std::uint8_t* data, int count)
+{
+    port_->clearError();  // a time-out of an earlier answer must not fail this send
+    if (port_->write(reinterpret_cast<const char*>(data), count) != count)
+        return false;
+    // A send returns only once the write is complete, as the gateway expects packets in order.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    constexpr int WriteTimeoutMs = 20000;
+    while (port_->bytesToWrite() > 0) {
+        const qint64 left = WriteTimeoutMs - elapsed.elapsed();
+        if (left <= 0 || !port_->waitForBytesWritten(int(left)))
+            return port_->bytesToWrite() == 0;
+    }
+    return true;
+}
+
+GatewayPacket SerialLink::ReadBytes(int expected, int timeoutMs)
+{
+    GatewayPacket answer;
+    const int capacity = int(answer.data.size());
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (;;) {
+        // Take what has arrived, but never more than the answer record holds: the rest stays
+        // queued and becomes the start of the next answer.
+        const qint64 waiting = port_->bytesAvailable();
+        if (waiting > 0) {
+            const qint64 take = std::min<qint64>(waiting, capacity - answer.count);
+            const qint64 got = port_->read(reinterpret_cast<char*>(answer.data.data()) + answer.count, take);
+            if (got > 0)
+                answer.count += std::int32_t(got);
+        }
+        if (answer.count >= expected || answer.count >= capacity)
+            break;
+        const qint64 left = timeoutMs - elapsed.elapsed();
+        if (left <= 0)
+            break;
+        if (!port_->waitForReadyRead(int(left)) && port_->error() != QSerialPort::TimeoutError &&
+            port_->error() != QSerialPort::NoError)
+            break;  // the device went away; what came so far is the answer
+    }
+    return answer;
+}
+
+}  // namespace velmora

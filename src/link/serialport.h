@@ -1,0 +1,45 @@
+#pragma once
+// The gateway link over a real serial port (QSerialPort), and the port box's names.
+
+#include "link/gatewaylink.h"
+
+#include <QStringList>
+
+#include <memory>
+
+class QSerialPort;
+
+namespace velmora {
+
+// The longest port text the path buffer holds: 99 characters less the 4 of the prefix.
+inline constexpr int MaxPortTextLength = 95;
+
+// Maps the port box text to the device path actually opened on this platform:
+//  - a text starting with '/' is a device path and is used as it is;
+//  - "COMn" (any case, n >= 1) is the n-th serial device, /dev/ttyS<n-1>;
+//  - any other name ("ttyUSB0") is a device under /dev.
+// An empty text, or one longer than MaxPortTextLength, gives an empty path (refused).
+QString DevicePathForPort(const QString& portText);
+
+// The port box items: "COM1" to "COM10", then the serial ports present on this machine,
+// USB serial adapters first, by their device paths.
+QStringList PortBoxItems();
+
+class SerialLink final : public GatewayLink {
+public:
+    SerialLink();
+    ~SerialLink() override;
+
+    OpenResult Open(const QString& devicePath) override;
+    bool IsOpen() const override;
+    void CloseGateway() override;
+
+protected:
+    bool WriteBytes(const std::uint8_t* data, int count) override;
+    GatewayPacket ReadBytes(int expected, int timeoutMs) override;
+
+private:
+    std::unique_ptr<QSerialPort> port_;
+};
+
+}  // namespace velmora

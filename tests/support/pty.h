@@ -1,0 +1,34 @@
+#pragma once
+// A pseudo-terminal pair for tests and benchmarks: the code under test opens SlavePath()
+// through the real serial link, the test plays the gateway on the master side.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora::testing {
+
+class PtyPeer {
+public:
+    PtyPeer();
+    ~PtyPeer();
+    PtyPeer(const PtyPeer&) = delete;
+    PtyPeer& operator=(const PtyPeer&) = delete;
+
+    bool Ok() const { return master_ >= 0; }
+    const std::string& SlavePath() const { return slavePath_; }
+    int MasterFd() const { return master_; }
+
+    // Writes all bytes to the master side.
+    bool Write(const std::vector<std::uint8_t>& bytes);
+    // Reads until count bytes came or the time ran out; returns what came.
+    std::vector<std::uint8_t> Read(std::size_t count, std::chrono::milliseconds timeout);
+
+private:
+    int master_ = -1;
+    int slaveKeeper_ = -1;  // keeps the line open between the link's opens
+    std::string slavePath_;
+};
+
+}  // namespace velmora::testing

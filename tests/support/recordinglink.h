@@ -1,0 +1,42 @@
+#pragma once
+// A gateway link fake for exact-byte tests: it records every packet sent and serves the
+// answers a test queued, in order. Sends can be made to fail from the n-th one on.
+
+#include "link/gatewaylink.h"
+
+#include <deque>
+#include <vector>
+
+namespace velmora::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class RecordingLink : public GatewayLink {
+public:
+    OpenResult Open(const QString& devicePath) override;
+    bool IsOpen() const override { return open_; }
+    void CloseGateway() override { open_ = false; ++closes; }
+
+    // Queues the answer of the next ReadAnswer (an empty one means a silent gateway).
+    void QueueAnswer(Bytes answer) { answers_.push_back(std::move(answer)); }
+    // Sends number failAt and later fail (counted from 0 since the link was made).
+    void FailSendsFrom(int failAt) { failAt_ = failAt; }
+
+    std::vector<Bytes> sent;          // every packet written, in order
+    std::vector<int> readsExpected;   // the expected count of every ReadAnswer
+    int closes = 0;
+    OpenStatus openStatus = OpenStatus::Ok;
+    QString openedPath;
+
+protected:
+    bool WriteBytes(const std::uint8_t* data, int count) override;
+    GatewayPacket ReadBytes(int expected, int timeoutMs) override;
+
+private:
+    bool open_ = false;
+    int sends_ = 0;
+    int failAt_ = -1;
+    std::deque<Bytes> answers_;
+};
+
+}  // namespace velmora::testing
