@@ -5,6 +5,19 @@
 namespace velmora {
 
 namespace {
+// The fallback byte after each \u escape, for readers that do not know \u: the Windows-1251
+// code of a Cyrillic letter (the chip names), '?' for anything else.
+char Cp1251Fallback(char32_t code)
+{
+    if (code >= 0x0410 && code <= 0x044F)
+        return char(0xC0 + (code - 0x0410));
+    if (code == 0x0401)
+        return char(0xA8);
+    if (code == 0x0451)
+        return char(0xB8);
+    return '?';
+}
+
 void AppendEscaped(QByteArray& out, const QString& text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -24,14 +37,22 @@ void AppendEscaped(QByteArray& out, const QString& text)
             continue;  // control characters never reach the log; drop any that would break the markup
         } else {
             // RTF's \u takes a signed 16-bit value; characters beyond the BMP go as a surrogate pair.
-            auto unicodeEscape = [&out](char16_t unit) {
-                out += "\\u" + QByteArray::number(qint16(unit)) + '?';
+            auto unicodeEscape = [&out](char16_t unit, char fallback) {
+                out += "\\u" + QByteArray::number(qint16(unit));
+                if (fallback == '?') {
+                    out += '?';
+                } else {
+                    static const char hex[] = "0123456789abcdef";
+                    out += "\\'";
+                    out += hex[(uchar(fallback) >> 4) & 0xF];
+                    out += hex[uchar(fallback) & 0xF];
+                }
             };
             if (code > 0xFFFF) {
-                unicodeEscape(QChar::highSurrogate(code));
-                unicodeEscape(QChar::lowSurrogate(code));
+                unicodeEscape(QChar::highSurrogate(code), '?');
+                unicodeEscape(QChar::lowSurrogate(code), '?');
             } else {
-                unicodeEscape(char16_t(code));
+                unicodeEscape(char16_t(code), Cp1251Fallback(code));
             }
         }
     }
@@ -42,7 +63,7 @@ QByteArray LogToRtf(const QStringList& lines, const QString& fontFamily, int fon
 {
     QByteArray out;
     out.reserve(128 + lines.size() * 48);
-    out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl{\\f0\\fmodern\\fcharset0 ";
+    out += "{\\rtf1\\ansi\\ansicpg1251\\deff0\\uc1{\\fonttbl{\\f0\\fmodern\\fcharset204 ";
     AppendEscaped(out, fontFamily);
     out += ";}}\n\\viewkind4\\pard\\f0\\fs" + QByteArray::number(fontPointSize * 2) + ' ';
     for (const QString& line : lines) {

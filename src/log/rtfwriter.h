@@ -7,8 +7,8 @@
 
 namespace velmora {
 
-// A complete RTF document. Characters outside 7-bit ASCII are written as \uN escapes with a
-// '?' fallback, so every RTF reader shows Cyrillic chip names whatever its code page.
+// A complete RTF document. Characters outside 7-bit ASCII are written as \uN escapes, with the
+// Windows-1251 byte as the fallback for readers without \u, so Cyrillic chip names show either way.
 QByteArray LogToRtf(const QStringList& lines, const QString& fontFamily, int fontPointSize);
 
 // Writes the document to path through a temporary file that replaces the target only once
