@@ -1,0 +1,168 @@
+#include "views/dumpedit.h"
+
+#include "views/dumplayout.h"
+#include "views/dumptext.h"
+
+#include <algorithm>
+
+namespace velmora::dump {
+
+namespace {
+bool IsHexKey(std::uint8_t code) { return HexValue(static_cast<char>(code)) >= 0; }
+
+char Upper(std::uint8_t code)
+{
+    return static_cast<char>(code >= 'a' && code <= 'z' ? code - 'a' + 'A' : code);
+}
+
+// Rewrites the character cell of the byte whose hex digits are on line start lineStart.
+void RefreshCell(std::string& text, std::size_t lineStart, int byteInLine)
+{
+    const std::size_t hex = lineStart + HexColumnOf(byteInLine);
+    const int value = (std::max(HexValue(text[hex]), 0) << 4) | std::max(HexValue(text[hex + 1]), 0);
+    text[lineStart + CharColumnOf(byteInLine)] = CellChar(static_cast<std::uint8_t>(value));
+}
+
+// Writes a whole byte: its two hex digits and the given cell character.
+void WriteByte(std::string& text, std::size_t lineStart, int byteInLine, std::uint8_t value, char cell)
+{
+    const std::size_t hex = lineStart + HexColumnOf(byteInLine);
+    text[hex] = HexDigitUpper(value >> 4);
+    text[hex + 1] = HexDigitUpper(value);
+    text[lineStart + CharColumnOf(byteInLine)] = cell;
+}
+}  // namespace
+
+std::size_t DumpKeyDown(std::string& text, std::size_t caret, const KeyStroke& key)
+{
+    const std::size_t lines = LinesOfText(text.size());
+    if (lines == 0)
+        return caret;
+    caret = std::min(caret, text.size());
+    const std::size_t line = caret / LineStride;
+    const int column = std::min<int>(static_cast<int>(caret % LineStride), EndColumn);
+    const std::size_t start = line * LineStride;
+    const std::size_t previous = (line == 0 ? lines - 1 : line - 1) * LineStride;
+    const std::size_t next = (line + 1 == lines ? 0 : line + 1) * LineStride;
+
+    if (key.kind == KeyStroke::Backspace) {
+        const int c = column - 1;
+        switch (ColumnRegion(c)) {
+        case Region::Address:
+            return previous + GapFirstColumn;
+        case Region::Separator:
+            return start + c;
+        case Region::HexDigit:
+            text[start + c] = 'F';
+            RefreshCell(text, start, ByteOfColumn(c));
+            return start + c;
+        case Region::Gap:
+            return previous + EndColumn;
+        case Region::Character:
+        case Region::End:
+            WriteByte(text, start, ByteOfColumn(c), 0xFF, '\xFF');
+            return start + c;
+        }
+        return caret;
+    }
+
+    KeyStroke k = key;
+    if (key.kind == KeyStroke::Delete) {
+        // Delete overwrites with the erased value: the digit F, or the byte 0xFF in a cell.
+        const Region r = ColumnRegion(column);
+        k.code = (r == Region::HexDigit || r == Region::Separator) ? 'F'
+                 : (r == Region::Character || r == Region::End)   ? 0xFF
+                                                                  : 0x1F;
+    }
+    switch (ColumnRegion(column)) {
+    case Region::End:
+        return next + FirstCharColumn;
+    case Region::Character: {
+        // The digits take the key's code; the cell shows it with letters upper-cased.
+        const std::uint8_t code = std::max<std::uint8_t>(k.code, 0x1F);
+        WriteByte(text, start, ByteOfColumn(column), code, Upper(code));
+        return start + column + 1;
+    }
+    case Region::Gap:
+        return next + FirstHexColumn;
+    case Region::HexDigit:
+        if (IsHexKey(k.code)) {
+            text[start + column] = Upper(k.code);
+            RefreshCell(text, start, ByteOfColumn(column));
+        }
+        return start + column + 1;
+    case Region::Separator:
+        return start + column + 1;
+    case Region::Address:
+        return start + FirstHexColumn;
+    }
+    return caret;
+}
+
+int IdBytesKeyDown(std::string& text, int caret, const KeyStroke& key)
+{
+    constexpr int End = 8;
+    if (text.size() < End)
+        text.resize(End, ' ');
+    caret = std::clamp(caret, 0, End);
+    const auto separator = [](int p) { return p % 3 == 2; };
+    if (key.kind == KeyStroke::Backspace) {
+        const int p = caret - 1;
+        if (p < 0)
+            return End;
+        if (!separator(p))
+            text[p] = 'F';
+        return p;
+    }
+    const std::uint8_t code = key.kind == KeyStroke::Delete ? 'F' : key.code;
+    if (caret > End - 1)
+        return 0;
+    if (IsHexKey(code) && !separator(caret))
+        text[caret] = Upper(code);
+    return caret + 1;
+}
+
+std::size_t CaretAt(std::size_t textLength, std::int64_t line, std::int64_t column)
+{
+    const std::int64_t lines = static_cast<std::int64_t>(LinesOfText(textLength));
+    if (lines == 0)
+        return 0;
+    line = std::clamp<std::int64_t>(line, 0, lines - 1);
+    column = std::clamp<std::int64_t>(column, 0, EndColumn);
+    return static_cast<std::size_t>(line * LineStride + column);
+}
+
+std::size_t MoveCaret(std::size_t textLength, std::size_t caret, CaretMove move, int pageLines)
+{
+    const std::size_t lines = LinesOfText(textLength);
+    if (lines == 0)
+        return 0;
+    const auto line = static_cast<std::int64_t>(std::min(caret, textLength) / LineStride);
+    const auto column = std::min<std::int64_t>(static_cast<std::int64_t>(caret % LineStride), EndColumn);
+    const std::int64_t last = static_cast<std::int64_t>(lines) - 1;
+    switch (move) {
+    case CaretMove::Left:
+        if (column > 0)
+            return CaretAt(textLength, line, column - 1);
+        return line > 0 ? CaretAt(textLength, line - 1, EndColumn) : caret;
+    case CaretMove::Right:
+        if (column < EndColumn)
+            return CaretAt(textLength, line, column + 1);
+        return line < last ? CaretAt(textLength, line + 1, 0) : caret;
+    case CaretMove::Up:
+        return CaretAt(textLength, line - 1, column);
+    case CaretMove::Down:
+        return CaretAt(textLength, line + 1, column);
+    case CaretMove::PageUp:
+        return CaretAt(textLength, line - std::max(pageLines, 1), column);
+    case CaretMove::PageDown:
+        return CaretAt(textLength, line + std::max(pageLines, 1), column);
+    case CaretMove::DocumentStart:
+        return 0;
+    case CaretMove::DocumentEnd:
+        return CaretAt(textLength, last, EndColumn);
+    }
+    return caret;
+}
+
+}  // namespace velmora::dump

@@ -1,0 +1,38 @@
+#pragma once
+// In-place editing of a hex dump text and of the ID bytes field, in overwrite mode. Each
+// function takes the text, the caret and one key, rewrites single cells of the text and
+// returns the new caret. No other state exists, so the widgets stay thin.
+
+#include <cstdint>
+#include <string>
+
+namespace velmora::dump {
+
+struct KeyStroke {
+    enum Kind { Character, Backspace, Delete };
+    Kind kind = Character;
+    // For Character: the byte the key gives (the Windows-1252 code of the character it
+    // produces, letters as upper case; 0x00 to 0x1E for keys that produce none). A hex digit
+    // key is one whose code is one of "0123456789abcdefABCDEF".
+    std::uint8_t code = 0;
+
+    static KeyStroke Char(std::uint8_t c) { return {Character, c}; }
+    static KeyStroke Back() { return {Backspace, 0}; }
+    static KeyStroke Del() { return {Delete, 0}; }
+};
+
+// One key on a dump view. text must be empty or a laid-out dump; the caret is a position
+// (82 per line) at a column 0 to 80. An empty text never changes.
+std::size_t DumpKeyDown(std::string& text, std::size_t caret, const KeyStroke& key);
+
+// One key on the eight-character ID bytes field "XX XX XX"; caret 0 to 8.
+int IdBytesKeyDown(std::string& text, int caret, const KeyStroke& key);
+
+// Caret moves of the navigation keys on a dump of text length textLength.
+enum class CaretMove { Left, Right, Up, Down, PageUp, PageDown, DocumentStart, DocumentEnd };
+std::size_t MoveCaret(std::size_t textLength, std::size_t caret, CaretMove move, int pageLines);
+
+// The caret position nearest to line, column (clamped to the text).
+std::size_t CaretAt(std::size_t textLength, std::int64_t line, std::int64_t column);
+
+}  // namespace velmora::dump

@@ -1,0 +1,104 @@
+#include "views/workspace.h"
+
+#include "views/dumptext.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace velmora {
+
+Workspace::Workspace()
+{
+    views[0].text = "FF FF FF";
+}
+
+std::string IdBytesText(SignatureCodeType code)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02X %02X %02X ", unsigned(code >> 16) & 0xFF, unsigned(code >> 8) & 0xFF,
+                  unsigned(code) & 0xFF);
+    return std::string(text, 8);
+}
+
+void Workspace::ShowChip(SignatureCodeType code)
+{
+    if (code == 0)
+        return;
+    const chip& c = CurrentChip();
+    ViewByteCount = {0, c.flashSize, c.flashSize, c.eepromSize, c.eepromSize};
+    for (int view = 1; view <= 4; ++view)
+        FillBlankView(view);
+    chipNameText = c.name;
+    RenderView(0, NoImage);
+}
+
+void Workspace::FillBlankView(int view)
+{
+    if (view < 1 || view >= ViewCount)
+        return;
+    DumpView& v = views[view];
+    v.text = dump::BlankText(ViewByteCount[view], NiietMode() == 1);
+    // Replacing the text leaves the caret where the removed final line break was.
+    v.caret = v.text.size();
+    Touch(view);
+}
+
+void Workspace::RenderView(int view, int kind)
+{
+    if (view == 0) {
+        views[0].text = IdBytesText(CurrentChip().SignatureCode);
+        views[0].caret = std::min<std::size_t>(views[0].caret, views[0].text.size());
+        Touch(0);
+        return;
+    }
+    if (view < 1 || view >= ViewCount)
+        return;
+    const chip& c = CurrentChip();
+    if (const std::uint8_t* image = c.Image(kind))
+        dump::Render(views[view].text, image, c.ImageSize(kind));
+    views[view].caret = std::min<std::size_t>(dump::FirstHexColumn, views[view].text.size());
+    Touch(view);
+}
+
+void Workspace::ParseView(int view, int kind)
+{
+    if (CurrentChip().SignatureCode == 0 || view < 1 || view >= ViewCount)
+        return;
+    chip& c = CurrentChip();
+    if (std::uint8_t* image = c.Image(kind))
+        dump::Parse(views[view].text, image, c.ImageSize(kind));
+    views[view].caret = std::min<std::size_t>(dump::FirstHexColumn, views[view].text.size());
+    Touch(view);
+}
+
+const ChipEntry* Workspace::SelectChip(SignatureCodeType code, OperationLog& log)
+{
+    return velmora::SelectChip(chips, code, log, [this](SignatureCodeType c) { ShowChip(c); });
+}
+
+const ChipEntry* Workspace::SelectMenuEntry(const ChipEntry& entry, OperationLog& log)
+{
+    return velmora::SelectMenuEntry(chips, entry, log, [this](SignatureCodeType c) { ShowChip(c); });
+}
+
+void Workspace::KeyDown(int view, const dump::KeyStroke& key)
+{
+    if (view < 0 || view >= ViewCount)
+        return;
+    DumpView& v = views[view];
+    if (view == 0)
+        v.caret = static_cast<std::size_t>(dump::IdBytesKeyDown(v.text, static_cast<int>(v.caret), key));
+    else
+        v.caret = dump::DumpKeyDown(v.text, v.caret, key);
+    Touch(view);
+}
+
+void Workspace::SetCaret(int view, std::size_t position)
+{
+    if (view < 0 || view >= ViewCount)
+        return;
+    views[view].caret = std::min(position, views[view].text.size());
+    Touch(view);
+}
+
+}  // namespace velmora

@@ -1,0 +1,73 @@
+#pragma once
+// The process-wide working state of one run: the current chip with its images, NiietMode, and
+// the texts of the four hex dump views, the chip name field and the ID bytes field. The
+// window owns one and shows it; the tests make a fresh one each.
+
+#include "chips/chip.h"
+#include "chips/selection.h"
+#include "views/dumpedit.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+class OperationLog;
+
+// View numbers: 0 the ID bytes field; 1 and 2 the flash views of "Page1" and "Page2"; 3 and 4
+// the EEPROM views of "Page1" and "Page2".
+inline constexpr int ViewCount = 5;
+
+struct DumpView {
+    std::string text;       // Windows-1252 bytes; for views 1 to 4 a laid-out dump or empty
+    std::size_t caret = 0;  // a text position (82 per dump line)
+    std::uint64_t revision = 0;  // bumped by every change, so a widget knows to repaint
+};
+
+class Workspace {
+public:
+    Workspace();
+
+    ChipState chips;
+    chip& CurrentChip() { return chips.CurrentChip; }
+    const chip& CurrentChip() const { return chips.CurrentChip; }
+    int& NiietMode() { return chips.NiietMode; }
+
+    // Bytes shown by each dump view (index 1 to 4); set only by ShowChip.
+    std::array<std::uint32_t, ViewCount> ViewByteCount{};
+    std::array<DumpView, ViewCount> views;
+    std::string chipNameText = "None";  // the chip name field (UTF-8)
+
+    // The views of the page shown: tab index 0 gives 1 and 3, tab index 1 gives 2 and 4.
+    static int ActiveFlashView(int tabIndex) { return tabIndex == 1 ? 2 : 1; }
+    static int ActiveEepromView(int tabIndex) { return tabIndex == 1 ? 4 : 3; }
+    static int ImageKindOfView(int view) { return view == 1 || view == 2 ? FlashKind : view >= 3 ? EepromKind : NoImage; }
+
+    // Sizes the four dump views for the current chip, blanks them and shows name and ID bytes.
+    void ShowChip(SignatureCodeType code);
+    // Replaces a dump view's text by its blank lines.
+    void FillBlankView(int view);
+    // Copies an image into a dump view's cells (view 0: the signature into the ID bytes field).
+    void RenderView(int view, int kind);
+    // Copies a dump view's hex cells into an image; nothing without a chip.
+    void ParseView(int view, int kind);
+
+    // Chip selection with this workspace's views: see SelectChip.
+    const ChipEntry* SelectChip(SignatureCodeType code, OperationLog& log);
+    // A Chip Select menu item.
+    const ChipEntry* SelectMenuEntry(const ChipEntry& entry, OperationLog& log);
+
+    // One key on view 0 (ID bytes) or a dump view, at the view's caret.
+    void KeyDown(int view, const dump::KeyStroke& key);
+    // Moves the caret of a view to position, clamped to its text.
+    void SetCaret(int view, std::size_t position);
+
+private:
+    void Touch(int view) { ++views[view].revision; }
+};
+
+// The ID bytes text of a signature: bytes 2, 1, 0 as upper-case hex, "07 93 1E" for 0x07931E.
+std::string IdBytesText(SignatureCodeType code);
+
+}  // namespace velmora
