@@ -1,0 +1,1 @@
+velmora_add_bench(bench_link SOURCES link_exchange.cpp LIBS velmora_testsupport velmora_link)
