@@ -1,0 +1,106 @@
+#include "prog/parallelprimitives.h"
+
+#include "log/operationlog.h"
+
+#include <string_view>
+
+namespace velmora {
+
+namespace {
+
+// One row per load: the control lines it sets and the failure text of each of its three
+// sends. The texts differ from row to row because each names the step as the log has
+// always named it.
+struct LoadForm {
+    std::uint8_t portC;
+    std::uint8_t portD;
+    std::string_view linesText;
+    std::string_view busText;
+    std::string_view latchText;
+};
+
+constexpr LoadForm CommandForm{0x18, PortDWork, " set XA1, XA0 = 10, BS1, BS2 = 00", " set Command", " GiveXtalPosPulse"};
+constexpr LoadForm AddressLowForm{0x08, PortDWork, " set XA1, XA0 = 00, BS1, BS2 = 00", " Load Address Low Byte", " 0x1D 0x02"};
+constexpr LoadForm AddressHighForm{0x0A, PortDWork, " set XA1, XA0 = 00, BS1, BS2 = 10", " 0x0D a", " 0x1D 0x02"};
+constexpr LoadForm DataLowForm{0x08, 0x54, " set XA1, XA0 = 01, BS1, BS2 = 00", " Load Data Low Byte", " 0x1D 0x02"};
+constexpr LoadForm DataHighForm{0x0A, 0x54, " set XA1, XA0 = 01, BS1, BS2 = 10", " Load Data High Byte", " 0x1D 0x02"};
+constexpr LoadForm AddressExtendedForm{0x08, 0x94, " set XA1, XA0 = 00, BS1, BS2 = 01", " 0x0D a", " 0x1D 0x02"};
+
+bool Load(const ProgContext& ctx, const LoadForm& form, std::uint8_t byte)
+{
+    return ctx.Send(PacketBuilder().SetPortC(form.portC).SetPortD(form.portD), form.linesText) &&
+           ctx.Send(PacketBuilder().SetDdrB(0xFF).SetPortB(byte), form.busText) &&
+           ctx.Send(PacketBuilder().Pulse(PulseKind::GiveXTALPosPulse), form.latchText);
+}
+
+}  // namespace
+
+bool LoadCommand(const ProgContext& ctx, std::uint8_t command) { return Load(ctx, CommandForm, command); }
+bool LoadAddressLow(const ProgContext& ctx, std::uint8_t byte) { return Load(ctx, AddressLowForm, byte); }
+bool LoadAddressHigh(const ProgContext& ctx, std::uint8_t byte) { return Load(ctx, AddressHighForm, byte); }
+bool LoadDataLow(const ProgContext& ctx, std::uint8_t byte) { return Load(ctx, DataLowForm, byte); }
+bool LoadDataHigh(const ProgContext& ctx, std::uint8_t byte) { return Load(ctx, DataHighForm, byte); }
+bool LoadAddressExtended(const ProgContext& ctx, std::uint8_t byte) { return Load(ctx, AddressExtendedForm, byte); }
+
+bool WaitReady(const ProgContext& ctx)
+{
+    const GatewayPacket poll = PacketBuilder().ReadPinC();
+    GatewayPacket answer;
+    for (int tries = 0; tries < WaitReadyPolls; ++tries) {
+        if (!ctx.Send(poll, LoneCommandText(GatewayCommand::ReadPinC)) || !ctx.Read(1, AnswerPinC, answer))
+            return false;
+        if (answer.data[0] & 0x01)
+            return true;
+        ctx.Sleep(1);
+    }
+    // Still busy: the caller stops without a line of its own; the link stays usable.
+    return false;
+}
+
+bool EnterParallelMode(const ProgContext& ctx)
+{
+    ctx.log.WriteLog(LogTrying, QStringLiteral(" enter Programming Mode"));
+    if (!ctx.Send(PacketBuilder().SetDdrB(0x00).SetPortB(0x00), " 0x0B 0x0 0x0D 0x0") ||
+        !ctx.Send(PacketBuilder().SetDdrC(0x32).SetPortC(0x00), " 0x0F 0x32 0x11 0x0") ||
+        !ctx.Send(PacketBuilder().SetDdrD(0xFC).SetPortD(0x00), " 0x13 0xFC 0x15 0x0"))
+        return false;
+    ctx.SettleSleep();
+    if (!ctx.Send(PacketBuilder().Pulse(PulseKind::EnterHVPProgMode_AVR), " 0x1D 0x0"))
+        return false;
+    ctx.SettleSleep();
+    if (!ctx.Send(PacketBuilder().SetPortD(PortDWork), " 0x15 0x14(PD_WORK)"))
+        return false;
+    ctx.log.WriteLog(LogFinished, QStringLiteral(" with success."));
+    return true;
+}
+
+bool ExitParallelMode(const ProgContext& ctx)
+{
+    ctx.log.WriteLog(LogTrying, QStringLiteral(" exit Programming Mode"));
+    if (!ctx.Send(PacketBuilder().SetPortC(0x00).SetDdrC(0x32), " 0x11 0x0 0x0F 0x32"))
+        return false;
+    ctx.SettleSleep();
+    ctx.log.WriteLog(LogFinished, QStringLiteral(" with success."));
+    return true;
+}
+
+SignatureCode ReadSignature(const ProgContext& ctx)
+{
+    ctx.log.WriteLog(LogTrying, QStringLiteral(" read signature bytes"));
+    SignatureCode code = 0;
+    if (!LoadCommand(ctx, ProgCommand::ReadSignatureAndCalibration))
+        return 0;
+    // Bus to input, OE low, read, OE high again; the address high byte is never loaded.
+    const GatewayPacket read = PacketBuilder().SetDdrB(0x00).SetPortD(PortDReadLow).ReadPinB().SetPortD(PortDWork);
+    GatewayPacket answer;
+    for (int i = 0; i < 3; ++i) {
+        if (!LoadAddressLow(ctx, std::uint8_t(i)) || !ctx.Send(read, " Read Signature Bytes") ||
+            !ctx.Read(1, AnswerPinB, answer))
+            return 0;
+        code |= SignatureCode(answer.data[0]) << (8 * i);
+    }
+    ctx.log.WriteLog(LogFinished);
+    return code;
+}
+
+}  // namespace velmora

@@ -1,0 +1,47 @@
+#include "prog/progcontext.h"
+
+#include "log/operationlog.h"
+
+#include <chrono>
+#include <thread>
+
+namespace velmora {
+
+void SleepMilliseconds(int ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void ProgContext::Sleep(int ms) const
+{
+    if (sleeper)
+        sleeper(ms);
+}
+
+void ProgContext::SettleSleep() const
+{
+    Sleep(1);
+    Sleep(delaysValue);
+}
+
+bool ProgContext::Send(const GatewayPacket& packet, std::string_view failText) const
+{
+    if (link.SendPacket(packet))
+        return true;
+    log.WriteLog(LogCommandError, QString::fromUtf8(failText.data(), qsizetype(failText.size())));
+    link.CloseGateway();
+    return false;
+}
+
+bool ProgContext::Read(int expected, std::string_view answerText, GatewayPacket& answer) const
+{
+    answer = link.ReadAnswer(expected);
+    if (answer.count > 0)
+        return true;
+    log.WriteLog(LogAnswerError, QString::fromUtf8(answerText.data(), qsizetype(answerText.size())));
+    link.CloseGateway();
+    return false;
+}
+
+}  // namespace velmora

@@ -1,0 +1,43 @@
+#pragma once
+// What every programming step needs, passed explicitly: the link, the log, the delay the
+// user chose, and the millisecond sleep (replaceable so tests count sleeps instead of
+// sleeping, and so a simulated chip can run on simulated time).
+//
+// The step helpers keep the calling convention of every gateway step: a failed send writes
+// a LogCommandError line naming the step and drops the link; an empty answer writes a
+// LogAnswerError line naming what was read and drops the link.
+
+#include "link/gatewaycommands.h"
+#include "link/gatewaylink.h"
+
+#include <functional>
+#include <string_view>
+
+namespace velmora {
+
+class OperationLog;
+
+using MillisecondSleeper = std::function<void(int ms)>;
+
+// Sleeps the calling thread; a sleep of 0 ms is a no-op.
+void SleepMilliseconds(int ms);
+
+struct ProgContext {
+    GatewayLink& link;
+    OperationLog& log;
+    int delaysValue = 0;  // DelaysValue: 0 to 5 ms after power steps and pulses
+    MillisecondSleeper sleeper = SleepMilliseconds;
+
+    void Sleep(int ms) const;
+    // Sleep 1 ms for the chip to settle, then DelaysValue ms; both apply even at DelaysValue 0.
+    void SettleSleep() const;
+    void DelaySleep() const { Sleep(delaysValue); }
+
+    // Sends packet; on failure the failure line with failText, CloseGateway, false.
+    bool Send(const GatewayPacket& packet, std::string_view failText) const;
+    // Reads the answer to the read command just sent; empty: the answer line with answerText,
+    // CloseGateway, false.
+    bool Read(int expected, std::string_view answerText, GatewayPacket& answer) const;
+};
+
+}  // namespace velmora
