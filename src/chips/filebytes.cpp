@@ -1,0 +1,45 @@
+#include "chips/filebytes.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace velmora {
+
+bool ReadFileBytes(const QString& name, QByteArray* data, std::int64_t maxBytes)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    data->clear();
+    // Read in chunks: sequential files (pipes, devices) have no size to trust.
+    constexpr std::int64_t Chunk = 1 << 20;
+    while (data->size() < maxBytes) {
+        const std::int64_t want = std::min<std::int64_t>(Chunk, maxBytes - data->size());
+        const qsizetype before = data->size();
+        data->resize(before + want);
+        const std::int64_t got = file.read(data->data() + before, want);
+        if (got < 0)
+            return false;
+        data->resize(before + got);
+        if (got == 0)
+            break;
+    }
+    return true;
+}
+
+bool ReplaceFileBytes(const QString& name, std::string_view data)
+{
+    QSaveFile file(name);
+    // Unbuffered: a buffered write reports every byte taken even when the disk refused some,
+    // and commit() would then put a truncated file in place of the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    // A short write leaves the temporary file uncommitted; destroying it removes it.
+    if (file.write(data.data(), static_cast<qint64>(data.size())) != static_cast<qint64>(data.size()))
+        return false;
+    return file.commit();
+}
+
+}  // namespace velmora

@@ -1,0 +1,70 @@
+#pragma once
+// The File menu commands that load and save the memory images, and the Intel HEX and binary
+// file readers and writers behind them. Nothing here uses widgets: the window passes in the
+// image, the current chip's size for it, the active page's view operations and the message box.
+
+#include "chips/hexfile.h"
+#include "log/operationlog.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+namespace velmora {
+
+enum class ImageFileFormat { IntelHex, Binary };
+
+// A load decides by the last three characters of the full name, in upper case: "BIN" is
+// binary (also in "imagebin"), anything else Intel HEX.
+ImageFileFormat LoadFormatFor(const QString& name);
+
+// A save decides by the save dialog's filter index (from 1: hex, eep, bin; any other index is
+// bin) and appends the filter's extension when the name's last three characters, in upper
+// case, are not already it: "fw" -> "fw.hex", "fw.bin" with index 1 -> "fw.bin.hex".
+struct SaveTarget {
+    QString name;
+    ImageFileFormat format;
+};
+SaveTarget SaveTargetFor(const QString& name, int filterIndex);
+
+// One memory as the file commands see it.
+struct ImageFileTarget {
+    unsigned kind = 1;                 // ImageKind: 1 = flash (FlashImage), 2 = EEPROM (EepromImage)
+    std::span<std::uint8_t> image;     // the whole buffer
+    std::uint32_t size = 0;            // the bytes of it the current chip has (0 with no chip)
+    std::function<void()> renderView;  // RenderView on the active page's view for kind; may be empty
+    std::function<void()> parseView;   // ParseView likewise; may be empty
+};
+
+struct FileCommandContext {
+    OperationLog& log;
+    std::function<void(const QString& text)> reportError;  // the application's error message box
+    ProgressFn progress;                                     // the progress bar; may be empty
+};
+
+// Log texts of the reader's stops, for kind 13 ("Wrong file"); empty for the two ordinary ends.
+QString WrongFileText(const HexReadResult& result);
+
+// The readers and writers. A reader logs the load line (kind 10 or 11) and puts the file into
+// the image, then redraws the view; a writer logs the save line (16 or 17), takes the view back
+// into the image and writes the file. "Cannot open file <name>" / "Cannot create file <name>"
+// go to reportError. A save that cannot be completed leaves any earlier file of that name as
+// it was. The binary reader opens the file before it logs anything.
+void ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
+void WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
+void ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
+void WriteBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
+
+// "Load Program from File..." and "Load Data from File..." once the open dialog returned a
+// name: with no chip selected (signatureCode 0) only the "No chip selected" line.
+void LoadImageFile(const QString& name, std::int32_t signatureCode, const ImageFileTarget& target,
+                   const FileCommandContext& context);
+
+// "Save Program to File..." and "Save Data to File..." once the save dialog returned a name and
+// its filter index. There is no chip check: with no chip the size is 0.
+void SaveImageFile(const QString& name, int filterIndex, const ImageFileTarget& target,
+                   const FileCommandContext& context);
+
+}  // namespace velmora

@@ -1,0 +1,199 @@
+#include "chips/hexfile.h"
+
+#include <algorithm>
+#include <array>
+
+namespace velmora {
+
+namespace {
+
+// -1 for characters that are not hex digits; both cases are digits.
+constexpr std::array<std::int8_t, 256> MakeNibbles()
+{
+    std::array<std::int8_t, 256> table{};
+    for (auto& v : table)
+        v = -1;
+    for (int c = '0'; c <= '9'; ++c)
+        table[c] = static_cast<std::int8_t>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) {
+        table[c] = static_cast<std::int8_t>(c - 'a' + 10);
+        table[c - 'a' + 'A'] = static_cast<std::int8_t>(c - 'a' + 10);
+    }
+    return table;
+}
+constexpr std::array<std::int8_t, 256> Nibbles = MakeNibbles();
+
+constexpr char Digits[] = "0123456789ABCDEF";
+
+// Field positions of a record, counted from the record mark at 0.
+constexpr std::size_t CountAt = 1;
+constexpr std::size_t OffsetAt = 3;
+constexpr std::size_t TypeAt = 7;
+constexpr std::size_t DataAt = 9;
+
+// Hex value of the 2 * bytes digits at pos, or -1 when the line is too short or a digit is not hex.
+std::int64_t HexField(std::string_view line, std::size_t pos, std::size_t bytes)
+{
+    if (line.size() < pos + 2 * bytes)
+        return -1;
+    std::int64_t value = 0;
+    for (std::size_t k = 0; k < 2 * bytes; ++k) {
+        const int nibble = Nibbles[static_cast<unsigned char>(line[pos + k])];
+        if (nibble < 0)
+            return -1;
+        value = value << 4 | nibble;
+    }
+    return value;
+}
+
+bool IsBlank(std::string_view line)
+{
+    for (char c : line)
+        if (c != ' ' && c != '\t')
+            return false;
+    return true;
+}
+
+// Splits text into lines at CR LF, LF or a lone CR; an empty last line after the final line
+// end is not a line.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+
+    bool Next(std::string_view& line)
+    {
+        if (pos_ >= text_.size())
+            return false;
+        std::size_t end = pos_;
+        while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r')
+            ++end;
+        line = text_.substr(pos_, end - pos_);
+        if (end < text_.size() && text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n')
+            ++end;
+        pos_ = end + 1;
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+std::size_t CountLines(std::string_view text)
+{
+    LineReader reader(text);
+    std::string_view line;
+    std::size_t count = 0;
+    while (reader.Next(line))
+        ++count;
+    return count;
+}
+
+void PutByte(std::string& out, unsigned value)
+{
+    out.push_back(Digits[(value >> 4) & 0xF]);
+    out.push_back(Digits[value & 0xF]);
+}
+
+}  // namespace
+
+int ProgressPercent(std::size_t index, std::size_t total)
+{
+    return total == 0 ? 100 : static_cast<int>((index + 1) * 100 / total);
+}
+
+HexReadResult ParseHexText(std::string_view text, std::span<std::uint8_t> image, std::size_t memorySize,
+                           const ProgressFn& progress)
+{
+    const std::uint64_t limit = std::min<std::uint64_t>(memorySize, image.size());
+    const std::size_t lineCount = progress ? CountLines(text) : 0;
+    std::uint64_t segmentBase = 0;
+    std::uint64_t linearBase = 0;
+
+    LineReader reader(text);
+    std::string_view line;
+    for (std::size_t i = 0; reader.Next(line); ++i) {
+        if (progress && i % 1024 == 0)
+            progress(ProgressPercent(i, lineCount));
+        if (IsBlank(line))
+            continue;
+        const std::int64_t count = HexField(line, CountAt, 1);
+        const std::int64_t offset = HexField(line, OffsetAt, 2);
+        const std::int64_t type = HexField(line, TypeAt, 1);
+        if (count < 0 || offset < 0 || type < 0)
+            return {HexStop::BadRecord, i};
+        switch (type) {
+        case 0x00: {
+            // The whole record is checked before its first byte is stored.
+            for (std::int64_t j = 0; j < count; ++j)
+                if (HexField(line, DataAt + 2 * j, 1) < 0)
+                    return {HexStop::BadRecord, i};
+            const std::uint64_t base = linearBase + segmentBase + static_cast<std::uint64_t>(offset);
+            for (std::int64_t j = 0; j < count; ++j) {
+                const std::uint64_t address = base + static_cast<std::uint64_t>(j);
+                if (address < limit)
+                    image[address] = static_cast<std::uint8_t>(HexField(line, DataAt + 2 * j, 1));
+            }
+            break;
+        }
+        case 0x01:
+            return {HexStop::EndRecord, i};
+        case 0x02:
+        case 0x04: {
+            const std::int64_t value = HexField(line, DataAt, 2);
+            if (value < 0)
+                return {HexStop::BadRecord, i};
+            if (type == 0x02)
+                segmentBase = static_cast<std::uint64_t>(value) * 16;
+            else
+                linearBase = static_cast<std::uint64_t>(value) * 65536;
+            break;
+        }
+        case 0x03:
+            return {HexStop::SegmentStart, i};
+        case 0x05:
+            return {HexStop::LinearStart, i};
+        default:
+            return {HexStop::UnknownType, i};
+        }
+    }
+    return {HexStop::EndOfText, 0};
+}
+
+std::string FormatHexText(std::span<const std::uint8_t> memory, bool linearAddressRecords, const ProgressFn& progress)
+{
+    const std::size_t size = memory.size();
+    std::string out;
+    // 21 characters of frame and 16 of data per 8-byte record, 17 per address record, 11 at the end.
+    out.reserve((size + 7) / 8 * 37 + (linearAddressRecords ? (size / 65536 + 1) * 17 : 0) + 11);
+    for (std::size_t a = 0; a < size; a += 8) {
+        if (linearAddressRecords && a % 65536 == 0) {
+            const unsigned upper = static_cast<unsigned>(a >> 16) & 0xFFFF;
+            out += ":02000004";
+            PutByte(out, upper >> 8);
+            PutByte(out, upper & 0xFF);
+            PutByte(out, (0x100 - ((2 + 4 + (upper >> 8) + upper) & 0xFF)) & 0xFF);
+            out += "\r\n";
+        }
+        if (progress && a % 1024 == 0)  // records start at multiples of 8, so no multiple of 1024 is skipped
+            progress(ProgressPercent(a, size));
+        const std::size_t n = std::min<std::size_t>(8, size - a);
+        const unsigned offset = static_cast<unsigned>(a) & 0xFFFF;
+        unsigned sum = static_cast<unsigned>(n) + (offset >> 8) + (offset & 0xFF);
+        out.push_back(':');
+        PutByte(out, static_cast<unsigned>(n));
+        PutByte(out, offset >> 8);
+        PutByte(out, offset & 0xFF);
+        out += "00";
+        for (std::size_t k = 0; k < n; ++k) {
+            PutByte(out, memory[a + k]);
+            sum += memory[a + k];
+        }
+        PutByte(out, (0x100 - (sum & 0xFF)) & 0xFF);
+        out += "\r\n";
+    }
+    out += ":00000001FF";
+    return out;
+}
+
+}  // namespace velmora

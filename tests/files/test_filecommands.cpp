@@ -1,0 +1,333 @@
+// The File menu commands over real files: the format and name rules, the log lines, the
+// message box texts, the views' part, and saving that never destroys the previous file.
+
+#include "chips/filecommands.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+TEST(FileNames, LoadDecidesByTheLastThreeCharacters)
+{
+    const struct {
+        const char* name;
+        ImageFileFormat format;
+    } cases[] = {
+        {"image.BIN", ImageFileFormat::Binary}, {"image.bin", ImageFileFormat::Binary},
+        {"imagebin", ImageFileFormat::Binary},  {"/d/x.Bin", ImageFileFormat::Binary},
+        {"image.hex", ImageFileFormat::IntelHex}, {"image.eep", ImageFileFormat::IntelHex},
+        {"image.txt", ImageFileFormat::IntelHex}, {"image", ImageFileFormat::IntelHex},
+        {"bin.hex", ImageFileFormat::IntelHex}, {"in", ImageFileFormat::IntelHex},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LoadFormatFor(QString::fromLatin1(c.name)), c.format) << c.name;
+}
+
+TEST(FileNames, SaveDecidesByTheFilterIndexAndAppendsItsExtension)
+{
+    const struct {
+        const char* name;
+        int filterIndex;
+        const char* saved;
+        ImageFileFormat format;
+    } cases[] = {
+        {"fw", 1, "fw.hex", ImageFileFormat::IntelHex},
+        {"fw.HEX", 1, "fw.HEX", ImageFileFormat::IntelHex},
+        {"fw.hex", 1, "fw.hex", ImageFileFormat::IntelHex},
+        {"fw.bin", 1, "fw.bin.hex", ImageFileFormat::IntelHex},
+        {"fwhex", 1, "fwhex", ImageFileFormat::IntelHex},
+        {"fw", 2, "fw.eep", ImageFileFormat::IntelHex},
+        {"fw.hex", 2, "fw.hex.eep", ImageFileFormat::IntelHex},
+        {"fw.Eep", 2, "fw.Eep", ImageFileFormat::IntelHex},
+        {"fw.hex", 3, "fw.hex.bin", ImageFileFormat::Binary},
+        {"fw.bin", 3, "fw.bin", ImageFileFormat::Binary},
+        {"fw", 0, "fw.bin", ImageFileFormat::Binary},
+        {"fw", 7, "fw.bin", ImageFileFormat::Binary},
+    };
+    for (const auto& c : cases) {
+        const SaveTarget target = SaveTargetFor(QString::fromLatin1(c.name), c.filterIndex);
+        EXPECT_EQ(target.name, QString::fromLatin1(c.saved)) << c.name << " " << c.filterIndex;
+        EXPECT_EQ(target.format, c.format) << c.name << " " << c.filterIndex;
+    }
+}
+
+class FileCommands : public testing::Test {
+protected:
+    static constexpr std::int32_t Atmega8 = 0x07931E;
+
+    QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    ImageFileTarget Program(std::uint32_t size)
+    {
+        return {1, flash, size, [this] { ++renders; }, [this] { ++parses; }};
+    }
+    ImageFileTarget Data(std::uint32_t size)
+    {
+        return {2, eeprom, size, [this] { ++renders; }, [this] { ++parses; }};
+    }
+    FileCommandContext Context()
+    {
+        return {log, [this](const QString& text) { errors.append(text); }, {}};
+    }
+
+    static void WriteFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    static QByteArray FileBytes(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir dir;
+    OperationLog log;
+    QStringList errors;
+    std::vector<std::uint8_t> flash = std::vector<std::uint8_t>(262144, 0xFF);
+    std::vector<std::uint8_t> eeprom = std::vector<std::uint8_t>(65536, 0xFF);
+    int renders = 0;
+    int parses = 0;
+};
+
+TEST_F(FileCommands, HexLoadLogsTheFileAndRedrawsTheView)
+{
+    const QString path = Path("prog.hex");
+    WriteFile(path, ":020000000C9462\r\n:00000001FF\r\n");
+    LoadImageFile(path, Atmega8, Program(8192), Context());
+    EXPECT_EQ(log.Lines(), QStringList({"Loading program from file: " + path, "Operation complete"}));
+    EXPECT_EQ(flash[0], 0x0C);
+    EXPECT_EQ(flash[1], 0x94);
+    EXPECT_EQ(flash[2], 0xFF);
+    EXPECT_EQ(renders, 1);
+    EXPECT_TRUE(errors.isEmpty());
+
+    const QString data = Path("data.eep");
+    WriteFile(data, ":0100030077850");  // no end record: loaded, no closing line
+    LoadImageFile(data, Atmega8, Data(512), Context());
+    EXPECT_EQ(log.Lines().mid(2), QStringList({"Loading data from file: " + data}));
+    EXPECT_EQ(eeprom[3], 0x77);
+    EXPECT_EQ(renders, 2);
+}
+
+TEST_F(FileCommands, WrongFileLinesKeepEarlierRecordsAndRedraw)
+{
+    const struct {
+        const char* record;
+        const char* line;
+    } cases[] = {
+        {":0400000300001234B3", "Wrong file (from 8086/80186)"},
+        {":04000005000012349B", "Wrong file (from 80386)"},
+        {":00000006FA", "Wrong file (unknown format)"},
+        {":04000000AABB", "Wrong file (bad record in line 2)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.record);
+        std::fill(flash.begin(), flash.end(), 0xFF);
+        const QString path = Path("wrong.hex");
+        WriteFile(path, QByteArray(":0100000011EE\r\n") + c.record + "\r\n:0100010022DD\r\n:00000001FF\r\n");
+        const int before = renders;
+        const qsizetype lines = log.Lines().size();
+        LoadImageFile(path, Atmega8, Program(8192), Context());
+        EXPECT_EQ(log.Lines().mid(lines), QStringList({"Loading program from file: " + path, c.line}));
+        EXPECT_EQ(flash[0], 0x11);
+        EXPECT_EQ(flash[1], 0xFF);
+        EXPECT_EQ(renders, before + 1);
+    }
+}
+
+TEST_F(FileCommands, LoadWithNoChipSelectedLoadsNothing)
+{
+    const QString path = Path("prog.hex");
+    WriteFile(path, ":0100000000FF\r\n:00000001FF");
+    const QString bin = Path("prog.bin");
+    WriteFile(bin, QByteArray(16, 0));
+    LoadImageFile(path, 0, Program(0), Context());
+    LoadImageFile(bin, 0, Data(0), Context());
+    EXPECT_EQ(log.Lines(), QStringList({"No chip selected", "No chip selected"}));
+    EXPECT_EQ(flash[0], 0xFF);
+    EXPECT_EQ(eeprom[0], 0xFF);
+    EXPECT_EQ(renders, 0);
+}
+
+TEST_F(FileCommands, UnreadableFilesEndWithTheMessageBox)
+{
+    // A missing file and a directory. The HEX reader has logged its line already; the binary
+    // reader opens the file before it logs anything.
+    for (const QString& path : {Path("missing.hex"), dir.path()}) {
+        SCOPED_TRACE(path.toStdString());
+        const qsizetype lines = log.Lines().size();
+        errors.clear();
+        ReadHexFile(path, Program(8192), Context());
+        EXPECT_EQ(log.Lines().mid(lines), QStringList({"Loading program from file: " + path}));
+        EXPECT_EQ(errors, QStringList({"Cannot open file " + path}));
+        ReadBinFile(path, Data(512), Context());
+        EXPECT_EQ(log.Lines().size(), lines + 1);
+        EXPECT_EQ(errors, QStringList({"Cannot open file " + path, "Cannot open file " + path}));
+    }
+    EXPECT_EQ(renders, 0);
+    EXPECT_TRUE(std::all_of(flash.begin(), flash.end(), [](std::uint8_t b) { return b == 0xFF; }));
+}
+
+TEST_F(FileCommands, EmptyHexFileLoadsNothingAndHasNoClosingLine)
+{
+    const QString path = Path("empty.hex");
+    WriteFile(path, "");
+    LoadImageFile(path, Atmega8, Program(8192), Context());
+    EXPECT_EQ(log.Lines(), QStringList({"Loading program from file: " + path}));
+    EXPECT_EQ(renders, 1);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(FileCommands, SaveTakesTheViewBackFirstAndWritesTheChosenFormat)
+{
+    // The view holds an edit the image does not have yet.
+    ImageFileTarget program = Program(8192);
+    program.parseView = [this] { flash[5] = 0x42; ++parses; };
+    SaveImageFile(Path("fw"), 1, program, Context());
+    const QByteArray hex = FileBytes(Path("fw.hex"));
+    EXPECT_TRUE(hex.startsWith(":020000040000FA\r\n:08000000FFFFFFFFFF42FFFFBD\r\n"));
+    EXPECT_TRUE(hex.endsWith("\r\n:00000001FF"));
+    EXPECT_EQ(log.Lines(), QStringList({"Saving program to file: " + Path("fw.hex"), "Operation complete"}));
+    EXPECT_EQ(parses, 1);
+    EXPECT_EQ(renders, 0);
+
+    // The program as Intel HEX into an .eep file: the memory by the command, the format by the filter.
+    SaveImageFile(Path("fw"), 2, Program(8192), Context());
+    EXPECT_EQ(FileBytes(Path("fw.eep")), hex);
+
+    SaveImageFile(Path("fw.hex"), 3, Program(8192), Context());
+    QByteArray expected(8192, char(0xFF));
+    expected[5] = 0x42;
+    EXPECT_EQ(FileBytes(Path("fw.hex.bin")), expected);
+
+    // The data memory as Intel HEX in a .hex file carries no address record.
+    eeprom[0] = 0x12;
+    SaveImageFile(Path("data"), 1, Data(512), Context());
+    const QByteArray data = FileBytes(Path("data.hex"));
+    EXPECT_TRUE(data.startsWith(":0800000012FFFFFFFFFFFFFFED\r\n"));
+    EXPECT_FALSE(data.contains(":02000004"));
+    EXPECT_EQ(log.Lines().last(2), QStringList({"Saving data to file: " + Path("data.hex"), "Operation complete"}));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(FileCommands, SaveReplacesAnExistingFileWithoutAQuestion)
+{
+    const QString path = Path("fw.bin");
+    WriteFile(path, QByteArray(5000, 'x'));
+    SaveImageFile(path, 3, Program(1024), Context());
+    EXPECT_EQ(FileBytes(path), QByteArray(1024, char(0xFF)));
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(FileCommands, SaveBeforeAnyChipWasSelected)
+{
+    SaveImageFile(Path("none"), 1, Program(0), Context());
+    SaveImageFile(Path("none"), 3, Data(0), Context());
+    EXPECT_EQ(FileBytes(Path("none.hex")), QByteArray(":00000001FF"));
+    EXPECT_EQ(FileBytes(Path("none.bin")), QByteArray());
+    EXPECT_EQ(log.Lines(), QStringList({"Saving program to file: " + Path("none.hex"), "Operation complete",
+                                        "Saving data to file: " + Path("none.bin"), "Operation complete"}));
+}
+
+TEST_F(FileCommands, UncreatableFileEndsWithTheMessageBox)
+{
+    for (const QString& path : {Path("no/such/folder/fw.hex"), dir.path()}) {
+        SCOPED_TRACE(path.toStdString());
+        const qsizetype lines = log.Lines().size();
+        errors.clear();
+        WriteHexFile(path, Program(8192), Context());
+        EXPECT_EQ(log.Lines().mid(lines), QStringList({"Saving program to file: " + path}));
+        EXPECT_EQ(errors, QStringList({"Cannot create file " + path}));
+    }
+    EXPECT_EQ(parses, 2);  // the view was taken back before the file was tried
+}
+
+TEST_F(FileCommands, IncompleteSaveKeepsThePreviousFile)
+{
+    const QString path = Path("fw.hex");
+    const QByteArray previous(":0100000001FE\r\n:00000001FF");
+    WriteFile(path, previous);
+
+    // Files may grow to 4 KiB only: the 23 KiB of an 8 KiB program cannot be written.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    SaveImageFile(path, 1, Program(8192), Context());
+    SaveImageFile(path, 3, Program(8192), Context());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, SIG_DFL);
+
+    EXPECT_EQ(FileBytes(path), previous);
+    EXPECT_EQ(FileBytes(path + ".bin"), QByteArray("<missing>"));
+    EXPECT_EQ(errors, QStringList({"Cannot create file " + path, "Cannot create file " + path + ".bin"}));
+    EXPECT_FALSE(log.Lines().contains("Operation complete"));
+    // No temporary file is left behind.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"fw.hex"}));
+}
+
+TEST_F(FileCommands, BinaryLoadUsesAsMuchAsTheMemoryHolds)
+{
+    const QString shortFile = Path("short.bin");
+    WriteFile(shortFile, QByteArray(100, 0x11));
+    LoadImageFile(shortFile, Atmega8, Program(1024), Context());
+    EXPECT_TRUE(std::all_of(flash.begin(), flash.begin() + 100, [](std::uint8_t b) { return b == 0x11; }));
+    EXPECT_TRUE(std::all_of(flash.begin() + 100, flash.end(), [](std::uint8_t b) { return b == 0xFF; }));
+    EXPECT_EQ(log.Lines(), QStringList({"Loading program from file: " + shortFile, "Operation complete"}));
+
+    const QString longFile = Path("IMAGEBIN");
+    WriteFile(longFile, QByteArray(2048, 0x22));
+    LoadImageFile(longFile, Atmega8, Program(1024), Context());
+    EXPECT_TRUE(std::all_of(flash.begin(), flash.begin() + 1024, [](std::uint8_t b) { return b == 0x22; }));
+    EXPECT_TRUE(std::all_of(flash.begin() + 1024, flash.end(), [](std::uint8_t b) { return b == 0xFF; }));
+    EXPECT_EQ(renders, 2);
+}
+
+TEST_F(FileCommands, SaveThenLoadRestoresTheImageInBothFormats)
+{
+    for (int filterIndex : {1, 3}) {
+        SCOPED_TRACE(filterIndex);
+        for (std::size_t a = 0; a < 131072; ++a)
+            flash[a] = static_cast<std::uint8_t>(a * 7 + a / 251 + filterIndex);
+        const std::vector<std::uint8_t> saved = flash;
+        SaveImageFile(Path("round"), filterIndex, Program(131072), Context());
+        std::fill(flash.begin(), flash.end(), 0);
+        LoadImageFile(Path(filterIndex == 1 ? "round.hex" : "round.bin"), Atmega8, Program(131072), Context());
+        EXPECT_TRUE(std::equal(flash.begin(), flash.begin() + 131072, saved.begin()));
+        EXPECT_TRUE(std::all_of(flash.begin() + 131072, flash.end(), [](std::uint8_t b) { return b == 0; }));
+    }
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(FileCommands, ProgressReachesTheBarForEveryFormat)
+{
+    std::vector<int> percents;
+    FileCommandContext context{log, [this](const QString& text) { errors.append(text); },
+                               [&](int percent) { percents.push_back(percent); }};
+    WriteBinFile(Path("p.bin"), Program(4096), context);
+    EXPECT_EQ(percents, (std::vector<int>{0, 25, 50, 75}));
+    percents.clear();
+    ReadBinFile(Path("p.bin"), Program(4096), context);
+    EXPECT_EQ(percents, (std::vector<int>{0, 25, 50, 75}));
+    percents.clear();
+    WriteHexFile(Path("p.hex"), Program(2048), context);
+    EXPECT_EQ(percents, (std::vector<int>{0, 50}));
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,121 @@
+// Real files, not only our own: Intel HEX made by avr-gcc/avr-objcopy loads at the addresses the
+// toolchain's own binary output has them, and every file our writer makes is accepted by
+// srec_cat and avr-objcopy and converts back to the same bytes.
+
+#include "chips/filecommands.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <random>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+QByteArray Fixture(const char* name)
+{
+    QFile file(QStringLiteral(VELMORA_FIXTURES "/") + QString::fromLatin1(name));
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "fixture missing: " << name;
+        return {};
+    }
+    return file.readAll();
+}
+
+struct ToolchainCase {
+    const char* hex;
+    const char* reference;  // avr-objcopy's binary of the same section, from address 0
+    unsigned kind;
+    std::uint32_t memorySize;
+};
+
+class ToolchainFiles : public testing::TestWithParam<ToolchainCase> {};
+
+TEST_P(ToolchainFiles, LoadAtTheToolchainsAddresses)
+{
+    const ToolchainCase& c = GetParam();
+    const QByteArray reference = Fixture(c.reference);
+    ASSERT_FALSE(reference.isEmpty());
+    ASSERT_LE(reference.size(), c.memorySize);
+
+    std::vector<std::uint8_t> image(c.kind == 1 ? 262144 : 65536, 0xFF);
+    OperationLog log;
+    QStringList errors;
+    FileCommandContext context{log, [&](const QString& text) { errors.append(text); }, {}};
+    const QString path = QStringLiteral(VELMORA_FIXTURES "/") + QString::fromLatin1(c.hex);
+    LoadImageFile(path, 0x07931E, {c.kind, image, c.memorySize, {}, {}}, context);
+
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_EQ(log.Lines().last(), QStringLiteral("Operation complete"));
+    EXPECT_TRUE(std::equal(reference.begin(), reference.end(), image.begin(),
+                           [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+    EXPECT_TRUE(std::all_of(image.begin() + reference.size(), image.end(), [](std::uint8_t b) { return b == 0xFF; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(AvrGcc, ToolchainFiles,
+                         testing::Values(ToolchainCase{"small.hex", "small.bin", 1, 8192},
+                                         ToolchainCase{"small.eep", "small.eep.bin", 2, 512},
+                                         ToolchainCase{"big.hex", "big.bin", 1, 262144}));
+
+TEST(ToolchainFixtures, BigProgramNeedsAddressRecords)
+{
+    // Otherwise the case above would not exercise the bases at all.
+    const QByteArray hex = Fixture("big.hex");
+    EXPECT_GT(Fixture("big.bin").size(), 65536);
+    EXPECT_TRUE(hex.contains(":02000002") || hex.contains(":02000004"));
+}
+
+// Runs a converter; its output file must hold exactly the memory, and it must complain about nothing.
+void ExpectConvertsBack(const QString& program, const QStringList& arguments, const QString& output,
+                        const std::vector<std::uint8_t>& memory)
+{
+    QProcess process;
+    process.start(program, arguments);
+    ASSERT_TRUE(process.waitForFinished(60000)) << program.toStdString();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.readAllStandardError(), QByteArray()) << program.toStdString();
+    QFile file(output);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << output.toStdString();
+    const QByteArray bytes = file.readAll();
+    ASSERT_EQ(static_cast<std::size_t>(bytes.size()), memory.size()) << program.toStdString();
+    EXPECT_TRUE(std::equal(memory.begin(), memory.end(), bytes.begin(),
+                           [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }))
+        << program.toStdString();
+}
+
+TEST(OurFiles, AcceptedBySrecCatAndAvrObjcopy)
+{
+    const struct {
+        unsigned kind;
+        std::uint32_t size;
+    } memories[] = {{1, 1024}, {1, 8192}, {1, 131072}, {1, 262144}, {2, 64}, {2, 4096}};
+    QTemporaryDir dir;
+    OperationLog log;
+    QStringList errors;
+    FileCommandContext context{log, [&](const QString& text) { errors.append(text); }, {}};
+    std::mt19937 random(7);
+    for (const auto& m : memories) {
+        SCOPED_TRACE(testing::Message() << "kind " << m.kind << " size " << m.size);
+        std::vector<std::uint8_t> image(m.kind == 1 ? 262144 : 65536);
+        for (auto& b : image)
+            b = static_cast<std::uint8_t>(random());
+        const QString hex = dir.filePath(QStringLiteral("ours.hex"));
+        WriteHexFile(hex, {m.kind, image, m.size, {}, {}}, context);
+        ASSERT_TRUE(errors.isEmpty());
+        const std::vector<std::uint8_t> memory(image.begin(), image.begin() + m.size);
+
+        const QString bySrec = dir.filePath(QStringLiteral("srec.bin"));
+        ExpectConvertsBack(QStringLiteral(VELMORA_SREC_CAT), {hex, "-Intel", "-o", bySrec, "-Binary"}, bySrec, memory);
+        const QString byObjcopy = dir.filePath(QStringLiteral("objcopy.bin"));
+        ExpectConvertsBack(QStringLiteral(VELMORA_AVR_OBJCOPY), {"-I", "ihex", "-O", "binary", hex, byObjcopy},
+                           byObjcopy, memory);
+    }
+}
+
+}  // namespace
+}  // namespace velmora
