@@ -76,6 +76,17 @@ TEST_F(SerialLinkTest, MissingDeviceWritesOnlyTheNotAvailableLine)
     EXPECT_FALSE(link.IsOpen());
 }
 
+TEST_F(SerialLinkTest, PortIsOpenedExclusively)
+{
+    auto gateway = AnswerHandshake(peer, {0x01});
+    ASSERT_TRUE(ConnectGateway(link, Path(), log));
+    gateway.get();
+    SerialLink second;
+    EXPECT_EQ(second.Open(Path()).status, OpenStatus::Unavailable);
+    link.CloseGateway();
+    EXPECT_EQ(second.Open(Path()).status, OpenStatus::Ok);  // free again once closed
+}
+
 TEST_F(SerialLinkTest, AnswersKeepSurplusBytesAndLateBytesStartTheNextAnswer)
 {
     auto gateway = AnswerHandshake(peer, {0x01});
