@@ -92,8 +92,13 @@ const ChipEntry* FindChipEntry(SignatureCodeType code, bool niietMode)
 
 const ChipEntry* FindChipByName(std::string_view name)
 {
+    // Names first: a menu item name can be another chip's name ("ATtiny261" is the item of
+    // the ATtiny26).
     for (const ChipEntry& e : Catalogue)
-        if (SameText(e.name, name) || SameText(e.menuItem, name))
+        if (SameText(e.name, name))
+            return &e;
+    for (const ChipEntry& e : Catalogue)
+        if (SameText(e.menuItem, name))
             return &e;
     return nullptr;
 }

@@ -1,0 +1,131 @@
+#include "views/workspace.h"
+
+#include "log/operationlog.h"
+#include "views/dumptext.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace velmora {
+namespace {
+
+class WorkspaceViews : public ::testing::Test {
+protected:
+    void Select(const char* name) { ASSERT_NE(work.SelectMenuEntry(*FindChipByName(name), log), nullptr); }
+
+    Workspace work;
+    OperationLog log;
+};
+
+TEST_F(WorkspaceViews, Edit2ShowsTheSignatureMostSignificantFirst)
+{
+    Select("AT90CAN32");
+    EXPECT_EQ(work.views[0].text, "81 95 1E");
+    EXPECT_EQ(IdBytesText(0x07931E), "07 93 1E");
+    EXPECT_EQ(IdBytesText(0), "00 00 00");
+}
+
+TEST_F(WorkspaceViews, At90s1200EepromHasFourLines)
+{
+    Select("AT90S1200");
+    for (int view : {3, 4}) {
+        const std::string& t = work.views[view].text;
+        EXPECT_EQ(t.size(), 4u * 82 - 2);
+        EXPECT_EQ(t.substr(3 * 82, 8), "00000030");
+        EXPECT_NE(t.back(), '\n');
+    }
+    EXPECT_EQ(work.views[1].text.size(), 64u * 82 - 2);
+}
+
+TEST_F(WorkspaceViews, RenderOnOnePageLeavesTheOtherAlone)
+{
+    Select("ATmega8");
+    const std::string page1 = work.views[1].text;
+    chip& c = work.CurrentChip();
+    c.FlashImage[0] = 0x41;
+    c.FlashImage[1] = 0x00;
+    c.FlashImage[2] = 0x1F;
+    c.FlashImage[8191] = 0x7E;
+    const int view = Workspace::ActiveFlashView(1);
+    ASSERT_EQ(view, 2);
+    work.RenderView(view, FlashKind);
+    EXPECT_EQ(work.views[1].text, page1);
+    const std::string& t = work.views[2].text;
+    EXPECT_EQ(t.substr(10, 8), "41 00 1F");
+    EXPECT_EQ(t.substr(64, 3), "A\x1F\x1F");
+    EXPECT_EQ(t.substr(511 * 82, 80), dump::HexDumpLine(0x1FF0, &c.FlashImage[0x1FF0]));
+    EXPECT_EQ(work.views[2].caret, 10u);
+}
+
+TEST_F(WorkspaceViews, ParseTakesTheEditedViewIntoTheImage)
+{
+    Select("ATmega8");
+    work.SetCaret(3, 82 + 10);
+    for (char k : {'1', '2', ' ', '3', '4'})
+        work.KeyDown(3, dump::KeyStroke::Char(k));
+    EXPECT_EQ(work.CurrentChip().EepromImage[16], 0xFF);  // editing never touches the image
+    work.ParseView(Workspace::ActiveEepromView(0), EepromKind);
+    EXPECT_EQ(work.CurrentChip().EepromImage[16], 0x12);
+    EXPECT_EQ(work.CurrentChip().EepromImage[17], 0x34);
+    EXPECT_EQ(work.CurrentChip().EepromImage[18], 0xFF);
+    EXPECT_EQ(work.CurrentChip().EepromImage[512], 0xFF);  // past the chip's EEPROM
+    EXPECT_EQ(work.views[3].caret, 10u);
+}
+
+TEST_F(WorkspaceViews, ParseWithoutAChipDoesNothing)
+{
+    work.CurrentChip().FlashImage[0] = 0x33;
+    work.ParseView(1, FlashKind);
+    work.RenderView(1, FlashKind);
+    EXPECT_EQ(work.CurrentChip().FlashImage[0], 0x33);
+    EXPECT_TRUE(work.views[1].text.empty());
+    work.KeyDown(1, dump::KeyStroke::Char('1'));
+    EXPECT_TRUE(work.views[1].text.empty());
+}
+
+TEST_F(WorkspaceViews, RoundTripOfRandomImagesForEveryChip)
+{
+    std::mt19937 random(99);
+    for (const ChipEntry& e : ChipCatalogue()) {
+        ASSERT_NE(work.SelectMenuEntry(e, log), nullptr);
+        chip& c = work.CurrentChip();
+        std::vector<std::uint8_t> flash(c.FlashImage.begin(), c.FlashImage.begin() + e.flashSize);
+        for (auto& b : flash)
+            b = static_cast<std::uint8_t>(random());
+        std::copy(flash.begin(), flash.end(), c.FlashImage.begin());
+        work.RenderView(1, FlashKind);
+        std::fill(c.FlashImage.begin(), c.FlashImage.end(), 0);
+        work.ParseView(1, FlashKind);
+        ASSERT_TRUE(std::equal(flash.begin(), flash.end(), c.FlashImage.begin())) << e.name;
+        EXPECT_EQ(c.FlashImage[e.flashSize % FlashImageSize], e.flashSize == FlashImageSize ? flash[0] : 0);
+    }
+}
+
+TEST_F(WorkspaceViews, NiietBlankViewsAndImages)
+{
+    Select("1887ВЕ7Т");
+    for (int view = 1; view <= 4; ++view) {
+        const std::string& t = work.views[view].text;
+        for (std::size_t i = 0; i < work.ViewByteCount[view]; i += 131) {
+            ASSERT_EQ(t.substr(dump::HexCellPos(i), 2), "00");
+            ASSERT_EQ(t[dump::CharCellPos(i)], ' ');
+        }
+    }
+    // A rendered 0x00 shows the substitute character, unlike the blank cell.
+    work.RenderView(3, EepromKind);
+    EXPECT_EQ(work.views[3].text[64], '\x1F');
+}
+
+TEST_F(WorkspaceViews, IdBytesFieldKeys)
+{
+    Select("ATmega8");
+    work.SetCaret(0, 0);
+    work.KeyDown(0, dump::KeyStroke::Char('a'));
+    work.KeyDown(0, dump::KeyStroke::Char('b'));
+    EXPECT_EQ(work.views[0].text, "AB 93 1E");
+    EXPECT_EQ(work.views[0].caret, 2u);
+}
+
+}  // namespace
+}  // namespace velmora
