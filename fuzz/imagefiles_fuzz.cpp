@@ -1,0 +1,60 @@
+// libFuzzer target for the Intel HEX reader. The first input byte picks the memory (a size of the
+// chip catalogue, program or data), the rest is the file's text. Beyond not crashing, the reader
+// must never touch a byte at or above the memory size, and whatever it loaded must survive a
+// round trip through the writer.
+
+#include "chips/hexfile.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+struct Memory {
+    std::size_t size;
+    bool program;
+};
+constexpr Memory Memories[] = {
+    {0, true},       {1024, true},  {2048, true},  {8192, true},  {65536, true}, {131072, true},
+    {262144, true},  {64, false},   {512, false},  {4096, false}, {65536, false},
+};
+constexpr std::size_t Buffer = 262144;
+constexpr std::uint8_t Untouched = 0xA5;
+
+void Check(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    const Memory memory = Memories[data[0] % (sizeof Memories / sizeof Memories[0])];
+    const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    static std::vector<std::uint8_t> image(Buffer);
+    std::memset(image.data(), Untouched, image.size());
+    const velmora::HexReadResult result = velmora::ParseHexText(text, image, memory.size);
+    (void)result;
+    for (std::size_t a = memory.size; a < image.size(); ++a)
+        Check(image[a] == Untouched);
+
+    // The writer's text for what was loaded reads back to the same bytes; kept to small
+    // memories so each run stays fast.
+    if (memory.size <= 8192) {
+        const std::span<const std::uint8_t> loaded(image.data(), memory.size);
+        const std::string written = velmora::FormatHexText(loaded, memory.program);
+        std::vector<std::uint8_t> again(memory.size, static_cast<std::uint8_t>(~Untouched));
+        Check(velmora::ParseHexText(written, again, memory.size).stop == velmora::HexStop::EndRecord);
+        Check(std::equal(again.begin(), again.end(), loaded.begin()));
+    }
+    return 0;
+}
