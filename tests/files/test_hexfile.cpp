@@ -1,11 +1,14 @@
 // The Intel HEX codec: the writer's exact records, the reader's record types, bases and
 // tolerance, and what it does with damaged lines.
 
+#include "chips/catalogue.h"
 #include "chips/hexfile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <tuple>
 #include <random>
 #include <string>
 #include <vector>
@@ -113,10 +116,17 @@ TEST(HexRoundTrip, EveryCatalogueSizeRestoresTheImage)
         bool program;
     };
     std::vector<Memory> sizes;
-    for (std::size_t size : {1024u, 2048u, 4096u, 8192u, 16384u, 32768u, 65536u, 131072u, 262144u})
-        sizes.push_back({size, true});
-    for (std::size_t size : {64u, 128u, 256u, 512u, 1024u, 2048u, 4096u})
-        sizes.push_back({size, false});
+    for (const ChipEntry& entry : ChipCatalogue()) {
+        sizes.push_back({entry.flashSize, true});
+        sizes.push_back({entry.eepromSize, false});
+    }
+    std::sort(sizes.begin(), sizes.end(), [](const Memory& a, const Memory& b) {
+        return std::tie(a.program, a.size) < std::tie(b.program, b.size);
+    });
+    sizes.erase(std::unique(sizes.begin(), sizes.end(),
+                            [](const Memory& a, const Memory& b) { return a.program == b.program && a.size == b.size; }),
+                sizes.end());
+    ASSERT_EQ(sizes.size(), 9u + 7u);  // 1 KiB to 256 KiB of flash, 64 bytes to 4 KiB of EEPROM
     for (const Memory& m : sizes) {
         SCOPED_TRACE(testing::Message() << (m.program ? "program " : "data ") << m.size);
         const std::vector<std::uint8_t> memory = RandomBytes(m.size, static_cast<unsigned>(m.size));
