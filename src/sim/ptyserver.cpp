@@ -1,0 +1,161 @@
+#include "sim/ptyserver.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace velmora::sim {
+
+namespace {
+
+std::int64_t NowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Waits until the steady clock reaches t: sleeps the long part, spins the last stretch,
+// since a sleep overshoots by tens of microseconds and a byte lasts 44.
+void WaitUntil(std::int64_t t)
+{
+    for (;;) {
+        const std::int64_t left = t - NowUs();
+        if (left <= 0)
+            return;
+        if (left > 150) {
+            timespec ts{0, long(left - 100) * 1000};
+            ::nanosleep(&ts, nullptr);
+        }
+    }
+}
+
+}  // namespace
+
+PtyServer::PtyServer(std::shared_ptr<SimGateway> gateway, bool pace) : gateway_(std::move(gateway)), pace_(pace)
+{
+    // Paced bytes already took their line time in real time.
+    gateway_->SetCountLineTime(!pace_);
+}
+
+PtyServer::~PtyServer() { Close(); }
+
+void PtyServer::Close()
+{
+    if (slaveKeeper_ >= 0)
+        ::close(slaveKeeper_);
+    if (master_ >= 0)
+        ::close(master_);
+    slaveKeeper_ = master_ = -1;
+}
+
+bool PtyServer::Open(std::string* error)
+{
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+        if (error)
+            *error = std::strerror(errno);
+        Close();
+        return false;
+    }
+    devicePath_ = ::ptsname(master_);
+    // Raw from the start, so nothing is echoed or translated before the client sets the line.
+    slaveKeeper_ = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY);
+    termios raw{};
+    if (slaveKeeper_ >= 0 && ::tcgetattr(slaveKeeper_, &raw) == 0) {
+        ::cfmakeraw(&raw);
+        ::tcsetattr(slaveKeeper_, TCSANOW, &raw);
+    }
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+void PtyServer::WriteAll(const std::uint8_t* data, std::size_t count)
+{
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(master_, data + done, count - done);
+        if (n > 0) {
+            done += std::size_t(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return;
+        pollfd p{master_, POLLOUT, 0};
+        ::poll(&p, 1, 50);
+    }
+}
+
+void PtyServer::Serve(const std::atomic<bool>& stop)
+{
+    std::int64_t lineFreeAt = 0;  // when the last paced byte has fully arrived or left
+    std::uint8_t in[512];
+    std::uint8_t out[512];
+    while (!stop.load() && master_ >= 0) {
+        pollfd p{master_, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0)
+            continue;
+        const ssize_t n = ::read(master_, in, sizeof in);
+        if (n <= 0)
+            continue;
+        if (pace_) {
+            // The bytes are complete only one line time each after they started.
+            lineFreeAt = std::max(lineFreeAt, NowUs()) + std::int64_t(n) * LineUsPerByte;
+            WaitUntil(lineFreeAt);
+        }
+        if (!gateway_->Receive(in, std::size_t(n))) {
+            Close();  // unplugged: the device disappears under the client
+            return;
+        }
+        const std::size_t answer = gateway_->TakeOutput(out, sizeof out);
+        if (answer == 0)
+            continue;
+        if (pace_) {
+            lineFreeAt = std::max(lineFreeAt, NowUs()) + std::int64_t(answer) * LineUsPerByte;
+            WaitUntil(lineFreeAt);
+        }
+        WriteAll(out, answer);
+    }
+}
+
+std::string ChipStateJson(const SimChip& chip)
+{
+    auto hex = [](const std::vector<std::uint8_t>& bytes) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string s;
+        s.reserve(bytes.size() * 2);
+        for (std::uint8_t b : bytes) {
+            s += digits[b >> 4];
+            s += digits[b & 15];
+        }
+        return s;
+    };
+    auto byte = [](unsigned v) {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\"%02X\"", v);
+        return std::string(buffer);
+    };
+    const SimChipModel& m = chip.Model();
+    std::string json = "{\n";
+    json += "  \"chip\": \"" + std::string(m.name) + "\",\n";
+    json += "  \"signature\": [" + byte(m.signature[0]) + ", " + byte(m.signature[1]) + ", " + byte(m.signature[2]) + "],\n";
+    json += "  \"fuses\": [";
+    for (int i = 0; i < m.FuseCount(); ++i)
+        json += (i ? ", " : "") + byte(chip.Fuses()[std::size_t(i)]);
+    json += "],\n  \"lock\": " + byte(chip.Lock()) + ",\n";
+    json += "  \"calibration\": [";
+    for (std::size_t i = 0; i < chip.Calibration().size(); ++i)
+        json += (i ? ", " : "") + byte(chip.Calibration()[i]);
+    json += "],\n  \"flash\": \"" + hex(chip.Flash()) + "\",\n";
+    json += "  \"eeprom\": \"" + hex(chip.Eeprom()) + "\"\n}\n";
+    return json;
+}
+
+}  // namespace velmora::sim

@@ -1,0 +1,92 @@
+#pragma once
+// The simulated gateway KV-4417 with one chip in its socket. Commands arrive as a byte
+// stream (several per write, or one command split across writes); answers leave as a byte
+// stream. Time is either the machine's steady clock or a virtual clock that only moves when
+// told to (tests, the command line's virtual gateway); either way every received byte adds
+// its line time (11 bits at 250000 baud), so a PC-driven sequence is never faster than the
+// real line would allow.
+
+#include "sim/simchip.h"
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace velmora::sim {
+
+// Faults a test or a demonstration can switch on.
+struct SimFaults {
+    long silentAfterBytes = -1;   // after this many bytes: execute and answer nothing more
+    long unplugAfterBytes = -1;   // after this many bytes: the device is gone
+    bool noHandshakeAnswer = false;
+    bool chipBusyForever = false;
+    bool wrongEnableEcho = false;
+};
+
+inline constexpr std::uint32_t LineBaud = 250000;
+inline constexpr std::uint32_t LineBitsPerByte = 11;  // start, 8 data, 2 stop
+inline constexpr std::uint32_t LineUsPerByte = 1000000 * LineBitsPerByte / LineBaud;  // 44
+
+// Gateway pulse widths. The datasheets' minimums: chip erase of the older parts 10 ms,
+// their fuse programming 1 ms; a normal WR pulse is a few hundred nanoseconds.
+inline constexpr std::uint32_t WrPulseUs = 1;
+inline constexpr std::uint32_t Wr100PulseUs = 10000;
+inline constexpr std::uint32_t Wr15PulseUs = 1500;
+
+struct SimPorts {
+    std::uint8_t ddrB = 0, portB = 0, ddrC = 0, portC = 0, ddrD = 0, portD = 0;
+};
+
+class SimGateway {
+public:
+    explicit SimGateway(const SimChipModel& model, bool virtualTime = false);
+
+    // Takes bytes from the line. False once the device is unplugged (those bytes are lost).
+    bool Receive(const std::uint8_t* data, std::size_t count);
+    // Moves up to max answer bytes into buffer; returns how many.
+    std::size_t TakeOutput(std::uint8_t* buffer, std::size_t max);
+    std::size_t PendingOutput() const { return output_.size(); }
+
+    bool Unplugged() const { return unplugged_; }
+    SimChip& Chip() { return chip_; }
+    const SimChip& Chip() const { return chip_; }
+    const SimPorts& Ports() const { return ports_; }
+    SimFaults& Faults() { return faults_; }
+    void SetFaults(const SimFaults& faults);
+
+    // Microseconds on the gateway's clock, line time included.
+    std::int64_t Now() const;
+    bool VirtualTime() const { return virtualTime_; }
+    // Moves the virtual clock on (a no-op on the steady clock).
+    void Advance(std::int64_t us);
+    // The line time of received bytes is counted only when the bytes are not already paced
+    // in real time (the pty server's --pace mode).
+    void SetCountLineTime(bool on) { countLineTime_ = on; }
+    std::uint64_t BytesReceived() const { return received_; }
+
+private:
+    void Execute(const std::uint8_t* command);
+    void ApplyPins();
+    std::uint8_t PinB() const;
+    std::uint8_t PinC() const;
+    std::uint8_t Bus() const;
+    void Answer(std::uint8_t byte) { output_.push_back(byte); }
+    void EnterProgrammingMode();
+
+    SimChip chip_;
+    SimPorts ports_;
+    SimFaults faults_;
+    bool virtualTime_;
+    bool countLineTime_ = true;
+    std::int64_t virtualUs_ = 0;
+    std::int64_t extraUs_ = 0;  // time the gateway itself spent (long pulses)
+    std::int64_t epochUs_ = 0;
+    std::uint64_t received_ = 0;
+    bool unplugged_ = false;
+    std::vector<std::uint8_t> pending_;
+    std::deque<std::uint8_t> output_;
+    std::array<std::uint8_t, 4> spiHeld_{};
+    std::array<std::uint8_t, 4> spiReceived_{0xFF, 0xFF, 0xFF, 0xFF};
+};
+
+}  // namespace velmora::sim
