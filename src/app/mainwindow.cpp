@@ -2,7 +2,9 @@
 
 #include "app/aboutbox.h"
 #include "app/commandrunner.h"
+#include "app/hexdumpview.h"
 #include "app/imageform.h"
+#include "chips/autosearch.h"
 #include "link/serialport.h"
 #include "log/rtfwriter.h"
 
@@ -17,6 +19,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -27,6 +30,9 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <array>
+#include <optional>
 
 namespace velmora {
 
@@ -53,16 +59,11 @@ QFileDialog* MakeFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const
     return dialog;
 }
 
-QPlainTextEdit* MakeView(QWidget* parent, const QString& name, QSize size)
+HexDumpView* MakeView(QWidget* parent, const QString& name, QSize size)
 {
-    auto* view = new QPlainTextEdit(parent);
+    auto* view = new HexDumpView(parent);
     view->setObjectName(name);
-    view->setReadOnly(true);
-    view->setFont(FixedFont());
-    view->setLineWrapMode(QPlainTextEdit::NoWrap);
-    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     view->setFixedSize(size);
-    view->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     return view;
 }
 
@@ -185,7 +186,12 @@ void Form1::BuildControls()
     Label16 = new QLabel(QStringLiteral("ID bytes:"), panel1);
     Edit2 = new QLineEdit(QStringLiteral("FF FF FF"), panel1);
     Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setReadOnly(true);
+    // Edited in place by Edit2KeyDown only: it keeps a caret, but nothing is typed, pasted or
+    // dropped into it.
+    Edit2->setMaxLength(8);
+    Edit2->setContextMenuPolicy(Qt::NoContextMenu);
+    Edit2->setAcceptDrops(false);
+    Edit2->setAttribute(Qt::WA_InputMethodEnabled, false);
     Edit2->setFont(FixedFont());
     const QString infoTip = QStringLiteral("QLineEdit { background: #ffffe1; }");
     Edit1->setStyleSheet(infoTip);
@@ -241,7 +247,7 @@ void Form1::BuildControls()
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setFixedSize(685, 273);
     auto page = [this](const QString& sheetName, const QString& flashName, const QString& eepromName,
-                       QPlainTextEdit** flash, QPlainTextEdit** eeprom) {
+                       HexDumpView** flash, HexDumpView** eeprom) {
         auto* sheet = new QWidget(PageControl1);
         sheet->setObjectName(sheetName);
         auto* lines = new QVBoxLayout(sheet);
@@ -296,13 +302,18 @@ void Form1::BuildControls()
     OpenDialog1 = MakeFileDialog(this, QFileDialog::AcceptOpen, QStringLiteral("OpenDialog1"));
     SaveDialog1 = MakeFileDialog(this, QFileDialog::AcceptSave, QStringLiteral("SaveDialog1"));
 
-    // Typed characters never reach the views or the ID bytes field; their editing is by key-down.
-    for (QWidget* w : {static_cast<QWidget*>(Edit2), static_cast<QWidget*>(RichEdit1), static_cast<QWidget*>(RichEdit2),
-                       static_cast<QWidget*>(RichEdit3), static_cast<QWidget*>(RichEdit4)})
-        w->installEventFilter(this);
+    // Typed characters never reach the ID bytes field; its editing is by key-down. The dump
+    // views insert nothing by themselves and pass their editing keys to their handlers.
+    Edit2->installEventFilter(this);
+    const std::array<HexDumpView*, 4> views = {RichEdit1, RichEdit2, RichEdit3, RichEdit4};
+    for (int view = 1; view <= 4; ++view) {
+        views[view - 1]->SetModel(&work_.views[view]);
+        views[view - 1]->SetKeyDownHandler([this, view](QKeyEvent* key) { DumpViewKeyDown(view, key); });
+    }
 
     connect(Button1, &QPushButton::clicked, this, &Form1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &Form1::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &Form1::Button3Click);
     connect(ComboBox1, &QComboBox::currentTextChanged, this, &Form1::ComboBox1Change);
     connect(TrackBar1, &QSlider::valueChanged, this, &Form1::TrackBar1Change);
 }
@@ -342,10 +353,13 @@ void Form1::BuildMenus()
             QAction* a = sub->addAction(caption);
             a->setEnabled(!disabled);
             ChipItems.insert(caption, a);
+            // Every item but "AT90C8534" selects its catalogue entry.
+            if (const ChipEntry* entry = FindChipByName(caption.toStdString())) {
+                a->setObjectName(QString::fromLatin1(entry->menuItem.data(), qsizetype(entry->menuItem.size())));
+                connect(a, &QAction::triggered, this, [this, entry] { ChipItemClick(*entry); });
+            }
         }
     }
-    ChipItems.value(QStringLiteral("1887ВЕ4У"))->setObjectName(QStringLiteral("N188741"));
-    ChipItems.value(QStringLiteral("1887ВЕ7Т"))->setObjectName(QStringLiteral("N188771"));
 
     Help1 = menuBar()->addMenu(QStringLiteral("Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -474,8 +488,13 @@ void Form1::closeEvent(QCloseEvent* event)
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    // RichEditsKeyPress: a key that would type a character is discarded; navigation and the
-    // editing keys go on to the views' key-down handling.
+    if (watched == Edit2 && event->type() == QEvent::KeyPress && Edit2KeyDown(static_cast<QKeyEvent*>(event)))
+        return true;
+    // Nor is there a middle-button paste into it.
+    if (watched == Edit2 && (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonPress) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton)
+        return true;
+    // RichEditsKeyPress: a key that would type a character is discarded.
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
@@ -483,6 +502,102 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
             return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+QString Form1::CurrentPictureFile() const
+{
+    const chip& c = work_.CurrentChip();
+    return c.SignatureCode == 0 ? QString() : QString::fromStdString(c.picture);
+}
+
+void Form1::ChipItemClick(const ChipEntry& entry)
+{
+    work_.SelectMenuEntry(entry, log_);
+    ShowWorkspace();
+}
+
+void Form1::Button3Click()
+{
+    if (!link_)
+        return;
+    std::optional<SignatureCodeType> code;
+    int niietMode = work_.NiietMode();
+    const int delays = delaysValue_;
+    // The gateway half runs where the link lives; the selection then shows in this thread.
+    runner_->Run([&](const CommandRunner::Progress&) { code = ReadChipCode(ProgContext{*link_, log_, delays}, niietMode); });
+    work_.NiietMode() = niietMode;
+    if (code) {
+        work_.SelectChip(*code, log_);
+        ShowWorkspace();
+    }
+}
+
+HexDumpView* Form1::HexView(int view) const
+{
+    switch (view) {
+    case 1: return RichEdit1;
+    case 2: return RichEdit2;
+    case 3: return RichEdit3;
+    case 4: return RichEdit4;
+    default: return nullptr;
+    }
+}
+
+void Form1::DumpViewKeyDown(int view, QKeyEvent* key)
+{
+    if (const auto stroke = KeyStrokeOf(*key))
+        work_.KeyDown(view, *stroke);
+}
+
+bool Form1::Edit2KeyDown(QKeyEvent* key)
+{
+    switch (key->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        return false;
+    default:
+        break;
+    }
+    if (const auto stroke = KeyStrokeOf(*key)) {
+        work_.SetCaret(0, static_cast<std::size_t>(Edit2->cursorPosition()));
+        work_.KeyDown(0, *stroke);
+        Edit2->setText(QString::fromLatin1(work_.views[0].text));
+        Edit2->setCursorPosition(static_cast<int>(work_.views[0].caret));
+    }
+    return true;
+}
+
+int Form1::ActiveFlashView() const
+{
+    return Workspace::ActiveFlashView(PageControl1->currentIndex());
+}
+
+int Form1::ActiveEepromView() const
+{
+    return Workspace::ActiveEepromView(PageControl1->currentIndex());
+}
+
+void Form1::RenderView(int view, int kind)
+{
+    work_.RenderView(view, kind);
+    ShowWorkspace();
+}
+
+void Form1::ParseView(int view, int kind)
+{
+    work_.ParseView(view, kind);
+    ShowWorkspace();
+}
+
+void Form1::ShowWorkspace()
+{
+    Edit1->setText(QString::fromStdString(work_.chipNameText));
+    if (Edit2->text() != QString::fromLatin1(work_.views[0].text))
+        Edit2->setText(QString::fromLatin1(work_.views[0].text));
+    for (int view = 1; view <= 4; ++view)
+        HexView(view)->ModelChanged();
 }
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 
 #include "link/gatewaylink.h"
 #include "log/operationlog.h"
+#include "views/workspace.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -14,6 +15,7 @@
 class QAction;
 class QComboBox;
 class QFileDialog;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -26,6 +28,7 @@ class QWidget;
 namespace velmora {
 
 class AboutBox;
+class HexDumpView;
 class CommandRunner;
 
 // The fonts of the original design, or the platform's own where they are not installed.
@@ -66,7 +69,31 @@ public:
     void ShowDisconnected();
 
     // The picture file of the current chip ("ATmega8.jpg"), empty with no chip selected.
-    virtual QString CurrentPictureFile() const { return {}; }
+    virtual QString CurrentPictureFile() const;
+
+    // The chip, its images and the view texts of this run.
+    Workspace& Work() { return work_; }
+    // Chip Select: the item's NiietMode, then the selection of its chip.
+    void ChipItemClick(const ChipEntry& entry);
+    // Autosearch chip.
+    void Button3Click();
+    // The editing keys of the four dump views and the ID bytes field.
+    void RichEdit1KeyDown(QKeyEvent* key) { DumpViewKeyDown(1, key); }
+    void RichEdit2KeyDown(QKeyEvent* key) { DumpViewKeyDown(2, key); }
+    void RichEdit3KeyDown(QKeyEvent* key) { DumpViewKeyDown(3, key); }
+    void RichEdit4KeyDown(QKeyEvent* key) { DumpViewKeyDown(4, key); }
+    // Returns whether the key was consumed (all but the arrow keys are).
+    bool Edit2KeyDown(QKeyEvent* key);
+
+    // The views of the page shown (the active page rule).
+    int ActiveFlashView() const;
+    int ActiveEepromView() const;
+    // Image to view and back, for the commands that read, write and load; the widgets follow.
+    void RenderView(int view, int kind);
+    void ParseView(int view, int kind);
+    // Shows the workspace's texts in the chip fields and the four views.
+    void ShowWorkspace();
+    HexDumpView* HexView(int view) const;
 
     // Controls, with the form's names.
     QPushButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6, *Button7, *Button8, *Button9,
@@ -77,7 +104,8 @@ public:
     QSlider* TrackBar1;
     QTabWidget* PageControl1;
     QWidget *TabSheet1, *TabSheet2;
-    QPlainTextEdit *RichEdit1, *RichEdit2, *RichEdit3, *RichEdit4, *RichEdit5;
+    HexDumpView *RichEdit1, *RichEdit2, *RichEdit3, *RichEdit4;
+    QPlainTextEdit* RichEdit5;
     QPlainTextEdit* Memo1;
     QFileDialog *OpenDialog1, *SaveDialog1;
     QAction *LoadProgramfromFile1, *SaveProgramtoFile1, *Open1, *Save1, *SaveLogas1, *Exit1, *LockFuses1, *About1,
@@ -95,8 +123,10 @@ private:
     void BuildControls();
     void BuildMenus();
     QList<QWidget*> ConnectionDependentButtons() const;
+    void DumpViewKeyDown(int view, QKeyEvent* key);
 
     OperationLog log_;
+    Workspace work_;
     std::unique_ptr<GatewayLink> link_;  // "GatewayPort": owned, used on the worker thread only
     int delaysValue_ = 1;
     std::unique_ptr<CommandRunner> runner_;

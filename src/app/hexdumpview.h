@@ -1,0 +1,75 @@
+#pragma once
+// The hex dump view: shows a dump text held by the core, painting only the visible lines,
+// with a caret that the arrow and page keys and the mouse move. Every other key goes to the
+// key-down handler its owner sets, which edits the text in the core; typed characters are
+// never inserted by the widget itself.
+
+#include "views/dumpedit.h"
+#include "views/workspace.h"
+
+#include <QAbstractScrollArea>
+
+#include <functional>
+#include <optional>
+
+class QKeyEvent;
+
+namespace velmora {
+
+// How a byte looks in a character cell: the Windows-1252 character, and a visible
+// placeholder for 0x1F and the codes that have no character.
+QChar Cp1252Char(std::uint8_t b);
+// The Windows-1252 byte of a printable character, or nothing.
+std::optional<std::uint8_t> Cp1252Byte(QChar c);
+
+// The editing key of a key event: Backspace, Delete, or the byte the key gives: letters as
+// upper case, otherwise the printable Windows-1252 character it produces, otherwise 0x1F.
+// A lone modifier key gives nothing (holding Shift must not change a byte).
+std::optional<dump::KeyStroke> KeyStrokeOf(const QKeyEvent& event);
+
+class HexDumpView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    // Handles an editing key; the view repaints after it.
+    using KeyDownHandler = std::function<void(QKeyEvent* event)>;
+
+    explicit HexDumpView(QWidget* parent = nullptr);
+
+    // The core text this view shows; it must outlive the view.
+    void SetModel(DumpView* model);
+    DumpView* Model() const { return model_; }
+    void SetKeyDownHandler(KeyDownHandler handler) { keyDown_ = std::move(handler); }
+
+    // Call after the core changed the text or caret.
+    void ModelChanged();
+    void EnsureCaretVisible();
+
+    int FirstVisibleLine() const;
+    int VisibleLines() const;  // whole lines that fit
+    // The caret position under a point of the viewport.
+    std::size_t PositionAt(QPoint point) const;
+    // Where the caret is drawn, in viewport coordinates.
+    QRect CaretRect() const;
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    bool Navigate(const QKeyEvent& event);
+    void UpdateScrollRanges();
+    int LineCount() const;
+    int LineHeight() const;
+    int CharWidth() const;
+
+    DumpView* model_ = nullptr;
+    KeyDownHandler keyDown_;
+    std::size_t lastLength_ = 0;
+};
+
+}  // namespace velmora

@@ -1,0 +1,305 @@
+// The hex dump views and the ID bytes field as the user edits them: real widgets, real key and
+// mouse events (offscreen platform), checked against the core's view texts.
+#include "app/commandrunner.h"
+#include "app/hexdumpview.h"
+#include "app/mainwindow.h"
+#include "support/recordinglink.h"
+#include "views/dumptext.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace velmora;
+using velmora::testing::RecordingLink;
+
+namespace {
+
+int argc = 1;
+char arg0[] = "test_hexdumpview";
+char* argv[] = {arg0, nullptr};
+QApplication* App()
+{
+    static QApplication* app = new QApplication(argc, argv);
+    return app;
+}
+
+class DumpViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        window = std::make_unique<Form1>();
+        window->SetLinkFactory([this](const QString&, QString* devicePath) -> std::unique_ptr<GatewayLink> {
+            *devicePath = QStringLiteral("/dev/fake");
+            auto link = std::make_unique<RecordingLink>();
+            link->QueueAnswer({0x00});  // the handshake
+            for (std::uint8_t b : signature)
+                link->QueueAnswer({b});
+            return link;
+        });
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void Choose(const QString& caption) { window->ChipItems.value(caption)->trigger(); }
+    const std::string& Text(int view) { return window->Work().views[view].text; }
+    std::size_t Caret(int view) { return window->Work().views[view].caret; }
+    // Clicks the view at a line on screen and a column.
+    void ClickAt(HexDumpView* view, int screenLine, int column)
+    {
+        const QFontMetrics m(view->font());
+        const QPoint p(2 + column * m.horizontalAdvance(QLatin1Char('0')) + 1, 2 + screenLine * m.height() + m.height() / 2);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, p);
+    }
+    QString LastLog() const
+    {
+        const QStringList lines = window->Log().Lines();
+        return lines.isEmpty() ? QString() : lines.back();
+    }
+
+    std::unique_ptr<Form1> window;
+    std::vector<std::uint8_t> signature;
+};
+
+TEST_F(DumpViewTest, ChoosingAtmega8FillsFieldsAndViews)
+{
+    Choose(QStringLiteral("ATmega8"));
+    EXPECT_EQ(window->Edit1->text(), QStringLiteral("ATmega8"));
+    EXPECT_EQ(window->Edit2->text(), QStringLiteral("07 93 1E"));
+    EXPECT_EQ(LastLog(), QStringLiteral("Selected chip is  ATmega8"));
+    EXPECT_EQ(window->RichEdit1->Model(), &window->Work().views[1]);
+    EXPECT_EQ(Text(1).size(), 512u * 82 - 2);
+    EXPECT_EQ(window->RichEdit1->verticalScrollBar()->maximum(), 512 - window->RichEdit1->VisibleLines());
+    EXPECT_EQ(window->CurrentPictureFile(), QStringLiteral("ATmega8.jpg"));
+    Choose(QStringLiteral("ATmega168PA"));
+    EXPECT_EQ(window->CurrentPictureFile(), QStringLiteral("ATmega168.jpg"));
+    // Disabled items stay disabled and select nothing.
+    QAction* tiny13 = window->ChipItems.value(QStringLiteral("ATtiny13"));
+    EXPECT_FALSE(tiny13->isEnabled());
+    tiny13->trigger();
+    EXPECT_EQ(window->Edit1->text(), QStringLiteral("ATmega168PA"));
+}
+
+TEST_F(DumpViewTest, TypingDigitsIntoTheFlashView)
+{
+    Choose(QStringLiteral("ATmega8"));
+    ClickAt(window->RichEdit1, 0, 10);
+    EXPECT_TRUE(window->RichEdit1->hasFocus());
+    EXPECT_EQ(Caret(1), 10u);
+    QTest::keyClicks(window->RichEdit1, QStringLiteral("12 34"));
+    EXPECT_EQ(Text(1).substr(10, 5), "12 34");
+    ClickAt(window->RichEdit1, 1, 10);
+    QTest::keyClicks(window->RichEdit1, QStringLiteral("1234"));
+    EXPECT_EQ(Text(1).substr(82 + 10, 5), "12 4F");
+    EXPECT_EQ(Text(1)[82 + 65], 'O');
+    // The image takes the edit only when the view is parsed.
+    EXPECT_EQ(window->Work().CurrentChip().FlashImage[0], 0xFF);
+    window->ParseView(window->ActiveFlashView(), FlashKind);
+    EXPECT_EQ(window->Work().CurrentChip().FlashImage[0], 0x12);
+    EXPECT_EQ(window->Work().CurrentChip().FlashImage[17], 0x4F);
+}
+
+TEST_F(DumpViewTest, CharacterCellsBackspaceAndDelete)
+{
+    Choose(QStringLiteral("ATmega8"));
+    ClickAt(window->RichEdit3, 0, 64);
+    QTest::keyClick(window->RichEdit3, Qt::Key_A);
+    QTest::keyClick(window->RichEdit3, Qt::Key_A, Qt::ShiftModifier);
+    QTest::keyClick(window->RichEdit3, Qt::Key_Space);
+    QTest::keyClick(window->RichEdit3, Qt::Key_Return);
+    QTest::keyClick(window->RichEdit3, Qt::Key_Comma);
+    EXPECT_EQ(Text(3).substr(10, 14), "41 41 20 1F 2C");
+    EXPECT_EQ(Text(3).substr(64, 5), "AA \x1F,");
+    // A Shift press on its own changes nothing.
+    QTest::keyPress(window->RichEdit3, Qt::Key_Shift);
+    QTest::keyRelease(window->RichEdit3, Qt::Key_Shift);
+    EXPECT_EQ(Caret(3), 69u);
+    QTest::keyClick(window->RichEdit3, Qt::Key_Backspace);
+    EXPECT_EQ(Text(3).substr(22, 2), "FF");
+    EXPECT_EQ(Caret(3), 68u);
+    ClickAt(window->RichEdit3, 0, 10);
+    QTest::keyClick(window->RichEdit3, Qt::Key_Delete);
+    EXPECT_EQ(Text(3).substr(10, 2), "F1");
+    EXPECT_EQ(Caret(3), 11u);
+    // Tab is a key like Enter here, not a focus move.
+    QTest::keyClick(window->RichEdit3, Qt::Key_Tab);
+    EXPECT_TRUE(window->RichEdit3->hasFocus());
+    EXPECT_EQ(Caret(3), 12u);
+}
+
+TEST_F(DumpViewTest, BackspaceWrapsToTheLastLineAndScrollsThere)
+{
+    Choose(QStringLiteral("ATmega8"));
+    HexDumpView* view = window->RichEdit1;
+    ClickAt(view, 0, 10);
+    QTest::keyClick(view, Qt::Key_Backspace);
+    EXPECT_EQ(Caret(1), 511u * 82 + 57);
+    EXPECT_EQ(view->FirstVisibleLine(), 512 - view->VisibleLines());
+    QTest::keyClick(view, Qt::Key_Backspace);
+    QTest::keyClick(view, Qt::Key_Backspace);
+    QTest::keyClick(view, Qt::Key_3);
+    EXPECT_EQ(Text(1).substr(511 * 82 + 55, 2), "3F");
+    // The caret is drawn where the model has it.
+    const QRect caret = view->CaretRect();
+    EXPECT_TRUE(view->viewport()->rect().contains(caret.center()));
+    EXPECT_EQ(view->PositionAt(caret.center() + QPoint(1, 0)), Caret(1));
+}
+
+TEST_F(DumpViewTest, NavigationKeysMoveTheCaretOnly)
+{
+    Choose(QStringLiteral("ATmega8"));
+    HexDumpView* view = window->RichEdit1;
+    const std::string before = Text(1);
+    ClickAt(view, 0, 10);
+    const int page = view->VisibleLines();
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        std::size_t expected;
+    } steps[] = {
+        {Qt::Key_Right, {}, 11},
+        {Qt::Key_Down, {}, 82 + 11},
+        {Qt::Key_Left, {}, 82 + 10},
+        {Qt::Key_Up, {}, 10},
+        {Qt::Key_PageDown, {}, std::size_t(page) * 82 + 10},
+        {Qt::Key_PageUp, {}, 10},
+        {Qt::Key_End, Qt::ControlModifier, 511u * 82 + 80},
+        {Qt::Key_Home, Qt::ControlModifier, 0},
+    };
+    for (const auto& s : steps) {
+        QTest::keyClick(view, Qt::Key(s.key), s.modifiers);
+        EXPECT_EQ(Caret(1), s.expected) << s.key;
+    }
+    EXPECT_EQ(view->FirstVisibleLine(), 0);
+    EXPECT_EQ(Text(1), before);
+}
+
+TEST_F(DumpViewTest, PagesAreIndependent)
+{
+    Choose(QStringLiteral("ATmega8"));
+    window->PageControl1->setCurrentIndex(1);
+    EXPECT_EQ(window->ActiveFlashView(), 2);
+    EXPECT_EQ(window->ActiveEepromView(), 4);
+    window->Work().CurrentChip().FlashImage[0] = 0x41;
+    window->RenderView(window->ActiveFlashView(), FlashKind);
+    EXPECT_EQ(Text(2).substr(10, 2), "41");
+    EXPECT_EQ(Text(1).substr(10, 2), "FF");
+    ClickAt(window->RichEdit2, 0, 11);
+    QTest::keyClick(window->RichEdit2, Qt::Key_7);
+    EXPECT_EQ(Text(2).substr(10, 2), "47");
+    EXPECT_EQ(Text(1).substr(10, 2), "FF");
+}
+
+TEST_F(DumpViewTest, NoChipNoEdits)
+{
+    window->RichEdit1->setFocus();
+    QTest::keyClicks(window->RichEdit1, QStringLiteral("12ab"));
+    QTest::keyClick(window->RichEdit1, Qt::Key_Backspace);
+    EXPECT_TRUE(Text(1).empty());
+    EXPECT_EQ(window->CurrentPictureFile(), QString());
+}
+
+TEST_F(DumpViewTest, IdBytesFieldEditsInPlace)
+{
+    Choose(QStringLiteral("ATmega8"));
+    window->Edit2->setFocus();
+    window->Edit2->setCursorPosition(0);
+    QTest::keyClicks(window->Edit2, QStringLiteral("1e"));
+    EXPECT_EQ(window->Edit2->text(), QStringLiteral("1E 93 1E"));
+    QTest::keyClick(window->Edit2, Qt::Key_Right);  // arrows are the field's own
+    EXPECT_EQ(window->Edit2->cursorPosition(), 3);
+    window->Edit2->setCursorPosition(0);
+    QTest::keyClick(window->Edit2, Qt::Key_Backspace);
+    EXPECT_EQ(window->Edit2->cursorPosition(), 8);
+    QTest::keyClick(window->Edit2, Qt::Key_5);
+    EXPECT_EQ(window->Edit2->cursorPosition(), 0);
+    EXPECT_EQ(window->Edit2->text(), QStringLiteral("1E 93 1E"));
+}
+
+TEST_F(DumpViewTest, AutosearchSelectsTheChipFound)
+{
+    signature = {0x1E, 0x93, 0x07};
+    Choose(QStringLiteral("1887ВЕ4У"));
+    window->Button1Click();
+    ASSERT_TRUE(window->Button3->isEnabled());
+    QTest::mouseClick(window->Button3, Qt::LeftButton);
+    EXPECT_EQ(window->Edit1->text(), QStringLiteral("ATmega8"));
+    EXPECT_EQ(window->Edit2->text(), QStringLiteral("07 93 1E"));
+    EXPECT_EQ(window->Work().NiietMode(), 0);
+    EXPECT_EQ(LastLog(), QStringLiteral("Selected chip is  ATmega8"));
+    EXPECT_EQ(Text(3).size(), 32u * 82 - 2);
+}
+
+TEST_F(DumpViewTest, AutosearchOnASilentGatewayKeepsTheChip)
+{
+    Choose(QStringLiteral("ATmega8"));
+    window->Button1Click();
+    QTest::mouseClick(window->Button3, Qt::LeftButton);
+    EXPECT_EQ(LastLog(), QStringLiteral("       Finished with fail."));
+    EXPECT_EQ(window->Edit1->text(), QStringLiteral("ATmega8"));
+}
+
+TEST(Cp1252, CharactersOfTheCells)
+{
+    const struct {
+        std::uint8_t byte;
+        char16_t shown;
+    } cases[] = {{0x41, u'A'}, {0x20, u' '}, {0x1F, 0x25AF}, {0x7F, 0x25AF}, {0x80, 0x20AC}, {0x81, 0x25AF},
+                 {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xE9, 0x00E9}, {0xFF, 0x00FF}, {0x8A, 0x0160}, {0xAD, u'-'}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Cp1252Char(c.byte).unicode(), c.shown) << int(c.byte);
+    EXPECT_EQ(Cp1252Byte(QChar(0x20AC)), std::optional<std::uint8_t>(0x80));
+    EXPECT_EQ(Cp1252Byte(QChar(0x00E9)), std::optional<std::uint8_t>(0xE9));
+    EXPECT_EQ(Cp1252Byte(QChar(0x0416)), std::nullopt);  // not in the code page
+    EXPECT_EQ(Cp1252Byte(QChar(0x0009)), std::nullopt);
+}
+
+TEST(KeyStrokes, KeysGiveTheirBytes)
+{
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        std::optional<std::uint8_t> code;  // nothing: no key stroke
+    } cases[] = {
+        {Qt::Key_A, {}, "a", 0x41},
+        {Qt::Key_A, Qt::ShiftModifier, "A", 0x41},
+        {Qt::Key_C, Qt::ControlModifier, "\x03", 0x43},
+        {Qt::Key_5, {}, "5", 0x35},
+        {Qt::Key_5, Qt::KeypadModifier, "5", 0x35},
+        {Qt::Key_Space, {}, " ", 0x20},
+        {Qt::Key_Comma, {}, ",", 0x2C},
+        {Qt::Key_Return, {}, "\r", 0x1F},
+        {Qt::Key_Escape, {}, "\x1b", 0x1F},
+        {Qt::Key_F5, {}, "", 0x1F},
+        {Qt::Key_Home, {}, "", 0x1F},
+        {Qt::Key_Eacute, {}, QString(QChar(0xE9)), 0xE9},
+        {Qt::Key_Shift, Qt::ShiftModifier, "", std::nullopt},
+        {Qt::Key_Control, Qt::ControlModifier, "", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers, c.text);
+        const auto stroke = KeyStrokeOf(event);
+        ASSERT_EQ(stroke.has_value(), c.code.has_value()) << c.key;
+        if (stroke) {
+            EXPECT_EQ(stroke->kind, dump::KeyStroke::Character);
+            EXPECT_EQ(stroke->code, *c.code) << c.key;
+        }
+    }
+    QKeyEvent back(QEvent::KeyPress, Qt::Key_Backspace, {}, "\b");
+    EXPECT_EQ(KeyStrokeOf(back)->kind, dump::KeyStroke::Backspace);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, {}, "\x7f");
+    EXPECT_EQ(KeyStrokeOf(del)->kind, dump::KeyStroke::Delete);
+}
+
+}  // namespace
