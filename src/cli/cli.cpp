@@ -1,0 +1,142 @@
+#include "cli/cli.h"
+
+#include "chips/autosearch.h"
+#include "chips/catalogue.h"
+#include "link/serialport.h"
+#include "log/operationlog.h"
+#include "sim/simlink.h"
+
+#include <memory>
+
+namespace velmora::cli {
+
+namespace {
+
+const QStringList Commands{QStringLiteral("connect"), QStringLiteral("signature")};
+
+void Print(std::FILE* out, const QString& line)
+{
+    const QByteArray utf8 = line.toUtf8();
+    std::fwrite(utf8.constData(), 1, std::size_t(utf8.size()), out);
+    std::fputc('\n', out);
+    std::fflush(out);
+}
+
+// "Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8"
+QString SignatureLine(SignatureCodeType code)
+{
+    const ChipEntry* entry = FindChipEntry(code, false);
+    QString bytes;
+    for (int i = 0; i < 3; ++i)
+        bytes += QStringLiteral("%1%2").arg(i ? QStringLiteral(" ") : QString()).arg((code >> (8 * i)) & 0xFF, 2, 16, QLatin1Char('0'));
+    return QStringLiteral("Signature: %1, SignatureCode 0x%2 (%3), %4")
+        .arg(bytes.toUpper())
+        .arg(QString::number(code, 16).toUpper().rightJustified(6, QLatin1Char('0')))
+        .arg(code)
+        .arg(entry ? QString::fromUtf8(entry->name.data(), qsizetype(entry->name.size())) : QStringLiteral("unknown chip"));
+}
+
+}  // namespace
+
+QString UsageText()
+{
+    return QStringLiteral(
+        "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] COMMAND\n"
+        "  --port DEVICE   the gateway's serial port: COM1..COM10, ttyUSB0, or a device path\n"
+        "  --virtual CHIP  a simulated gateway with CHIP in its socket (e.g. ATmega8)\n"
+        "  --delay N       the delays value, 0 to 5 ms (default 0)\n"
+        "commands:\n"
+        "  connect         open the port and check that a gateway answers\n"
+        "  signature       enter parallel programming mode, read the signature, leave\n");
+}
+
+bool ParseArguments(const QStringList& args, CliOptions& options, QString* problem)
+{
+    auto fail = [problem](const QString& why) {
+        if (problem)
+            *problem = why;
+        return false;
+    };
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--port") || arg == QLatin1String("--virtual") || arg == QLatin1String("--delay")) {
+            if (i + 1 >= args.size())
+                return fail(arg + QStringLiteral(" needs a value"));
+            const QString value = args[++i];
+            if (arg == QLatin1String("--port")) {
+                options.port = value;
+            } else if (arg == QLatin1String("--virtual")) {
+                options.virtualChip = value;
+            } else {
+                bool ok = false;
+                options.delaysValue = value.toInt(&ok);
+                if (!ok || options.delaysValue < 0 || options.delaysValue > 5)
+                    return fail(QStringLiteral("--delay takes a number from 0 to 5"));
+            }
+        } else if (arg.startsWith(QLatin1String("-"))) {
+            return fail(QStringLiteral("unknown option ") + arg);
+        } else if (options.command.isEmpty()) {
+            options.command = arg;
+        } else {
+            return fail(QStringLiteral("one command only; extra argument ") + arg);
+        }
+    }
+    if (options.port.isEmpty() == options.virtualChip.isEmpty())
+        return fail(QStringLiteral("give either --port or --virtual"));
+    if (options.command.isEmpty())
+        return fail(QStringLiteral("no command given"));
+    if (!Commands.contains(options.command))
+        return fail(QStringLiteral("unknown command ") + options.command);
+    if (!options.virtualChip.isEmpty() && !sim::FindSimChip(options.virtualChip.toStdString()))
+        return fail(QStringLiteral("no simulated chip named ") + options.virtualChip);
+    return true;
+}
+
+int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
+{
+    CliOptions options;
+    QString problem;
+    if (!ParseArguments(args, options, &problem)) {
+        Print(err, QStringLiteral("velmora-cli: ") + problem);
+        std::fputs(UsageText().toUtf8().constData(), err);
+        return ExitUsage;
+    }
+
+    OperationLog log;
+    log.SetSink([out](const QString& line) { Print(out, line); });
+
+    std::unique_ptr<GatewayLink> link;
+    QString devicePath;
+    MillisecondSleeper sleeper = SleepMilliseconds;
+    if (!options.virtualChip.isEmpty()) {
+        // Virtual time: the chip's waits pass without the process sleeping through them.
+        const sim::SimChipModel& model = *sim::FindSimChip(options.virtualChip.toStdString());
+        auto simLink = std::make_unique<sim::SimLink>(model, /*virtualTime=*/true);
+        sleeper = simLink->Sleeper();
+        devicePath = sim::VirtualDevicePath(model);
+        link = std::move(simLink);
+    } else {
+        devicePath = DevicePathForPort(options.port);
+        link = std::make_unique<SerialLink>();
+    }
+
+    if (!ConnectGateway(*link, devicePath, log))
+        return ExitFailed;
+
+    int status = ExitOk;
+    if (options.command == QLatin1String("signature")) {
+        const ProgContext ctx{*link, log, options.delaysValue, sleeper};
+        int niietMode = 0;
+        const std::optional<SignatureCodeType> code = ReadChipCode(ctx, niietMode);
+        if (code)
+            Print(out, SignatureLine(*code));
+        else
+            status = ExitFailed;
+    }
+    // As on leaving the window: a link still open is disconnected, with its line.
+    if (link->IsOpen())
+        DisconnectGateway(*link, log);
+    return status;
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,100 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace velmora::cli {
+namespace {
+
+struct CliRun {
+    int status;
+    QStringList out;
+    QString err;
+};
+
+CliRun RunWith(const QStringList& args)
+{
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    CliRun run{RunCli(args, out, err), {}, {}};
+    auto slurp = [](std::FILE* f) {
+        std::rewind(f);
+        std::string text;
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            text.append(buffer, n);
+        std::fclose(f);
+        return QString::fromStdString(text);
+    };
+    run.out = slurp(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    run.err = slurp(err);
+    return run;
+}
+
+TEST(Cli, BadArgumentsGiveTheUsage)
+{
+    const QStringList cases[] = {
+        {},
+        {QStringLiteral("signature")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--port"), QStringLiteral("COM1"), QStringLiteral("connect")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega9"), QStringLiteral("connect")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--delay"), QStringLiteral("6"), QStringLiteral("connect")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--delay")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("erase")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("connect"), QStringLiteral("signature")},
+        {QStringLiteral("--verbose"), QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("connect")},
+    };
+    for (const QStringList& args : cases) {
+        const CliRun run = RunWith(args);
+        EXPECT_EQ(run.status, ExitUsage) << args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.contains(QStringLiteral("usage: velmora-cli")));
+    }
+}
+
+TEST(Cli, SignatureOnTheVirtualGateway)
+{
+    const CliRun run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--delay"),
+                             QStringLiteral("3"), QStringLiteral("signature")});
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_EQ(run.out, (QStringList{
+                           QStringLiteral("The COM-port is open: virtual:ATmega8"),
+                           QStringLiteral("Trying to enter Programming Mode"),
+                           QStringLiteral("       Finished with success."),
+                           QStringLiteral("Trying to read signature bytes"),
+                           QStringLiteral("       Finished"),
+                           QStringLiteral("Trying to exit Programming Mode"),
+                           QStringLiteral("       Finished with success."),
+                           QStringLiteral("Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8"),
+                           QStringLiteral("The COM-port is closed"),
+                       }));
+}
+
+TEST(Cli, ConnectAndUnknownChips)
+{
+    CliRun run = RunWith({QStringLiteral("--virtual"), QStringLiteral("1887VE7T"), QStringLiteral("connect")});
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_EQ(run.out, (QStringList{QString::fromUtf8("The COM-port is open: virtual:1887ВЕ7Т"),
+                                    QStringLiteral("The COM-port is closed")}));
+
+    // The generic entry finds a NIIET part as its AVR twin, and a serial part not at all.
+    run = RunWith({QStringLiteral("--virtual"), QStringLiteral("1887VE7T"), QStringLiteral("signature")});
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Signature: 1E 97 02, SignatureCode 0x02971E (169758), ATmega128")));
+    run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATtiny13"), QStringLiteral("signature")});
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Signature: FF FF FF, SignatureCode 0xFFFFFF (16777215), unknown chip")));
+}
+
+TEST(Cli, MissingPortFails)
+{
+    const CliRun run = RunWith({QStringLiteral("--port"), QStringLiteral("/dev/velmora-no-such-port"), QStringLiteral("connect")});
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_EQ(run.out, QStringList{QStringLiteral("Error. The COM-port is not available")});
+}
+
+}  // namespace
+}  // namespace velmora::cli

@@ -1,0 +1,126 @@
+// velmora-cli against velmora-sim over a pseudo-terminal: both as separate processes, the
+// real serial link in between.
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class SimProcess {
+public:
+    explicit SimProcess(const QStringList& args)
+    {
+        sim_.start(QStringLiteral(VELMORA_SIM_PATH), args);
+        if (sim_.waitForStarted(5000) && sim_.waitForReadyRead(5000))
+            device_ = QString::fromUtf8(sim_.readLine()).trimmed();
+    }
+    ~SimProcess()
+    {
+        if (sim_.state() != QProcess::NotRunning) {
+            sim_.terminate();
+            if (!sim_.waitForFinished(5000))
+                sim_.kill();
+        }
+    }
+    const QString& Device() const { return device_; }
+    bool Stop()
+    {
+        sim_.terminate();
+        return sim_.waitForFinished(5000) && sim_.exitCode() == 0;
+    }
+
+private:
+    QProcess sim_;
+    QString device_;
+};
+
+struct CliRun {
+    int status = -1;
+    QStringList lines;
+};
+
+CliRun RunCli(const QStringList& args)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(VELMORA_CLI_PATH), args);
+    CliRun run;
+    if (!cli.waitForFinished(20000))
+        return run;
+    run.status = cli.exitCode();
+    run.lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return run;
+}
+
+TEST(CliEndToEnd, SignatureOfThreeChips)
+{
+    struct Case {
+        const char* chip;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"ATmega8", "Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8"},
+        {"ATmega2560", "Signature: 1E 98 01, SignatureCode 0x01981E (104478), ATmega2560"},
+        {"AT90S2313", "Signature: 1E 91 01, SignatureCode 0x01911E (102686), AT90S2313"},
+    };
+    for (const Case& c : cases) {
+        SimProcess sim({QStringLiteral("--chip"), QString::fromLatin1(c.chip)});
+        ASSERT_FALSE(sim.Device().isEmpty()) << c.chip;
+        const CliRun run = RunCli({QStringLiteral("--port"), sim.Device(), QStringLiteral("signature")});
+        EXPECT_EQ(run.status, 0) << c.chip;
+        ASSERT_GE(run.lines.size(), 9) << run.lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(run.lines.first(), QStringLiteral("The COM-port is open: ") + sim.Device());
+        EXPECT_TRUE(run.lines.contains(QString::fromLatin1(c.line))) << run.lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(run.lines.last(), QStringLiteral("The COM-port is closed"));
+    }
+}
+
+TEST(CliEndToEnd, FaultsGiveTheirLineAndStatus)
+{
+    struct Case {
+        QStringList simArgs;
+        const char* command;
+        const char* lastLine;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--no-handshake")}, "connect", "Error reading the answer (PINB)"},
+        // handshake 5 + entry 16 + command load 10 + first signature byte 17 bytes
+        {{QStringLiteral("--silent-after"), QStringLiteral("48")}, "signature", "       Finished with fail."},
+        {{QStringLiteral("--unplug-after"), QStringLiteral("40")}, "signature", "       Finished with fail."},
+    };
+    for (const Case& c : cases) {
+        SimProcess sim(c.simArgs);
+        ASSERT_FALSE(sim.Device().isEmpty());
+        const CliRun run = RunCli({QStringLiteral("--port"), sim.Device(), QString::fromLatin1(c.command)});
+        EXPECT_EQ(run.status, 1) << c.simArgs.join(QLatin1Char(' ')).toStdString();
+        ASSERT_FALSE(run.lines.isEmpty());
+        EXPECT_EQ(run.lines.last(), QString::fromLatin1(c.lastLine)) << run.lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_FALSE(run.lines.contains(QStringLiteral("The COM-port is closed"))) << "a dropped link is not disconnected again";
+    }
+}
+
+TEST(CliEndToEnd, SilentGatewayNamesTheMissingAnswer)
+{
+    SimProcess sim({QStringLiteral("--silent-after"), QStringLiteral("48")});
+    const CliRun run = RunCli({QStringLiteral("--port"), sim.Device(), QStringLiteral("signature")});
+    EXPECT_TRUE(run.lines.contains(QStringLiteral("Error reading the answer (PINB)")));
+    EXPECT_TRUE(run.lines.contains(QStringLiteral("Error executing commands:  0x11 0x0 0x0F 0x32")))
+        << "the exit after the drop fails at once";
+}
+
+TEST(CliEndToEnd, JsonDumpOnExit)
+{
+    QTemporaryDir dir;
+    const QString json = dir.filePath(QStringLiteral("chip.json"));
+    SimProcess sim({QStringLiteral("--chip"), QStringLiteral("ATtiny2313"), QStringLiteral("--json"), json});
+    ASSERT_TRUE(sim.Stop());
+    QFile file(json);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("\"chip\": \"ATtiny2313\""));
+    EXPECT_TRUE(text.contains("\"fuses\": [\"64\", \"DF\", \"FF\"]"));
+    EXPECT_TRUE(text.contains(QByteArray("\"flash\": \"") + QByteArray(4096, 'F') + "\""));
+}
+
+}  // namespace
