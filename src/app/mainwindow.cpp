@@ -55,7 +55,8 @@ QFileDialog* MakeFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const
     dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog->setOption(QFileDialog::ReadOnly, false);
     dialog->setSizeGripEnabled(true);
-    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    // The open dialog takes names of files that do not exist too; the load then says it cannot open them.
+    dialog->setFileMode(QFileDialog::AnyFile);
     return dialog;
 }
 
@@ -121,6 +122,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                         : QString();
     };
+    openFileChooser_ = saveFileChooser_;
     errorReporter_ = [this](const QString& text) { QMessageBox::critical(this, windowTitle(), text); };
 
     BuildControls();
@@ -367,6 +369,10 @@ void Form1::BuildMenus()
     Help1->addSeparator()->setObjectName(QStringLiteral("N2"));
     KV4417Connection1 = action(Help1, QStringLiteral("KV4417Connection1"), QStringLiteral("How to connect..."));
 
+    connect(LoadProgramfromFile1, &QAction::triggered, this, &Form1::LoadProgramfromFile1Click);
+    connect(SaveProgramtoFile1, &QAction::triggered, this, &Form1::SaveProgramtoFile1Click);
+    connect(Open1, &QAction::triggered, this, &Form1::Open1Click);
+    connect(Save1, &QAction::triggered, this, &Form1::Save1Click);
     connect(SaveLogas1, &QAction::triggered, this, &Form1::SaveLogas1Click);
     connect(Exit1, &QAction::triggered, this, &Form1::Exit1Click);
     connect(About1, &QAction::triggered, this, &Form1::About1Click);

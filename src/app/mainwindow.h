@@ -2,6 +2,7 @@
 // The main window Form1: menus, the connection and operation buttons, the two pages of
 // hex views, the log, and the handlers of the commands this window owns itself.
 
+#include "chips/filecommands.h"
 #include "link/gatewaylink.h"
 #include "log/operationlog.h"
 #include "views/workspace.h"
@@ -54,6 +55,8 @@ public:
 
     void SetLinkFactory(LinkFactory factory) { linkFactory_ = std::move(factory); }
     void SetSaveFileChooser(SaveFileChooser chooser) { saveFileChooser_ = std::move(chooser); }
+    // The same for the open dialog.
+    void SetOpenFileChooser(SaveFileChooser chooser) { openFileChooser_ = std::move(chooser); }
     void SetErrorReporter(ErrorReporter reporter) { errorReporter_ = std::move(reporter); }
 
     // Handlers, named after the controls they serve.
@@ -63,6 +66,11 @@ public:
     void Exit1Click();
     void TrackBar1Change();
     void SaveLogas1Click();
+    // File menu: the program (flash) and data (EEPROM) images from and to files.
+    void LoadProgramfromFile1Click();
+    void SaveProgramtoFile1Click();
+    void Open1Click();
+    void Save1Click();
     void About1Click();
     void KV4417Connection1Click();
     void ShowConnected();
@@ -124,6 +132,11 @@ private:
     void BuildMenus();
     QList<QWidget*> ConnectionDependentButtons() const;
     void DumpViewKeyDown(int view, QKeyEvent* key);
+    // The File menu's load and save commands for an ImageKind, on the page shown.
+    void LoadImageFileClick(int kind);
+    void SaveImageFileClick(int kind);
+    ImageFileTarget ActiveImageFile(int kind);
+    FileCommandContext FileContext();
 
     OperationLog log_;
     Workspace work_;
@@ -132,6 +145,7 @@ private:
     std::unique_ptr<CommandRunner> runner_;
     LinkFactory linkFactory_;
     SaveFileChooser saveFileChooser_;
+    SaveFileChooser openFileChooser_;
     ErrorReporter errorReporter_;
 };
 
