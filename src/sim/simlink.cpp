@@ -1,5 +1,10 @@
 #include "sim/simlink.h"
 
+#include "link/serialport.h"
+
+#include <map>
+#include <string>
+
 namespace velmora::sim {
 
 const SimChipModel* VirtualChipForPort(const QString& portText)
@@ -57,6 +62,22 @@ GatewayPacket SimLink::ReadBytes(int expected, int timeoutMs)
     if (answer.count < expected)
         gateway_->Advance(std::int64_t(timeoutMs) * 1000);
     return answer;
+}
+
+PortLinkFactory VirtualOrSerialLinkFactory()
+{
+    auto gateways = std::make_shared<std::map<std::string, std::shared_ptr<SimGateway>>>();
+    return [gateways](const QString& portText, QString* devicePath) -> std::unique_ptr<GatewayLink> {
+        if (const SimChipModel* model = VirtualChipForPort(portText)) {
+            *devicePath = VirtualDevicePath(*model);
+            std::shared_ptr<SimGateway>& gateway = (*gateways)[std::string(model->name)];
+            if (!gateway)
+                gateway = std::make_shared<SimGateway>(*model);
+            return std::make_unique<SimLink>(gateway);
+        }
+        *devicePath = DevicePathForPort(portText);
+        return std::make_unique<SerialLink>();
+    };
 }
 
 }  // namespace velmora::sim

@@ -12,6 +12,7 @@
 #include "prog/progcontext.h"
 #include "sim/simgateway.h"
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -49,5 +50,11 @@ private:
     std::shared_ptr<SimGateway> gateway_;
     bool open_ = false;
 };
+
+// The window's link factory: a virtual port text gives the in-process virtual gateway (one
+// gateway per chip for the whole run, so a chip keeps what was written to it across
+// Disconnect and Connect), any other text the serial link to the device it names.
+using PortLinkFactory = std::function<std::unique_ptr<GatewayLink>(const QString& portText, QString* devicePath)>;
+PortLinkFactory VirtualOrSerialLinkFactory();
 
 }  // namespace velmora::sim
