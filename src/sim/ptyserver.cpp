@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -30,8 +31,8 @@ void WaitUntil(std::int64_t t)
         const std::int64_t left = t - NowUs();
         if (left <= 0)
             return;
-        if (left > 150) {
-            timespec ts{0, long(left - 100) * 1000};
+        if (left > 80) {
+            timespec ts{0, long(left - 60) * 1000};
             ::nanosleep(&ts, nullptr);
         }
     }
@@ -96,6 +97,9 @@ void PtyServer::WriteAll(const std::uint8_t* data, std::size_t count)
 void PtyServer::Serve(const std::atomic<bool>& stop)
 {
     std::int64_t lineFreeAt = 0;  // when the last paced byte has fully arrived or left
+    // The default timer slack (50 µs) is more than a byte time.
+    if (pace_)
+        ::prctl(PR_SET_TIMERSLACK, 1000UL);
     std::uint8_t in[512];
     std::uint8_t out[512];
     while (!stop.load() && master_ >= 0) {
@@ -105,11 +109,12 @@ void PtyServer::Serve(const std::atomic<bool>& stop)
         const ssize_t n = ::read(master_, in, sizeof in);
         if (n <= 0)
             continue;
-        if (pace_) {
-            // The bytes are complete only one line time each after they started.
+        // Paced, the bytes are complete one line time each after they started; the answer
+        // can leave only after them and takes its own line time. Nothing sees the gateway
+        // before its answer arrives, so it runs the commands at once and the one wait is for
+        // the answer's arrival time.
+        if (pace_)
             lineFreeAt = std::max(lineFreeAt, NowUs()) + std::int64_t(n) * LineUsPerByte;
-            WaitUntil(lineFreeAt);
-        }
         if (!gateway_->Receive(in, std::size_t(n))) {
             Close();  // unplugged: the device disappears under the client
             return;
@@ -118,7 +123,7 @@ void PtyServer::Serve(const std::atomic<bool>& stop)
         if (answer == 0)
             continue;
         if (pace_) {
-            lineFreeAt = std::max(lineFreeAt, NowUs()) + std::int64_t(answer) * LineUsPerByte;
+            lineFreeAt += std::int64_t(answer) * LineUsPerByte;
             WaitUntil(lineFreeAt);
         }
         WriteAll(out, answer);

@@ -1,0 +1,1 @@
+velmora_add_bench(bench_prog SOURCES prog_primitives_sim.cpp LIBS velmora_sim velmora_prog)

@@ -1,0 +1,136 @@
+// The real serial link against velmora-sim's server over a pseudo-terminal:
+//  - SimExchange: host time per request/answer exchange (median reported as median_us);
+//  - SimExchangePaced: 10,000 exchanges with the server pacing bytes at the line rate, the
+//    measured time divided by the line time of the same bytes (line_ratio).
+#include "link/serialport.h"
+#include "log/operationlog.h"
+#include "sim/ptyserver.h"
+#include "sim/simchips.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+using namespace velmora;
+
+namespace {
+
+struct ServedLink {
+    explicit ServedLink(bool pace)
+        : gateway(std::make_shared<sim::SimGateway>(*sim::FindSimChip("ATmega8"))), server(gateway, pace)
+    {
+        if (!server.Open(nullptr))
+            return;
+        thread = std::thread([this] { server.Serve(stop); });
+        connected = ConnectGateway(link, QString::fromStdString(server.DevicePath()), log);
+    }
+    ~ServedLink()
+    {
+        link.CloseGateway();
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+    }
+
+    std::shared_ptr<sim::SimGateway> gateway;
+    sim::PtyServer server;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+    SerialLink link;
+    OperationLog log;
+    bool connected = false;
+};
+
+// Bus to input, OE low, read PINB: the packet of every byte read from a chip.
+const GatewayPacket ReadRequest{0x0B, 0x00, 0x15, 0x10, 0x17};
+
+void BM_SimExchange(benchmark::State& state)
+{
+    ServedLink served(false);
+    if (!served.connected) {
+        state.SkipWithError("connect failed");
+        return;
+    }
+    std::vector<double> micros;
+    micros.reserve(200000);
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        served.link.SendPacket(ReadRequest);
+        const GatewayPacket answer = served.link.ReadAnswer(1);
+        micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        if (answer.count != 1) {
+            state.SkipWithError("no answer");
+            break;
+        }
+    }
+    std::sort(micros.begin(), micros.end());
+    if (!micros.empty())
+        state.counters["median_us"] = micros[micros.size() / 2];
+}
+BENCHMARK(BM_SimExchange)->Unit(benchmark::kMicrosecond);
+
+void BM_SimExchangePaced(benchmark::State& state)
+{
+    constexpr int Exchanges = 10000;
+    ServedLink served(true);
+    if (!served.connected) {
+        state.SkipWithError("connect failed");
+        return;
+    }
+    for (auto _ : state) {
+        served.link.ResetCounters();
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < Exchanges; ++i) {
+            served.link.SendPacket(ReadRequest);
+            if (served.link.ReadAnswer(1).count != 1) {
+                state.SkipWithError("no answer");
+                return;
+            }
+        }
+        const double measured = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+        const LinkCounters& c = served.link.Counters();
+        const double line = double(c.bytesOut + c.bytesIn) * sim::LineBitsPerByte * 1e6 / sim::LineBaud;
+        state.counters["measured_ms"] = measured / 1000;
+        state.counters["line_ms"] = line / 1000;
+        state.counters["line_ratio"] = measured / line;
+    }
+}
+BENCHMARK(BM_SimExchangePaced)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A serial read: the gateway answers a fetch with the 4 bytes of the transfer while the
+// system asks for 8, so the real link waits its whole answer time for every fetch.
+void BM_SpiFetchOverPty(benchmark::State& state)
+{
+    ServedLink served(false);
+    if (!served.connected) {
+        state.SkipWithError("connect failed");
+        return;
+    }
+    const GatewayPacket fetch{0x45};
+    for (auto _ : state) {
+        served.link.SendPacket(fetch);
+        if (served.link.ReadAnswer(8).count != 4) {
+            state.SkipWithError("no 4-byte answer");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_SpiFetchOverPty)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
