@@ -34,13 +34,11 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     try {
         velmora::Form1 window;
-        // The virtual gateway, for working without the board: one more port item after COM10
-        // (or any "virtual:CHIP" typed into the box); COM1 stays the current text.
+        // The virtual gateway, for working without the board: the last port item (or any
+        // "virtual:CHIP" typed into the box); COM1 stays the current text.
         window.SetLinkFactory(velmora::sim::VirtualOrSerialLinkFactory());
-        const int virtualAt = window.ComboBox1->findText(QStringLiteral("COM10")) + 1;
-        window.ComboBox1->insertItem(virtualAt > 0 ? virtualAt : window.ComboBox1->count(),
-                                     QString::fromLatin1(velmora::sim::VirtualPortItem.data(),
-                                                         qsizetype(velmora::sim::VirtualPortItem.size())));
+        window.ComboBox1->addItem(QString::fromLatin1(velmora::sim::VirtualPortItem.data(),
+                                                      qsizetype(velmora::sim::VirtualPortItem.size())));
         window.show();
         // The start-up benchmark asks for one line once the window is on screen, then an exit.
         if (qEnvironmentVariableIsSet("VELMORA_STARTUP_PROBE")) {
