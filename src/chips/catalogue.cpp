@@ -100,6 +100,10 @@ const ChipEntry* FindChipByName(std::string_view name)
     for (const ChipEntry& e : Catalogue)
         if (SameText(e.menuItem, name))
             return &e;
+    // The NIIET parts also by the Latin spelling of their picture files ("1887VE4U").
+    for (const ChipEntry& e : Catalogue)
+        if (e.niiet && SameText(e.picture.substr(0, e.picture.rfind('.')), name))
+            return &e;
     return nullptr;
 }
 

@@ -43,7 +43,8 @@ std::span<const ChipEntry, ChipCount> ChipCatalogue();
 const ChipEntry* FindChipEntry(SignatureCodeType code, bool niietMode);
 
 // The entry by its name as shown ("ATmega8", "1887ВЕ4У" in UTF-8) or by its menu item name
-// ("ATmega81", "N188741"), case-insensitively, names taking precedence; null when unknown.
+// ("ATmega81", "N188741"), case-insensitively, names taking precedence; the NIIET parts also
+// in Latin letters ("1887VE4U"). Null when unknown.
 const ChipEntry* FindChipByName(std::string_view name);
 
 }  // namespace velmora

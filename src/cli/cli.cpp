@@ -2,6 +2,7 @@
 
 #include "chips/autosearch.h"
 #include "chips/catalogue.h"
+#include "chips/selection.h"
 #include "link/serialport.h"
 #include "log/operationlog.h"
 #include "sim/simlink.h"
@@ -12,7 +13,7 @@ namespace velmora::cli {
 
 namespace {
 
-const QStringList Commands{QStringLiteral("connect"), QStringLiteral("signature")};
+const QStringList Commands{QStringLiteral("connect"), QStringLiteral("signature"), QStringLiteral("select")};
 
 void Print(std::FILE* out, const QString& line)
 {
@@ -36,6 +37,36 @@ QString SignatureLine(SignatureCodeType code)
         .arg(entry ? QString::fromUtf8(entry->name.data(), qsizetype(entry->name.size())) : QStringLiteral("unknown chip"));
 }
 
+QString EntryName(const ChipEntry& entry)
+{
+    return QString::fromUtf8(entry.name.data(), qsizetype(entry.name.size()));
+}
+
+bool IsAuto(const QString& chip)
+{
+    return chip.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0;
+}
+
+// "Chip: ATmega8, SignatureCode 0x07931E (496414), flash 8192 bytes, EEPROM 512 bytes,
+// calibration bytes 4, lock and fuses E1 D9 FF FF FF FF FF FF, family Atmega8"
+QString ChipLine(const ChipState& state, const ChipEntry& entry)
+{
+    const chip& c = state.CurrentChip;
+    QString fuses;
+    for (std::uint8_t b : c.FuseDefaults)
+        fuses += QStringLiteral("%1%2").arg(fuses.isEmpty() ? QString() : QStringLiteral(" ")).arg(b, 2, 16, QLatin1Char('0'));
+    return QStringLiteral("Chip: %1, SignatureCode 0x%2 (%3), flash %4 bytes, EEPROM %5 bytes, calibration bytes %6, "
+                          "lock and fuses %7, family %8")
+        .arg(EntryName(entry))
+        .arg(QString::number(c.SignatureCode, 16).toUpper().rightJustified(6, QLatin1Char('0')))
+        .arg(c.SignatureCode)
+        .arg(c.flashSize)
+        .arg(c.eepromSize)
+        .arg(c.CalibrationCount)
+        .arg(fuses.toUpper())
+        .arg(QString::fromLatin1(entry.familyUnit.data(), qsizetype(entry.familyUnit.size())));
+}
+
 }  // namespace
 
 QString UsageText()
@@ -47,7 +78,9 @@ QString UsageText()
         "  --delay N       the delays value, 0 to 5 ms (default 0)\n"
         "commands:\n"
         "  connect         open the port and check that a gateway answers\n"
-        "  signature       enter parallel programming mode, read the signature, leave\n");
+        "  signature       enter parallel programming mode, read the signature, leave\n"
+        "  select CHIP     select a chip by name (ATmega8, 1887VE4U, ...) as the Chip Select menu\n"
+        "                  does, no gateway needed; or select auto: identify it on the gateway\n");
 }
 
 bool ParseArguments(const QStringList& args, CliOptions& options, QString* problem)
@@ -77,16 +110,27 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
             return fail(QStringLiteral("unknown option ") + arg);
         } else if (options.command.isEmpty()) {
             options.command = arg;
+        } else if (options.command == QLatin1String("select") && options.chip.isEmpty()) {
+            options.chip = arg;
         } else {
             return fail(QStringLiteral("one command only; extra argument ") + arg);
         }
     }
-    if (options.port.isEmpty() == options.virtualChip.isEmpty())
-        return fail(QStringLiteral("give either --port or --virtual"));
     if (options.command.isEmpty())
         return fail(QStringLiteral("no command given"));
     if (!Commands.contains(options.command))
         return fail(QStringLiteral("unknown command ") + options.command);
+    const bool select = options.command == QLatin1String("select");
+    if (select && options.chip.isEmpty())
+        return fail(QStringLiteral("select needs a chip name or auto"));
+    if (select && !IsAuto(options.chip) && !FindChipByName(options.chip.toStdString()))
+        return fail(QStringLiteral("no chip named ") + options.chip);
+    // Selecting by name is the menu's work and needs no gateway.
+    const bool needsGateway = !select || IsAuto(options.chip);
+    if (!options.port.isEmpty() && !options.virtualChip.isEmpty())
+        return fail(QStringLiteral("give either --port or --virtual"));
+    if (needsGateway && options.port.isEmpty() && options.virtualChip.isEmpty())
+        return fail(QStringLiteral("give either --port or --virtual"));
     if (!options.virtualChip.isEmpty() && !sim::FindSimChip(options.virtualChip.toStdString()))
         return fail(QStringLiteral("no simulated chip named ") + options.virtualChip);
     return true;
@@ -104,6 +148,15 @@ int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
 
     OperationLog log;
     log.SetSink([out](const QString& line) { Print(out, line); });
+
+    ChipState chips;
+    if (options.command == QLatin1String("select") && !IsAuto(options.chip)) {
+        const ChipEntry* entry = SelectMenuEntry(chips, *FindChipByName(options.chip.toStdString()), log, {});
+        if (!entry)
+            return ExitFailed;
+        Print(out, ChipLine(chips, *entry));
+        return ExitOk;
+    }
 
     std::unique_ptr<GatewayLink> link;
     QString devicePath;
@@ -130,6 +183,13 @@ int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
         const std::optional<SignatureCodeType> code = ReadChipCode(ctx, niietMode);
         if (code)
             Print(out, SignatureLine(*code));
+        else
+            status = ExitFailed;
+    }
+    if (options.command == QLatin1String("select")) {
+        const ProgContext ctx{*link, log, options.delaysValue, sleeper};
+        if (const ChipEntry* entry = Autosearch(ctx, chips, {}))
+            Print(out, ChipLine(chips, *entry));
         else
             status = ExitFailed;
     }

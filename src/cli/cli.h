@@ -5,7 +5,9 @@
 //   velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] COMMAND
 //
 // Commands: connect (open and handshake), signature (generic parallel entry, signature
-// read, exit; then the SignatureCode and the chip's catalogue name).
+// read, exit; then the SignatureCode and the chip's catalogue name), select CHIP (a chip
+// by its name or menu item name, as the Chip Select menu does, no gateway needed; or "auto":
+// Autosearch on the gateway; then the chip's catalogue data).
 
 #include <QString>
 #include <QStringList>
@@ -25,6 +27,7 @@ struct CliOptions {
     QString virtualChip;  // --virtual: a simulated chip name
     int delaysValue = 0;  // --delay
     QString command;
+    QString chip;  // select: a chip name, a menu item name, or "auto"
 };
 
 // Parses the arguments (without the program name). On a usage error returns false with

@@ -122,7 +122,8 @@ TEST(Catalogue, LookupByCodeFollowsNiietMode)
     EXPECT_EQ(FindChipByName("atmega8"), FindChipByName("ATmega8"));
     EXPECT_EQ(FindChipByName("AT90C8534"), nullptr);  // a menu item without an entry
     EXPECT_EQ(FindChipByName("ATtiny261")->code, 823582);  // a name wins over the ATtiny26's item
-    EXPECT_EQ(FindChipByName("ATmega81")->name, "ATmega8");  // a menu item without an entry
+    EXPECT_EQ(FindChipByName("ATmega81")->name, "ATmega8");
+    EXPECT_EQ(FindChipByName("1887ve7t")->name, "1887ВЕ7Т");
 }
 
 }  // namespace

@@ -89,6 +89,40 @@ TEST(Cli, ConnectAndUnknownChips)
     EXPECT_TRUE(run.out.contains(QStringLiteral("Signature: FF FF FF, SignatureCode 0xFFFFFF (16777215), unknown chip")));
 }
 
+TEST(Cli, SelectByNameOrAuto)
+{
+    // By name, as the menu does: no gateway, NiietMode from the entry, the factory values.
+    CliRun run = RunWith({QStringLiteral("select"), QStringLiteral("ATmega8")});
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_EQ(run.out, (QStringList{QStringLiteral("Selected chip is  ATmega8"),
+                                    QStringLiteral("Chip: ATmega8, SignatureCode 0x07931E (496414), flash 8192 bytes, "
+                                                   "EEPROM 512 bytes, calibration bytes 4, lock and fuses E1 D9 FF FF FF "
+                                                   "FF FF FF, family Atmega8")}));
+    run = RunWith({QStringLiteral("select"), QStringLiteral("1887VE4U")});
+    EXPECT_EQ(run.out.value(0), QString::fromUtf8("Selected chip is  1887ВЕ4У"));
+    EXPECT_TRUE(run.out.value(1).contains(QStringLiteral("EEPROM 1024 bytes")));
+
+    // auto: Autosearch on the gateway finds a NIIET part as its AVR twin.
+    run = RunWith({QStringLiteral("--virtual"), QStringLiteral("1887VE4U"), QStringLiteral("select"), QStringLiteral("auto")});
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Selected chip is  ATmega8535")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Trying to read signature bytes")));
+    EXPECT_EQ(run.out.back(), QStringLiteral("The COM-port is closed"));
+
+    // A serial-only chip does not answer the parallel entry: nothing is selected.
+    run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATtiny13"), QStringLiteral("select"), QStringLiteral("auto")});
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Selected chip is  unknown")));
+
+    for (const QStringList& args : {QStringList{QStringLiteral("select")}, QStringList{QStringLiteral("select"), QStringLiteral("ATmega9")},
+                                    QStringList{QStringLiteral("select"), QStringLiteral("auto")},
+                                    QStringList{QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("ATmega16")}}) {
+        run = RunWith(args);
+        EXPECT_EQ(run.status, ExitUsage) << args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+}
+
 TEST(Cli, MissingPortFails)
 {
     const CliRun run = RunWith({QStringLiteral("--port"), QStringLiteral("/dev/velmora-no-such-port"), QStringLiteral("connect")});
