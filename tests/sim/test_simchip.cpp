@@ -226,3 +226,31 @@ TEST(SimChip, ExtendedAddressReachesTheUpperFlash)
 
 }  // namespace
 }  // namespace velmora::sim::testing
+
+namespace velmora::sim::testing {
+namespace {
+
+// On the ATtiny2313 PAGEL is the BS1 pin: loading the data high byte (BS1 = 1) latches the
+// word, and the page is programmed with the WR pulse whatever BS1 holds.
+TEST(SimChip, SharedPagelPinLatchesWithTheHighByte)
+{
+    SimBench bench("ATtiny2313");
+    const ProgContext ctx = bench.Context();
+    ASSERT_TRUE(EnterParallelMode(ctx));
+    ASSERT_TRUE(LoadCommand(ctx, ProgCommand::WriteFlash));
+    for (std::uint8_t w = 0; w < 16; ++w)
+        ASSERT_TRUE(LoadAddressLow(ctx, w) && LoadDataLow(ctx, std::uint8_t(0x10 + w)) && LoadDataHigh(ctx, std::uint8_t(0x80 + w)));
+    ASSERT_TRUE(LoadAddressHigh(ctx, 0));
+    ASSERT_TRUE(ctx.Send(PacketBuilder().Pulse(PulseKind::GiveWRNegPulse), "wr") && WaitReady(ctx));
+    for (std::uint8_t w = 0; w < 16; w += 5)
+        EXPECT_EQ(ReadWord(ctx, w), 0x8010 + w * 0x0101);
+
+    // The gateway's PAGEL line is not wired to this chip: data loaded with BS1 low stays out.
+    ASSERT_TRUE(LoadCommand(ctx, ProgCommand::WriteFlash) && LoadAddressLow(ctx, 16) && LoadDataLow(ctx, 0x00));
+    ASSERT_TRUE(ctx.Send(PacketBuilder().Pulse(PulseKind::GivePagelPosPulse), "pagel"));
+    ASSERT_TRUE(ctx.Send(PacketBuilder().Pulse(PulseKind::GiveWRNegPulse), "wr") && WaitReady(ctx));
+    EXPECT_EQ(ReadWord(ctx, 16), 0xFFFF);
+}
+
+}  // namespace
+}  // namespace velmora::sim::testing
