@@ -1,6 +1,7 @@
 #include "chips/filebytes.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -31,6 +32,14 @@ bool ReadFileBytes(const QString& name, QByteArray* data, std::int64_t maxBytes)
 
 bool ReplaceFileBytes(const QString& name, std::string_view data)
 {
+    // A device or pipe is written to, never replaced: renaming a regular file over it would
+    // take the node itself away (as root, even /dev/null).
+    const QFileInfo info(name);
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        QFile device(name);
+        return device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+               device.write(data.data(), static_cast<qint64>(data.size())) == static_cast<qint64>(data.size());
+    }
     QSaveFile file(name);
     // Unbuffered: a buffered write reports every byte taken even when the disk refused some,
     // and commit() would then put a truncated file in place of the old one.

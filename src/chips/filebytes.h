@@ -16,8 +16,8 @@ bool ReadFileBytes(const QString& name, QByteArray* data,
                    std::int64_t maxBytes = std::numeric_limits<std::int64_t>::max());
 
 // Replaces the file by data, or leaves whatever was there untouched: the bytes go to a
-// temporary file beside it that is renamed over it only once completely written. False when
-// the file cannot be created or written completely.
+// temporary file beside it that is renamed over it only once completely written. A device or
+// pipe is written to directly. False when the file cannot be created or written completely.
 bool ReplaceFileBytes(const QString& name, std::string_view data);
 
 }  // namespace velmora

@@ -11,6 +11,8 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <vector>
@@ -279,6 +281,20 @@ TEST_F(FileCommands, IncompleteSaveKeepsThePreviousFile)
     EXPECT_FALSE(log.Lines().contains("Operation complete"));
     // No temporary file is left behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"fw.hex"}));
+}
+
+TEST_F(FileCommands, SaveToADeviceWritesToItAndKeepsTheNode)
+{
+    // A null device of our own: replacing it by a regular file would be the fault.
+    const QString path = Path("null.bin");
+    if (::mknod(path.toLocal8Bit().constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "cannot make a device node here (not root)";
+    SaveImageFile(path, 3, Program(8192), Context());
+    struct stat info {};
+    ASSERT_EQ(::stat(path.toLocal8Bit().constData(), &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_EQ(log.Lines().last(), "Operation complete");
 }
 
 TEST_F(FileCommands, BinaryLoadUsesAsMuchAsTheMemoryHolds)
