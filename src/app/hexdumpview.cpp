@@ -198,7 +198,6 @@ bool HexDumpView::Navigate(const QKeyEvent& event)
         return false;
     if (model_ && !model_->text.empty()) {
         model_->caret = dump::MoveCaret(model_->text.size(), model_->caret, *move, VisibleLines());
-        ++model_->revision;
         EnsureCaretVisible();
         viewport()->update();
     }
@@ -221,7 +220,6 @@ void HexDumpView::mousePressEvent(QMouseEvent* event)
     setFocus(Qt::MouseFocusReason);
     if (model_ && !model_->text.empty() && event->button() == Qt::LeftButton) {
         model_->caret = PositionAt(event->position().toPoint());
-        ++model_->revision;
         viewport()->update();
     }
 }

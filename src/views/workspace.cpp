@@ -40,7 +40,6 @@ void Workspace::FillBlankView(int view)
     v.text = dump::BlankText(ViewByteCount[view], NiietMode() == 1);
     // Replacing the text leaves the caret where the removed final line break was.
     v.caret = v.text.size();
-    Touch(view);
 }
 
 void Workspace::RenderView(int view, int kind)
@@ -48,7 +47,6 @@ void Workspace::RenderView(int view, int kind)
     if (view == 0) {
         views[0].text = IdBytesText(CurrentChip().SignatureCode);
         views[0].caret = std::min<std::size_t>(views[0].caret, views[0].text.size());
-        Touch(0);
         return;
     }
     if (view < 1 || view >= ViewCount)
@@ -57,7 +55,6 @@ void Workspace::RenderView(int view, int kind)
     if (const std::uint8_t* image = c.Image(kind))
         dump::Render(views[view].text, image, c.ImageSize(kind));
     views[view].caret = std::min<std::size_t>(dump::FirstHexColumn, views[view].text.size());
-    Touch(view);
 }
 
 void Workspace::ParseView(int view, int kind)
@@ -68,7 +65,6 @@ void Workspace::ParseView(int view, int kind)
     if (std::uint8_t* image = c.Image(kind))
         dump::Parse(views[view].text, image, c.ImageSize(kind));
     views[view].caret = std::min<std::size_t>(dump::FirstHexColumn, views[view].text.size());
-    Touch(view);
 }
 
 const ChipEntry* Workspace::SelectChip(SignatureCodeType code, OperationLog& log)
@@ -90,7 +86,6 @@ void Workspace::KeyDown(int view, const dump::KeyStroke& key)
         v.caret = static_cast<std::size_t>(dump::IdBytesKeyDown(v.text, static_cast<int>(v.caret), key));
     else
         v.caret = dump::DumpKeyDown(v.text, v.caret, key);
-    Touch(view);
 }
 
 void Workspace::SetCaret(int view, std::size_t position)
@@ -98,7 +93,6 @@ void Workspace::SetCaret(int view, std::size_t position)
     if (view < 0 || view >= ViewCount)
         return;
     views[view].caret = std::min(position, views[view].text.size());
-    Touch(view);
 }
 
 }  // namespace velmora

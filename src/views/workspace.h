@@ -22,7 +22,6 @@ inline constexpr int ViewCount = 5;
 struct DumpView {
     std::string text;       // Windows-1252 bytes; for views 1 to 4 a laid-out dump or empty
     std::size_t caret = 0;  // a text position (82 per dump line)
-    std::uint64_t revision = 0;  // bumped by every change, so a widget knows to repaint
 };
 
 class Workspace {
@@ -62,9 +61,6 @@ public:
     void KeyDown(int view, const dump::KeyStroke& key);
     // Moves the caret of a view to position, clamped to its text.
     void SetCaret(int view, std::size_t position);
-
-private:
-    void Touch(int view) { ++views[view].revision; }
 };
 
 // The ID bytes text of a signature: bytes 2, 1, 0 as upper-case hex, "07 93 1E" for 0x07931E.
