@@ -26,7 +26,7 @@ struct Setup {
         for (std::size_t a = 0; a < image.size(); ++a)
             image[a] = static_cast<std::uint8_t>(a * 31 + (a >> 9));
     }
-    ImageFileTarget Program() { return {1, image, ProgramSize, {}, {}}; }
+    ImageFileTarget Program() { return {FlashKind, image, ProgramSize, {}, {}}; }
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
 

@@ -22,7 +22,7 @@ ImageFileTarget Form1::ActiveImageFile(int kind)
 {
     const int view = kind == FlashKind ? ActiveFlashView() : ActiveEepromView();
     chip& c = work_.CurrentChip();
-    return {static_cast<unsigned>(kind), kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind),
+    return {kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind),
             [this, view, kind] { RenderView(view, kind); }, [this, view, kind] { ParseView(view, kind); }};
 }
 

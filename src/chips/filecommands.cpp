@@ -5,21 +5,20 @@
 #include <QByteArray>
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 namespace velmora {
 
 namespace {
 
-unsigned LoadLineKind(unsigned kind)
+unsigned LoadLineKind(int kind)
 {
-    return kind == 1 ? LogLoadProgram : LogLoadData;
+    return kind == FlashKind ? LogLoadProgram : LogLoadData;
 }
 
-unsigned SaveLineKind(unsigned kind)
+unsigned SaveLineKind(int kind)
 {
-    return kind == 1 ? LogSaveProgram : LogSaveData;
+    return kind == FlashKind ? LogSaveProgram : LogSaveData;
 }
 
 // The part of the buffer the current chip has; never more than the buffer.
@@ -55,7 +54,7 @@ void WriteImageFile(const QString& name, const ImageFileTarget& target, const Fi
     std::string_view bytes;
     if (format == ImageFileFormat::IntelHex) {
         // Only the program memory can pass 64 KiB, so only it carries address records.
-        hexText = FormatHexText(memory, target.kind == 1, context.progress);
+        hexText = FormatHexText(memory, target.kind == FlashKind, context.progress);
         bytes = hexText;
     } else {
         StepThroughBlocks(context, memory.size());
@@ -148,7 +147,7 @@ void ReadBinFile(const QString& name, const ImageFileTarget& target, const FileC
     context.log.WriteLog(LoadLineKind(target.kind), name);
     StepThroughBlocks(context, memory.size());
     // A shorter file leaves the rest of the image as it was.
-    std::memcpy(memory.data(), bytes.constData(), std::min<std::size_t>(memory.size(), bytes.size()));
+    std::copy_n(bytes.constData(), std::min<std::size_t>(memory.size(), bytes.size()), memory.begin());
     Render(target);
     context.log.WriteLog(LogComplete);
 }

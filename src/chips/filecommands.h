@@ -3,6 +3,7 @@
 // file readers and writers behind them. Nothing here uses widgets: the window passes in the
 // image, the current chip's size for it, the active page's view operations and the message box.
 
+#include "chips/chip.h"
 #include "chips/hexfile.h"
 #include "log/operationlog.h"
 
@@ -31,7 +32,7 @@ SaveTarget SaveTargetFor(const QString& name, int filterIndex);
 
 // One memory as the file commands see it.
 struct ImageFileTarget {
-    unsigned kind = 1;                 // ImageKind: 1 = flash (FlashImage), 2 = EEPROM (EepromImage)
+    int kind = FlashKind;              // FlashKind (FlashImage) or EepromKind (EepromImage)
     std::span<std::uint8_t> image;     // the whole buffer
     std::uint32_t size = 0;            // the bytes of it the current chip has (0 with no chip)
     std::function<void()> renderView;  // RenderView on the active page's view for kind; may be empty

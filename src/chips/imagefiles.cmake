@@ -6,4 +6,4 @@ add_library(velmora_imagefiles STATIC
     ${CMAKE_CURRENT_LIST_DIR}/filecommands.cpp
 )
 target_include_directories(velmora_imagefiles PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(velmora_imagefiles PUBLIC velmora_log Qt6::Core)
+target_link_libraries(velmora_imagefiles PUBLIC velmora_chips velmora_log Qt6::Core)

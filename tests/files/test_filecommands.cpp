@@ -72,11 +72,11 @@ protected:
 
     ImageFileTarget Program(std::uint32_t size)
     {
-        return {1, flash, size, [this] { ++renders; }, [this] { ++parses; }};
+        return {FlashKind, flash, size, [this] { ++renders; }, [this] { ++parses; }};
     }
     ImageFileTarget Data(std::uint32_t size)
     {
-        return {2, eeprom, size, [this] { ++renders; }, [this] { ++parses; }};
+        return {EepromKind, eeprom, size, [this] { ++renders; }, [this] { ++parses; }};
     }
     FileCommandContext Context()
     {

@@ -29,7 +29,7 @@ QByteArray Fixture(const char* name)
 struct ToolchainCase {
     const char* hex;
     const char* reference;  // avr-objcopy's binary of the same section, from address 0
-    unsigned kind;
+    int kind;
     std::uint32_t memorySize;
 };
 
@@ -42,7 +42,7 @@ TEST_P(ToolchainFiles, LoadAtTheToolchainsAddresses)
     ASSERT_FALSE(reference.isEmpty());
     ASSERT_LE(reference.size(), c.memorySize);
 
-    std::vector<std::uint8_t> image(c.kind == 1 ? 262144 : 65536, 0xFF);
+    std::vector<std::uint8_t> image(c.kind == FlashKind ? FlashImageSize : EepromImageSize, 0xFF);
     OperationLog log;
     QStringList errors;
     FileCommandContext context{log, [&](const QString& text) { errors.append(text); }, {}};
@@ -57,9 +57,9 @@ TEST_P(ToolchainFiles, LoadAtTheToolchainsAddresses)
 }
 
 INSTANTIATE_TEST_SUITE_P(AvrGcc, ToolchainFiles,
-                         testing::Values(ToolchainCase{"small.hex", "small.bin", 1, 8192},
-                                         ToolchainCase{"small.eep", "small.eep.bin", 2, 512},
-                                         ToolchainCase{"big.hex", "big.bin", 1, 262144}));
+                         testing::Values(ToolchainCase{"small.hex", "small.bin", FlashKind, 8192},
+                                         ToolchainCase{"small.eep", "small.eep.bin", EepromKind, 512},
+                                         ToolchainCase{"big.hex", "big.bin", FlashKind, 262144}));
 
 TEST(ToolchainFixtures, BigProgramNeedsAddressRecords)
 {
@@ -91,9 +91,10 @@ void ExpectConvertsBack(const QString& program, const QStringList& arguments, co
 TEST(OurFiles, AcceptedBySrecCatAndAvrObjcopy)
 {
     const struct {
-        unsigned kind;
+        int kind;
         std::uint32_t size;
-    } memories[] = {{1, 1024}, {1, 8192}, {1, 131072}, {1, 262144}, {2, 64}, {2, 4096}};
+    } memories[] = {{FlashKind, 1024},  {FlashKind, 8192}, {FlashKind, 131072},
+                    {FlashKind, 262144}, {EepromKind, 64}, {EepromKind, 4096}};
     QTemporaryDir dir;
     OperationLog log;
     QStringList errors;
@@ -101,7 +102,7 @@ TEST(OurFiles, AcceptedBySrecCatAndAvrObjcopy)
     std::mt19937 random(7);
     for (const auto& m : memories) {
         SCOPED_TRACE(testing::Message() << "kind " << m.kind << " size " << m.size);
-        std::vector<std::uint8_t> image(m.kind == 1 ? 262144 : 65536);
+        std::vector<std::uint8_t> image(m.kind == FlashKind ? FlashImageSize : EepromImageSize);
         for (auto& b : image)
             b = static_cast<std::uint8_t>(random());
         const QString hex = dir.filePath(QStringLiteral("ours.hex"));
