@@ -494,9 +494,10 @@ void Form1::closeEvent(QCloseEvent* event)
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    // The ID bytes field is edited in place by Edit2KeyDown; only its arrow keys go on to it,
+    // and it takes no middle-button paste.
     if (watched == Edit2 && event->type() == QEvent::KeyPress && Edit2KeyDown(static_cast<QKeyEvent*>(event)))
         return true;
-    // Nor is there a middle-button paste into it.
     if (watched == Edit2 && (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonPress) &&
         static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton)
         return true;

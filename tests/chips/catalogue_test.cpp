@@ -35,12 +35,16 @@ TEST(Catalogue, HoldsFiftyFiveChipsWithUniqueNamesAndItems)
 TEST(Catalogue, AvrCodesAreUniqueAndNiietPartsShareTwoOfThem)
 {
     std::set<SignatureCodeType> avr;
-    for (const ChipEntry& e : ChipCatalogue())
-        if (!e.niiet)
+    for (const ChipEntry& e : ChipCatalogue()) {
+        if (!e.niiet) {
             EXPECT_TRUE(avr.insert(e.code).second) << e.name;
-    for (const ChipEntry& e : ChipCatalogue())
-        if (e.niiet)
+        }
+    }
+    for (const ChipEntry& e : ChipCatalogue()) {
+        if (e.niiet) {
             EXPECT_TRUE(avr.count(e.code)) << e.name;
+        }
+    }
 }
 
 struct EntryCase {
@@ -86,8 +90,9 @@ TEST(Catalogue, EntriesCarryTheirData)
         EXPECT_EQ(e->familyUnit, c.unit);
         EXPECT_EQ(e->menuItem, c.item);
         EXPECT_EQ(e->menuEnabled, c.enabled);
-        if (std::string_view(c.item) != "ATtiny261")  // that item name is also a chip's name
+        if (std::string_view(c.item) != "ATtiny261") {  // that item name is also a chip's name
             EXPECT_EQ(FindChipByName(c.item), e);
+        }
     }
 }
 
@@ -112,12 +117,12 @@ TEST(Catalogue, LookupByCodeFollowsNiietMode)
     };
     for (const Case& c : cases) {
         const ChipEntry* e = FindChipEntry(c.code, c.niiet);
-        if (!c.expected)
+        if (!c.expected) {
             EXPECT_EQ(e, nullptr) << c.code;
-        else
-            ASSERT_NE(e, nullptr) << c.code;
-        if (e && c.expected)
-            EXPECT_EQ(e->name, c.expected);
+            continue;
+        }
+        ASSERT_NE(e, nullptr) << c.code;
+        EXPECT_EQ(e->name, c.expected);
     }
     EXPECT_EQ(FindChipByName("atmega8"), FindChipByName("ATmega8"));
     EXPECT_EQ(FindChipByName("AT90C8534"), nullptr);  // a menu item without an entry

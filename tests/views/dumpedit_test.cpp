@@ -89,8 +89,9 @@ TEST_F(DumpEdit, CaretMovesOfTheRegions)
         caret = c.caret;
         Type({c.key});
         EXPECT_EQ(caret, c.expected) << "from " << c.caret;
-        if (c.key.kind != KeyStroke::Backspace || c.caret % 82 != 12)
+        if (c.key.kind != KeyStroke::Backspace || c.caret % 82 != 12) {
             EXPECT_EQ(text, original) << "from " << c.caret;
+        }
     }
 }
 
@@ -203,10 +204,11 @@ TEST(DumpEditProperty, RandomKeysNeverBreakTheLayout)
                 const std::size_t s = l * 82;
                 for (int c = 0; c < 82 && s + c < text.size(); ++c) {
                     const Region r = ColumnRegion(c);
-                    if (r == Region::HexDigit)
+                    if (r == Region::HexDigit) {
                         ASSERT_GE(HexValue(text[s + c]), 0);
-                    else if (r != Region::Character)
+                    } else if (r != Region::Character) {
                         ASSERT_EQ(text[s + c], blank[s + c]) << "line " << l << " column " << c;
+                    }
                 }
                 for (int k = 0; k < 16; ++k) {
                     // A cell is its blank form until its byte is edited, then shows the byte.
