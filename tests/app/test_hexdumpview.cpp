@@ -18,6 +18,8 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QImage>
+#include <QPixmap>
 
 using namespace velmora;
 using velmora::testing::RecordingLink;
@@ -247,6 +249,33 @@ TEST_F(DumpViewTest, AutosearchOnASilentGatewayKeepsTheChip)
     QTest::mouseClick(window->Button3, Qt::LeftButton);
     EXPECT_EQ(LastLog(), QStringLiteral("       Finished with fail."));
     EXPECT_EQ(window->Edit1->text(), QStringLiteral("ATmega8"));
+}
+
+TEST_F(DumpViewTest, SubstituteCharacterIsVisibleWhereASpaceIsBlank)
+{
+    Choose(QStringLiteral("ATmega8"));
+    auto& flash = window->Work().CurrentChip().FlashImage;
+    flash[0] = 0x1F;  // the substitute character
+    flash[1] = 0x20;  // a space
+    flash[2] = 0x00;  // shown as 0x1F too
+    window->RenderView(1, FlashKind);
+    HexDumpView* view = window->RichEdit1;
+    window->Edit2->setFocus();  // no caret in the picture
+    const QImage image = view->viewport()->grab().toImage();
+    const QFontMetrics m(view->font());
+    const int w = m.horizontalAdvance(QLatin1Char('0'));
+    auto inkIn = [&](int column) {
+        int ink = 0;
+        for (int y = 2; y < 2 + m.height(); ++y)
+            for (int x = 2 + column * w; x < 2 + (column + 1) * w; ++x)
+                ink += qGray(image.pixel(x * image.width() / view->viewport()->width(),
+                                         y * image.height() / view->viewport()->height())) < 128;
+        return ink;
+    };
+    EXPECT_GT(inkIn(64), 0);
+    EXPECT_EQ(inkIn(65), 0);
+    EXPECT_GT(inkIn(66), 0);
+    EXPECT_GT(inkIn(10), 0);  // the hex digit "1"
 }
 
 TEST(Cp1252, CharactersOfTheCells)
