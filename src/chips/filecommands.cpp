@@ -1,6 +1,6 @@
 #include "chips/filecommands.h"
 
-#include "chips/filebytes.h"
+#include "log/filebytes.h"
 
 #include <QByteArray>
 

@@ -2,7 +2,6 @@
 # The HEX codec itself needs nothing but the standard library (the fuzz target builds it alone).
 add_library(velmora_imagefiles STATIC
     ${CMAKE_CURRENT_LIST_DIR}/hexfile.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/filebytes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/filecommands.cpp
 )
 target_include_directories(velmora_imagefiles PUBLIC ${PROJECT_SOURCE_DIR}/src)

@@ -1,4 +1,4 @@
-#include "chips/filebytes.h"
+#include "log/filebytes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,25 +30,32 @@ bool ReadFileBytes(const QString& name, QByteArray* data, std::int64_t maxBytes)
     return true;
 }
 
-bool ReplaceFileBytes(const QString& name, std::string_view data)
+bool ReplaceFileBytes(const QString& name, std::string_view data, QString* error)
 {
+    const auto fail = [error](const QFileDevice& file) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    };
+    const qint64 size = static_cast<qint64>(data.size());
     // A device or pipe is written to, never replaced: renaming a regular file over it would
     // take the node itself away (as root, even /dev/null).
     const QFileInfo info(name);
     if (info.exists() && !info.isFile() && !info.isDir()) {
         QFile device(name);
-        return device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-               device.write(data.data(), static_cast<qint64>(data.size())) == static_cast<qint64>(data.size());
+        if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || device.write(data.data(), size) != size)
+            return fail(device);
+        return true;
     }
     QSaveFile file(name);
     // Unbuffered: a buffered write reports every byte taken even when the disk refused some,
     // and commit() would then put a truncated file in place of the old one.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return fail(file);
     // A short write leaves the temporary file uncommitted; destroying it removes it.
-    if (file.write(data.data(), static_cast<qint64>(data.size())) != static_cast<qint64>(data.size()))
-        return false;
-    return file.commit();
+    if (file.write(data.data(), size) != size || !file.commit())
+        return fail(file);
+    return true;
 }
 
 }  // namespace velmora

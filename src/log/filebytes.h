@@ -1,5 +1,5 @@
 #pragma once
-// Whole-file reads and all-or-nothing file replacement for the image files.
+// Whole-file reads and all-or-nothing file replacement, for the image files and the saved log.
 
 #include <QByteArray>
 #include <QString>
@@ -17,7 +17,8 @@ bool ReadFileBytes(const QString& name, QByteArray* data,
 
 // Replaces the file by data, or leaves whatever was there untouched: the bytes go to a
 // temporary file beside it that is renamed over it only once completely written. A device or
-// pipe is written to directly. False when the file cannot be created or written completely.
-bool ReplaceFileBytes(const QString& name, std::string_view data);
+// pipe is written to directly. False when the file cannot be created or written completely;
+// then *error, when given, gets the system's reason.
+bool ReplaceFileBytes(const QString& name, std::string_view data, QString* error = nullptr);
 
 }  // namespace velmora

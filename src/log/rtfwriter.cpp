@@ -1,6 +1,6 @@
 #include "log/rtfwriter.h"
 
-#include <QSaveFile>
+#include "log/filebytes.h"
 
 namespace velmora {
 
@@ -77,14 +77,8 @@ QByteArray LogToRtf(const QStringList& lines, const QString& fontFamily, int fon
 bool SaveLogRtf(const QString& path, const QStringList& lines, const QString& fontFamily,
                 int fontPointSize, QString* error)
 {
-    QSaveFile file(path);
     const QByteArray document = LogToRtf(lines, fontFamily, fontPointSize);
-    if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return ReplaceFileBytes(path, std::string_view(document.constData(), std::size_t(document.size())), error);
 }
 
 }  // namespace velmora
