@@ -77,6 +77,9 @@ public:
 
     // True when the packet holds a read command, so its sender must read the answer.
     bool HasRead() const { return hasRead_; }
+    // The count its sender asks ReadAnswer for: 1 after a pin read, SpiFetchExpected after a
+    // fetch, 0 when the packet has no read.
+    int ExpectedAnswer() const { return expected_; }
     const GatewayPacket& Packet() const { return packet_; }
     operator const GatewayPacket&() const { return packet_; }
 
@@ -87,6 +90,7 @@ private:
 
     GatewayPacket packet_;
     bool hasRead_ = false;
+    int expected_ = 0;
 };
 
 // The texts a failure line uses for what was read: LogAnswerError + one of these.

@@ -44,10 +44,10 @@ bool LoadAddressExtended(const ProgContext& ctx, std::uint8_t byte) { return Loa
 
 bool WaitReady(const ProgContext& ctx)
 {
-    const GatewayPacket poll = PacketBuilder().ReadPinC();
+    const PacketBuilder poll = PacketBuilder().ReadPinC();
     GatewayPacket answer;
     for (int tries = 0; tries < WaitReadyPolls; ++tries) {
-        if (!ctx.Send(poll, LoneCommandText(GatewayCommand::ReadPinC)) || !ctx.Read(1, AnswerPinC, answer))
+        if (!ctx.Exchange(poll, LoneCommandText(GatewayCommand::ReadPinC), AnswerPinC, answer))
             return false;
         if (answer.data[0] & 0x01)
             return true;
@@ -91,11 +91,10 @@ SignatureCode ReadSignature(const ProgContext& ctx)
     if (!LoadCommand(ctx, ProgCommand::ReadSignatureAndCalibration))
         return 0;
     // Bus to input, OE low, read, OE high again; the address high byte is never loaded.
-    const GatewayPacket read = PacketBuilder().SetDdrB(0x00).SetPortD(PortDReadLow).ReadPinB().SetPortD(PortDWork);
+    const PacketBuilder read = PacketBuilder().SetDdrB(0x00).SetPortD(PortDReadLow).ReadPinB().SetPortD(PortDWork);
     GatewayPacket answer;
     for (int i = 0; i < 3; ++i) {
-        if (!LoadAddressLow(ctx, std::uint8_t(i)) || !ctx.Send(read, " Read Signature Bytes") ||
-            !ctx.Read(1, AnswerPinB, answer))
+        if (!LoadAddressLow(ctx, std::uint8_t(i)) || !ctx.Exchange(read, " Read Signature Bytes", AnswerPinB, answer))
             return 0;
         code |= SignatureCode(answer.data[0]) << (8 * i);
     }

@@ -44,4 +44,10 @@ bool ProgContext::Read(int expected, std::string_view answerText, GatewayPacket&
     return false;
 }
 
+bool ProgContext::Exchange(const PacketBuilder& packet, std::string_view failText, std::string_view answerText,
+                           GatewayPacket& answer) const
+{
+    return Send(packet, failText) && Read(packet.ExpectedAnswer(), answerText, answer);
+}
+
 }  // namespace velmora

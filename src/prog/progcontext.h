@@ -38,6 +38,10 @@ struct ProgContext {
     // Reads the answer to the read command just sent; empty: the answer line with answerText,
     // CloseGateway, false.
     bool Read(int expected, std::string_view answerText, GatewayPacket& answer) const;
+    // A packet holding a read command, and its answer read right after it (1 byte expected
+    // for the pin reads, SpiFetchExpected for a fetch).
+    bool Exchange(const PacketBuilder& packet, std::string_view failText, std::string_view answerText,
+                  GatewayPacket& answer) const;
 };
 
 }  // namespace velmora

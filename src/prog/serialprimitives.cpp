@@ -18,8 +18,7 @@ bool SpiAnswer(const ProgContext& ctx, SpiAnswerBytes& answer)
 {
     answer = {};
     GatewayPacket fetched;
-    if (!ctx.Send(PacketBuilder().SpiFetch(), LoneCommandText(GatewayCommand::SpiFetch)) ||
-        !ctx.Read(SpiFetchExpected, AnswerSpi, fetched))
+    if (!ctx.Exchange(PacketBuilder().SpiFetch(), LoneCommandText(GatewayCommand::SpiFetch), AnswerSpi, fetched))
         return false;
     answer.count = fetched.count;
     answer.byte0 = fetched.data[0];
