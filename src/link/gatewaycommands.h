@@ -93,6 +93,45 @@ private:
     int expected_ = 0;
 };
 
+// The packets that recur across the programming steps, by what they do to the chip.
+// Port C keeps bit 3 set (+12 V) in every value written while in programming mode.
+namespace Packets {
+// [0B 00 0D 00] data bus to input, no pull-ups
+inline PacketBuilder ReleaseDataBus() { return PacketBuilder().SetDdrB(0x00).SetPortB(0x00); }
+// [0F 32 11 00] port C idle: BS1, XA1 and C5 outputs, both supplies off
+inline PacketBuilder PortCIdle() { return PacketBuilder().SetDdrC(0x32).SetPortC(0x00); }
+// [13 FC 15 00] port D: D2..D7 outputs, all low
+inline PacketBuilder PortDAllLow() { return PacketBuilder().SetDdrD(0xFC).SetPortD(0x00); }
+// [0F 36] +5 V on
+inline PacketBuilder SupplyOn() { return PacketBuilder().SetDdrC(0x36); }
+// [0F 3E 11 08] +12 V on RESET, XA1 = BS1 = 0
+inline PacketBuilder ProgrammingVoltageOn() { return PacketBuilder().SetDdrC(0x3E).SetPortC(0x08); }
+// [15 14] PD_WORK: WR = 1, OE = 1, XA0 = 0, BS2 = 0
+inline PacketBuilder PortDWork() { return PacketBuilder().SetPortD(0x14); }
+// [11 00 0F 32] +12 V and +5 V off: leaves programming mode
+inline PacketBuilder SuppliesOff() { return PacketBuilder().SetPortC(0x00).SetDdrC(0x32); }
+// [11 c 15 d] the control lines of a byte load
+inline PacketBuilder ControlLines(std::uint8_t c, std::uint8_t d) { return PacketBuilder().SetPortC(c).SetPortD(d); }
+// [0B FF 0D v] drive v onto the data bus
+inline PacketBuilder DriveBus(std::uint8_t v) { return PacketBuilder().SetDdrB(0xFF).SetPortB(v); }
+// [1D kind] one pulse
+inline PacketBuilder Pulse(PulseKind kind) { return PacketBuilder().Pulse(kind); }
+// [0B 00 15 10 17] read the low byte: bus to input, OE low, read (OE stays low)
+inline PacketBuilder ReadLowByte() { return PacketBuilder().SetDdrB(0x00).SetPortD(0x10).ReadPinB(); }
+// [11 0A 17 15 14] read the high byte: BS1 high, read, OE back high
+inline PacketBuilder ReadHighByte() { return PacketBuilder().SetPortC(0x0A).ReadPinB().SetPortD(0x14); }
+// [0B 00 15 10 17 15 14] read one byte and release OE
+inline PacketBuilder ReadByte() { return PacketBuilder().SetDdrB(0x00).SetPortD(0x10).ReadPinB().SetPortD(0x14); }
+// [11 s 0B 00 15 o 17 15 14] read with selector s on port C and o on port D (fuse, lock and
+// calibration bytes)
+inline PacketBuilder ReadSelected(std::uint8_t s, std::uint8_t o)
+{
+    return PacketBuilder().SetPortC(s).SetDdrB(0x00).SetPortD(o).ReadPinB().SetPortD(0x14);
+}
+// [11 08 1D 03] BS1 = 0, then the WR pulse that programs a page
+inline PacketBuilder CommitPage() { return PacketBuilder().SetPortC(0x08).Pulse(PulseKind::GiveWRNegPulse); }
+}  // namespace Packets
+
 // The texts a failure line uses for what was read: LogAnswerError + one of these.
 inline constexpr std::string_view AnswerPinB = " (PINB)";
 inline constexpr std::string_view AnswerPinC = " (PINC)";

@@ -28,9 +28,9 @@ constexpr LoadForm AddressExtendedForm{0x08, 0x94, " set XA1, XA0 = 00, BS1, BS2
 
 bool Load(const ProgContext& ctx, const LoadForm& form, std::uint8_t byte)
 {
-    return ctx.Send(PacketBuilder().SetPortC(form.portC).SetPortD(form.portD), form.linesText) &&
-           ctx.Send(PacketBuilder().SetDdrB(0xFF).SetPortB(byte), form.busText) &&
-           ctx.Send(PacketBuilder().Pulse(PulseKind::GiveXTALPosPulse), form.latchText);
+    return ctx.Send(Packets::ControlLines(form.portC, form.portD), form.linesText) &&
+           ctx.Send(Packets::DriveBus(byte), form.busText) &&
+           ctx.Send(Packets::Pulse(PulseKind::GiveXTALPosPulse), form.latchText);
 }
 
 }  // namespace
@@ -60,15 +60,15 @@ bool WaitReady(const ProgContext& ctx)
 bool EnterParallelMode(const ProgContext& ctx)
 {
     ctx.log.WriteLog(LogTrying, QStringLiteral(" enter Programming Mode"));
-    if (!ctx.Send(PacketBuilder().SetDdrB(0x00).SetPortB(0x00), " 0x0B 0x0 0x0D 0x0") ||
-        !ctx.Send(PacketBuilder().SetDdrC(0x32).SetPortC(0x00), " 0x0F 0x32 0x11 0x0") ||
-        !ctx.Send(PacketBuilder().SetDdrD(0xFC).SetPortD(0x00), " 0x13 0xFC 0x15 0x0"))
+    if (!ctx.Send(Packets::ReleaseDataBus(), " 0x0B 0x0 0x0D 0x0") ||
+        !ctx.Send(Packets::PortCIdle(), " 0x0F 0x32 0x11 0x0") ||
+        !ctx.Send(Packets::PortDAllLow(), " 0x13 0xFC 0x15 0x0"))
         return false;
     ctx.SettleSleep();
-    if (!ctx.Send(PacketBuilder().Pulse(PulseKind::EnterHVPProgMode_AVR), " 0x1D 0x0"))
+    if (!ctx.Send(Packets::Pulse(PulseKind::EnterHVPProgMode_AVR), " 0x1D 0x0"))
         return false;
     ctx.SettleSleep();
-    if (!ctx.Send(PacketBuilder().SetPortD(PortDWork), " 0x15 0x14(PD_WORK)"))
+    if (!ctx.Send(Packets::PortDWork(), " 0x15 0x14(PD_WORK)"))
         return false;
     ctx.log.WriteLog(LogFinished, QStringLiteral(" with success."));
     return true;
@@ -77,7 +77,7 @@ bool EnterParallelMode(const ProgContext& ctx)
 bool ExitParallelMode(const ProgContext& ctx)
 {
     ctx.log.WriteLog(LogTrying, QStringLiteral(" exit Programming Mode"));
-    if (!ctx.Send(PacketBuilder().SetPortC(0x00).SetDdrC(0x32), " 0x11 0x0 0x0F 0x32"))
+    if (!ctx.Send(Packets::SuppliesOff(), " 0x11 0x0 0x0F 0x32"))
         return false;
     ctx.SettleSleep();
     ctx.log.WriteLog(LogFinished, QStringLiteral(" with success."));
@@ -91,7 +91,7 @@ SignatureCode ReadSignature(const ProgContext& ctx)
     if (!LoadCommand(ctx, ProgCommand::ReadSignatureAndCalibration))
         return 0;
     // Bus to input, OE low, read, OE high again; the address high byte is never loaded.
-    const PacketBuilder read = PacketBuilder().SetDdrB(0x00).SetPortD(PortDReadLow).ReadPinB().SetPortD(PortDWork);
+    const PacketBuilder read = Packets::ReadByte();
     GatewayPacket answer;
     for (int i = 0; i < 3; ++i) {
         if (!LoadAddressLow(ctx, std::uint8_t(i)) || !ctx.Exchange(read, " Read Signature Bytes", AnswerPinB, answer))

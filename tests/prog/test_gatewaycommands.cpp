@@ -59,6 +59,36 @@ TEST(GatewayCommands, PacketRulesAreEnforced)
     EXPECT_THROW(spiTooLong.SpiLoad(1, 2, 3, 4), std::logic_error);
 }
 
+TEST(GatewayCommands, RecurringPackets)
+{
+    using B = std::vector<std::uint8_t>;
+    struct Case {
+        PacketBuilder packet;
+        B bytes;
+        int answer;
+    };
+    const Case cases[] = {
+        {Packets::ReleaseDataBus(), {0x0B, 0x00, 0x0D, 0x00}, 0},
+        {Packets::PortCIdle(), {0x0F, 0x32, 0x11, 0x00}, 0},
+        {Packets::PortDAllLow(), {0x13, 0xFC, 0x15, 0x00}, 0},
+        {Packets::SupplyOn(), {0x0F, 0x36}, 0},
+        {Packets::ProgrammingVoltageOn(), {0x0F, 0x3E, 0x11, 0x08}, 0},
+        {Packets::PortDWork(), {0x15, 0x14}, 0},
+        {Packets::SuppliesOff(), {0x11, 0x00, 0x0F, 0x32}, 0},
+        {Packets::ControlLines(0x08, 0x94), {0x11, 0x08, 0x15, 0x94}, 0},
+        {Packets::DriveBus(0x5A), {0x0B, 0xFF, 0x0D, 0x5A}, 0},
+        {Packets::ReadLowByte(), {0x0B, 0x00, 0x15, 0x10, 0x17}, 1},
+        {Packets::ReadHighByte(), {0x11, 0x0A, 0x17, 0x15, 0x14}, 1},
+        {Packets::ReadByte(), {0x0B, 0x00, 0x15, 0x10, 0x17, 0x15, 0x14}, 1},
+        {Packets::ReadSelected(0x0A, 0x90), {0x11, 0x0A, 0x0B, 0x00, 0x15, 0x90, 0x17, 0x15, 0x14}, 1},
+        {Packets::CommitPage(), {0x11, 0x08, 0x1D, 0x03}, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Bytes(c.packet.Packet()), c.bytes);
+        EXPECT_EQ(c.packet.ExpectedAnswer(), c.answer);
+    }
+}
+
 TEST(GatewayCommands, LogWords)
 {
     EXPECT_EQ(PulseText(PulseKind::GiveWRNegPulse), " GiveWRNegPulse");
