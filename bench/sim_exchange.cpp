@@ -1,7 +1,8 @@
 // The real serial link against velmora-sim's server over a pseudo-terminal:
 //  - SimExchange: host time per request/answer exchange (median reported as median_us);
 //  - SimExchangePaced: 10,000 exchanges with the server pacing bytes at the line rate, the
-//    measured time divided by the line time of the same bytes (line_ratio).
+//    measured time divided by the line time of the same bytes (line_ratio);
+//  - SpiFetchOverPty: one fetch, which waits out the link's answer time (see the README).
 #include "link/serialport.h"
 #include "log/operationlog.h"
 #include "sim/ptyserver.h"
@@ -50,6 +51,8 @@ struct ServedLink {
 
 // Bus to input, OE low, read PINB: the packet of every byte read from a chip.
 const GatewayPacket ReadRequest{0x0B, 0x00, 0x15, 0x10, 0x17};
+// The longest read packet (fuse, lock and calibration reads): 9 bytes out, 1 in.
+const GatewayPacket SelectedReadRequest{0x11, 0x0A, 0x0B, 0x00, 0x15, 0x90, 0x17, 0x15, 0x14};
 
 void BM_SimExchange(benchmark::State& state)
 {
@@ -79,6 +82,7 @@ BENCHMARK(BM_SimExchange)->Unit(benchmark::kMicrosecond);
 void BM_SimExchangePaced(benchmark::State& state)
 {
     constexpr int Exchanges = 10000;
+    const GatewayPacket& request = state.range(0) == 9 ? SelectedReadRequest : ReadRequest;
     ServedLink served(true);
     if (!served.connected) {
         state.SkipWithError("connect failed");
@@ -88,7 +92,7 @@ void BM_SimExchangePaced(benchmark::State& state)
         served.link.ResetCounters();
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < Exchanges; ++i) {
-            served.link.SendPacket(ReadRequest);
+            served.link.SendPacket(request);
             if (served.link.ReadAnswer(1).count != 1) {
                 state.SkipWithError("no answer");
                 return;
@@ -102,7 +106,8 @@ void BM_SimExchangePaced(benchmark::State& state)
         state.counters["line_ratio"] = measured / line;
     }
 }
-BENCHMARK(BM_SimExchangePaced)->Unit(benchmark::kMillisecond)->Iterations(1);
+// Argument: the request's length in bytes (5: a flash or EEPROM byte read, 9: a fuse read).
+BENCHMARK(BM_SimExchangePaced)->Arg(5)->Arg(9)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // A serial read: the gateway answers a fetch with the 4 bytes of the transfer while the
 // system asks for 8, so the real link waits its whole answer time for every fetch.
