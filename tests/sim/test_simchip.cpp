@@ -44,8 +44,9 @@ void WritePage(const ProgContext& ctx, std::uint32_t word, const std::vector<std
         ASSERT_TRUE(LoadDataHigh(ctx, std::uint8_t(words[i] >> 8)));
         ASSERT_TRUE(ctx.Send(PacketBuilder().Pulse(PulseKind::GivePagelPosPulse), "pagel"));
     }
-    if (!flaw.skipAddressHigh)
+    if (!flaw.skipAddressHigh) {
         ASSERT_TRUE(LoadAddressHigh(ctx, std::uint8_t(word >> 8)));
+    }
     if (flaw.skipCommit)
         return;
     ASSERT_TRUE(ctx.Send(PacketBuilder().SetPortC(flaw.bs1HighAtCommit ? 0x0A : 0x08).Pulse(PulseKind::GiveWRNegPulse), "wr"));
