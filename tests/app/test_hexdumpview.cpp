@@ -3,6 +3,7 @@
 #include "app/commandrunner.h"
 #include "app/hexdumpview.h"
 #include "app/mainwindow.h"
+#include "support/qtapp.h"
 #include "support/recordinglink.h"
 #include "views/dumptext.h"
 
@@ -26,20 +27,11 @@ using velmora::testing::RecordingLink;
 
 namespace {
 
-int argc = 1;
-char arg0[] = "test_hexdumpview";
-char* argv[] = {arg0, nullptr};
-QApplication* App()
-{
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
-
 class DumpViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        App();
+        velmora::testing::EnsureApplication();
         window = std::make_unique<Form1>();
         window->SetLinkFactory([this](const QString&, QString* devicePath) -> std::unique_ptr<GatewayLink> {
             *devicePath = QStringLiteral("/dev/fake");

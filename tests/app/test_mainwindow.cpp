@@ -3,6 +3,7 @@
 #include "app/aboutbox.h"
 #include "app/commandrunner.h"
 #include "app/mainwindow.h"
+#include "support/qtapp.h"
 #include "support/recordinglink.h"
 
 #include <gtest/gtest.h>
@@ -28,20 +29,11 @@ using velmora::testing::RecordingLink;
 
 namespace {
 
-int argc = 1;
-char arg0[] = "test_app";
-char* argv[] = {arg0, nullptr};
-QApplication* App()
-{
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
-
 class Form1Test : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        App();
+        velmora::testing::EnsureApplication();
         window = std::make_unique<Form1>();
         window->SetLinkFactory([this](const QString& portText, QString* devicePath) -> std::unique_ptr<GatewayLink> {
             *devicePath = QStringLiteral("/dev/fake-") + portText;

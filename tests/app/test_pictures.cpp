@@ -1,6 +1,7 @@
 // The wiring picture: our own JPEG decoding and the connection window's missing-file path.
 #include "app/imageform.h"
 #include "app/jpegimage.h"
+#include "support/qtapp.h"
 
 #include <gtest/gtest.h>
 
@@ -87,11 +88,7 @@ class PictureWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int argc = 1;
-        static char arg0[] = "test_app";
-        static char* argv[] = {arg0, nullptr};
-        if (!qApp)
-            new QApplication(argc, argv);
+        velmora::testing::EnsureApplication();
         previous = QDir::currentPath();
         QDir::setCurrent(dir.path());
     }

@@ -5,6 +5,7 @@
 #include "app/mainwindow.h"
 
 #include "chips/catalogue.h"
+#include "support/qtapp.h"
 
 #include <gtest/gtest.h>
 
@@ -18,17 +19,9 @@
 namespace velmora {
 namespace {
 
-int argc = 1;
-char arg0[] = "test_filemenu";
-char* argv[] = {arg0, nullptr};
-
-class FileMenu : public testing::Test {
+class FileMenu : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!QApplication::instance())
-            new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { velmora::testing::EnsureApplication(); }
 
     FileMenu()
     {
