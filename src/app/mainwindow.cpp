@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -176,7 +177,8 @@ void Form1::BuildControls()
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->addItems(PortBoxItems());
     ComboBox1->setCurrentIndex(0);
-    ComboBox1->setFixedWidth(90);
+    ComboBox1->setFixedWidth(118);
+    ComboBox1->view()->setMinimumWidth(220);  // device paths are longer than "COM1"
     Button3 = button(QStringLiteral("Button3"), QStringLiteral("Autosearch\nchip"));
     Button3->setText(QStringLiteral("Autosearch chip"));
     Button3->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
