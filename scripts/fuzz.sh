@@ -7,7 +7,7 @@ dir="$root/build-fuzz"
 "$root/scripts/build.sh" "$dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON -DVELMORA_BENCH=OFF
 for target in "$dir"/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue  # skip the build's own folders
   name="$(basename "$target")"
   corpus="$dir/corpus-$name"
   mkdir -p "$corpus"
