@@ -75,7 +75,7 @@ QString UsageText()
         "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] COMMAND\n"
         "  --port DEVICE   the gateway's serial port: COM1..COM10, ttyUSB0, or a device path\n"
         "  --virtual CHIP  a simulated gateway with CHIP in its socket (e.g. ATmega8)\n"
-        "  --delay N       the delays value, 0 to 5 ms (default 0)\n"
+        "  --delay N       the delays value, 0 to 5 ms (default 1, as in the window)\n"
         "commands:\n"
         "  connect         open the port and check that a gateway answers\n"
         "  signature       enter parallel programming mode, read the signature, leave\n"

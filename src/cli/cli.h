@@ -25,7 +25,7 @@ inline constexpr int ExitUsage = 2;
 struct CliOptions {
     QString port;         // --port: a port text or device path, as in the port box
     QString virtualChip;  // --virtual: a simulated chip name
-    int delaysValue = 0;  // --delay
+    int delaysValue = 1;  // --delay; 1 ms like the window's track bar at start
     QString command;
     QString chip;  // select: a chip name, a menu item name, or "auto"
 };
