@@ -10,7 +10,8 @@
 
 #include <algorithm>
 
-Q_LOGGING_CATEGORY(lcSerial, "velmora.link.serial")
+// Debug output only when asked for: QT_LOGGING_RULES="velmora.link.serial.debug=true".
+Q_LOGGING_CATEGORY(lcSerial, "velmora.link.serial", QtWarningMsg)
 
 namespace velmora {
 
