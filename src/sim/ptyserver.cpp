@@ -50,46 +50,55 @@ PtyServer::~PtyServer() { Close(); }
 
 void PtyServer::Close()
 {
-    if (slaveKeeper_ >= 0)
-        ::close(slaveKeeper_);
-    if (master_ >= 0)
-        ::close(master_);
-    slaveKeeper_ = master_ = -1;
+    CloseRawPty(pty_);
+}
+
+bool OpenRawPty(RawPty& pty, std::string* error)
+{
+    pty.master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (pty.master < 0 || ::grantpt(pty.master) != 0 || ::unlockpt(pty.master) != 0) {
+        if (error)
+            *error = std::strerror(errno);
+        CloseRawPty(pty);
+        return false;
+    }
+    pty.slavePath = ::ptsname(pty.master);
+    pty.slaveKeeper = ::open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY);
+    termios raw{};
+    if (pty.slaveKeeper >= 0 && ::tcgetattr(pty.slaveKeeper, &raw) == 0) {
+        ::cfmakeraw(&raw);
+        ::tcsetattr(pty.slaveKeeper, TCSANOW, &raw);
+    }
+    ::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+void CloseRawPty(RawPty& pty)
+{
+    if (pty.slaveKeeper >= 0)
+        ::close(pty.slaveKeeper);
+    if (pty.master >= 0)
+        ::close(pty.master);
+    pty.slaveKeeper = pty.master = -1;
 }
 
 bool PtyServer::Open(std::string* error)
 {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-        if (error)
-            *error = std::strerror(errno);
-        Close();
-        return false;
-    }
-    devicePath_ = ::ptsname(master_);
-    // Raw from the start, so nothing is echoed or translated before the client sets the line.
-    slaveKeeper_ = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY);
-    termios raw{};
-    if (slaveKeeper_ >= 0 && ::tcgetattr(slaveKeeper_, &raw) == 0) {
-        ::cfmakeraw(&raw);
-        ::tcsetattr(slaveKeeper_, TCSANOW, &raw);
-    }
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    return true;
+    return OpenRawPty(pty_, error);
 }
 
 void PtyServer::WriteAll(const std::uint8_t* data, std::size_t count)
 {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::write(master_, data + done, count - done);
+        const ssize_t n = ::write(pty_.master, data + done, count - done);
         if (n > 0) {
             done += std::size_t(n);
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             return;
-        pollfd p{master_, POLLOUT, 0};
+        pollfd p{pty_.master, POLLOUT, 0};
         ::poll(&p, 1, 50);
     }
 }
@@ -102,11 +111,11 @@ void PtyServer::Serve(const std::atomic<bool>& stop)
         ::prctl(PR_SET_TIMERSLACK, 1000UL);
     std::uint8_t in[512];
     std::uint8_t out[512];
-    while (!stop.load() && master_ >= 0) {
-        pollfd p{master_, POLLIN, 0};
+    while (!stop.load() && pty_.master >= 0) {
+        pollfd p{pty_.master, POLLIN, 0};
         if (::poll(&p, 1, 20) <= 0)
             continue;
-        const ssize_t n = ::read(master_, in, sizeof in);
+        const ssize_t n = ::read(pty_.master, in, sizeof in);
         if (n <= 0)
             continue;
         // Paced, the bytes are complete one line time each after they started; the answer

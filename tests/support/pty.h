@@ -2,6 +2,8 @@
 // A pseudo-terminal pair for tests and benchmarks: the code under test opens SlavePath()
 // through the real serial link, the test plays the gateway on the master side.
 
+#include "sim/ptyserver.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -16,9 +18,9 @@ public:
     PtyPeer(const PtyPeer&) = delete;
     PtyPeer& operator=(const PtyPeer&) = delete;
 
-    bool Ok() const { return master_ >= 0; }
-    const std::string& SlavePath() const { return slavePath_; }
-    int MasterFd() const { return master_; }
+    bool Ok() const { return pty_.master >= 0; }
+    const std::string& SlavePath() const { return pty_.slavePath; }
+    int MasterFd() const { return pty_.master; }
 
     // Writes all bytes to the master side.
     bool Write(const std::vector<std::uint8_t>& bytes);
@@ -26,9 +28,7 @@ public:
     std::vector<std::uint8_t> Read(std::size_t count, std::chrono::milliseconds timeout);
 
 private:
-    int master_ = -1;
-    int slaveKeeper_ = -1;  // keeps the line open between the link's opens
-    std::string slavePath_;
+    sim::RawPty pty_;
 };
 
 }  // namespace velmora::testing
