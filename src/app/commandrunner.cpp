@@ -73,7 +73,7 @@ bool CommandRunner::Run(const Job& job)
     // Shared with the worker's queued calls; every one of them is delivered before the
     // loop's quit, which is posted last.
     struct State {
-        int position = 0;
+        int position = -1;  // none reported yet
         std::exception_ptr error;
     };
     auto state = std::make_shared<State>();
@@ -82,7 +82,11 @@ bool CommandRunner::Run(const Job& job)
     showTimer.setSingleShot(true);
     connect(&showTimer, &QTimer::timeout, this, [this, state] {
         bar_ = new LBar(owner_);
-        bar_->SetPosition(state->position);
+        // A command that reports no steps (a connection, Autosearch) shows a busy bar instead.
+        if (state->position < 0)
+            bar_->ShowBusy();
+        else
+            bar_->SetPosition(state->position);
         bar_->show();
         emit ProgressWindowShown();
     });

@@ -30,8 +30,14 @@ LBar::LBar(QWidget* parent)
     setFixedSize(sizeHint());
 }
 
+void LBar::ShowBusy()
+{
+    ProgressBar1->setRange(0, 0);
+}
+
 void LBar::SetPosition(int percent)
 {
+    ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(qBound(0, percent, 100));
 }
 

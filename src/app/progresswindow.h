@@ -12,6 +12,8 @@ class LBar : public QDialog {
 public:
     explicit LBar(QWidget* parent = nullptr);
     void SetPosition(int percent);
+    // An endless bar, until the first SetPosition.
+    void ShowBusy();
 
     QProgressBar* ProgressBar1;
 };

@@ -241,6 +241,15 @@ TEST_F(Form1Test, ProgressWindowAppearsOnlyForSlowCommandsAndIsDestroyedAfter)
     EXPECT_EQ(window->Runner().CurrentBar(), nullptr);
     EXPECT_EQ(LogView().size(), 2);
     EXPECT_FALSE(window->IsConnected());
+
+    // A slow command that reports no steps (a handshake) shows an endless bar, not a stuck 0 %.
+    int busyMaximum = -1;
+    QTimer::singleShot(CommandRunner::ProgressDelayMs + 100, [&] {
+        if (window->Runner().CurrentBar())
+            busyMaximum = window->Runner().CurrentBar()->ProgressBar1->maximum();
+    });
+    window->Runner().Run([](const CommandRunner::Progress&) { QThread::msleep(CommandRunner::ProgressDelayMs + 300); });
+    EXPECT_EQ(busyMaximum, 0);
 }
 
 }  // namespace
