@@ -69,27 +69,25 @@ HexDumpView* MakeView(QWidget* parent, const QString& name, QSize size)
     return view;
 }
 
-// The captions of the Chip Select menu, in menu order; a leading '-' marks an item that is
-// disabled in the design and never enabled.
-struct ChipMenu {
+// The Chip Select submenus. Their items are the catalogue's entries in catalogue order; the
+// first submenu also lists the AT90C8534, which the design shows disabled, with no chip behind it.
+struct ChipSubmenu {
     const char* title;
     const char* name;
-    std::initializer_list<const char*> items;
 };
-const ChipMenu ChipMenus[] = {
-    {"AT90...", "AT901",
-     {"-AT90C8534", "AT90S1200", "AT90S2313", "-AT90S2323", "AT90S2333", "-AT90S2343", "AT90S4414", "AT90S4433",
-      "AT90S4434", "AT90S8515", "AT90S8535", "AT90CAN32", "AT90CAN64", "AT90CAN128"}},
-    {"AVR tiny", "AVRtiny1",
-     {"-ATtiny12", "-ATtiny13", "-ATtiny15", "-ATtiny22", "ATtiny2313", "-ATtiny25", "-ATtiny26", "ATtiny261",
-      "-ATtiny45", "ATtiny461", "-ATtiny85", "ATtiny861"}},
-    {"AVR mega", "AVRmega1",
-     {"ATmega103", "ATmega128", "ATmega1280", "ATmega1281", "ATmega16", "ATmega161", "ATmega162", "ATmega163",
-      "ATmega164", "ATmega168", "ATmega168PA", "ATmega169", "ATmega2560", "ATmega2561", "ATmega32", "ATmega323",
-      "ATmega324", "ATmega48", "ATmega48PA", "ATmega603", "ATmega64", "ATmega640", "ATmega644", "ATmega8",
-      "ATmega8515", "ATmega8535", "ATmega88", "ATmega88PA"}},
-    {"НИИЭТ", "N3", {"1887ВЕ4У", "1887ВЕ7Т"}},
-};
+constexpr ChipSubmenu ChipSubmenus[] = {
+    {"AT90...", "AT901"}, {"AVR tiny", "AVRtiny1"}, {"AVR mega", "AVRmega1"}, {"НИИЭТ", "N3"}};
+
+std::size_t SubmenuOf(const ChipEntry& entry)
+{
+    if (entry.niiet)
+        return 3;
+    if (entry.name.starts_with("ATtiny"))
+        return 1;
+    if (entry.name.starts_with("ATmega"))
+        return 2;
+    return 0;
+}
 }  // namespace
 
 QFont FixedFont(int pixelHeight)
@@ -346,23 +344,22 @@ void Form1::BuildMenus()
 
     ChipSelect1 = menuBar()->addMenu(QStringLiteral("Chip Select"));
     ChipSelect1->setObjectName(QStringLiteral("ChipSelect1"));
-    for (const ChipMenu& group : ChipMenus) {
-        QMenu* sub = ChipSelect1->addMenu(QString::fromUtf8(group.title));
-        sub->setObjectName(QString::fromLatin1(group.name));
-        for (const char* item : group.items) {
-            QString caption = QString::fromUtf8(item);
-            const bool disabled = caption.startsWith(QLatin1Char('-'));
-            if (disabled)
-                caption.remove(0, 1);
-            QAction* a = sub->addAction(caption);
-            a->setEnabled(!disabled);
-            ChipItems.insert(caption, a);
-            // Every item but "AT90C8534" selects its catalogue entry.
-            if (const ChipEntry* entry = FindChipByName(caption.toStdString())) {
-                a->setObjectName(QString::fromLatin1(entry->menuItem.data(), qsizetype(entry->menuItem.size())));
-                connect(a, &QAction::triggered, this, [this, entry] { ChipItemClick(*entry); });
-            }
-        }
+    QMenu* submenus[std::size(ChipSubmenus)];
+    for (std::size_t i = 0; i < std::size(ChipSubmenus); ++i) {
+        submenus[i] = ChipSelect1->addMenu(QString::fromUtf8(ChipSubmenus[i].title));
+        submenus[i]->setObjectName(QString::fromLatin1(ChipSubmenus[i].name));
+    }
+    QAction* unsupported = submenus[0]->addAction(QStringLiteral("AT90C8534"));
+    unsupported->setEnabled(false);
+    ChipItems.insert(unsupported->text(), unsupported);
+    for (const ChipEntry& entry : ChipCatalogue()) {
+        const QString caption = QString::fromUtf8(entry.name.data(), qsizetype(entry.name.size()));
+        QAction* a = submenus[SubmenuOf(entry)]->addAction(caption);
+        a->setObjectName(QString::fromLatin1(entry.menuItem.data(), qsizetype(entry.menuItem.size())));
+        // Disabled items stay disabled for good; those chips are reached only by Autosearch.
+        a->setEnabled(entry.menuEnabled);
+        ChipItems.insert(caption, a);
+        connect(a, &QAction::triggered, this, [this, &entry] { ChipItemClick(entry); });
     }
 
     Help1 = menuBar()->addMenu(QStringLiteral("Help"));
