@@ -39,15 +39,16 @@ QByteArray MakeJpeg(int w, int h, bool grey)
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 95, TRUE);
     jpeg_start_compress(&info, TRUE);
-    std::vector<unsigned char> row(std::size_t(w) * info.input_components);
+    const auto width = static_cast<std::size_t>(w);
+    std::vector<unsigned char> row(width * static_cast<std::size_t>(info.input_components));
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
+        for (std::size_t x = 0; x < width; ++x) {
             if (grey) {
                 row[x] = 128;
             } else {
-                row[3 * x] = x < w / 2 ? 255 : 0;
+                row[3 * x] = x < width / 2 ? 255 : 0;
                 row[3 * x + 1] = 0;
-                row[3 * x + 2] = x < w / 2 ? 0 : 255;
+                row[3 * x + 2] = x < width / 2 ? 0 : 255;
             }
         }
         JSAMPROW rows[1] = {row.data()};
