@@ -322,7 +322,7 @@ void Form1::BuildControls()
 
 void Form1::BuildMenus()
 {
-    auto action = [this](QMenu* menu, const QString& name, const QString& caption) {
+    auto action = [](QMenu* menu, const QString& name, const QString& caption) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(name);
         return a;
