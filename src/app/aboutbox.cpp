@@ -53,7 +53,7 @@ AboutBox::AboutBox(QWidget* parent)
     lines->addWidget(LinkLabel(QStringLiteral("@VelmoraHelpBot"), QStringLiteral("https://velmora.example/help-bot"),
                                false, panel));
     lines->addStretch(1);
-    auto* version = new QLabel(QStringLiteral("Version 3.3"), panel);
+    auto* version = new QLabel(QStringLiteral("Version " VELMORA_VERSION), panel);
     lines->addWidget(version, 0, Qt::AlignLeft);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);

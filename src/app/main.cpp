@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "sim/simlink.h"
+#include "app/portlinks.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -36,9 +36,9 @@ int main(int argc, char* argv[])
         velmora::Form1 window;
         // The virtual gateway, for working without the board: the last port item (or any
         // "virtual:CHIP" typed into the box); COM1 stays the current text.
-        window.SetLinkFactory(velmora::sim::VirtualOrSerialLinkFactory());
-        window.ComboBox1->addItem(QString::fromLatin1(velmora::sim::VirtualPortItem.data(),
-                                                      qsizetype(velmora::sim::VirtualPortItem.size())));
+        window.SetLinkFactory(velmora::VirtualOrSerialLinkFactory());
+        window.ComboBox1->addItem(QString::fromLatin1(velmora::VirtualPortItem.data(),
+                                                      qsizetype(velmora::VirtualPortItem.size())));
         window.show();
         // The start-up benchmark asks for one line once the window is on screen, then an exit.
         if (qEnvironmentVariableIsSet("VELMORA_STARTUP_PROBE")) {

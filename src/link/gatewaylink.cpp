@@ -30,6 +30,8 @@ GatewayPacket GatewayLink::ReadAnswer(int expected)
     GatewayPacket answer;
     if (IsOpen())
         answer = ReadBytes(std::clamp<int>(expected, 0, int(answer.data.size())), AnswerTimeoutMs);
+    // The count comes from the link: never let it claim more than the packet holds.
+    answer.count = std::clamp<std::int32_t>(answer.count, 0, std::int32_t(answer.data.size()));
     if (answer.count > 0) {
         ++counters_.answers;
         counters_.bytesIn += static_cast<std::uint64_t>(answer.count);

@@ -1,7 +1,6 @@
 #pragma once
 // What every programming step needs, passed explicitly: the link, the log, the delay the
-// user chose, and the millisecond sleep (replaceable so tests count sleeps instead of
-// sleeping, and so a simulated chip can run on simulated time).
+// user chose, and the millisecond sleep (see link/sleeper.h).
 //
 // The step helpers keep the calling convention of every gateway step: a failed send writes
 // a LogCommandError line naming the step and drops the link; an empty answer writes a
@@ -9,18 +8,13 @@
 
 #include "link/gatewaycommands.h"
 #include "link/gatewaylink.h"
+#include "link/sleeper.h"
 
-#include <functional>
 #include <string_view>
 
 namespace velmora {
 
 class OperationLog;
-
-using MillisecondSleeper = std::function<void(int ms)>;
-
-// Sleeps the calling thread; a sleep of 0 ms is a no-op.
-void SleepMilliseconds(int ms);
 
 struct ProgContext {
     GatewayLink& link;

@@ -1,22 +1,6 @@
 #include "sim/simlink.h"
 
-#include "link/serialport.h"
-
-#include <map>
-#include <string>
-
 namespace velmora::sim {
-
-const SimChipModel* VirtualChipForPort(const QString& portText)
-{
-    const QString text = portText.trimmed();
-    if (text.compare(QString::fromLatin1(VirtualPortItem.data(), qsizetype(VirtualPortItem.size())), Qt::CaseInsensitive) == 0)
-        return FindSimChip("ATmega8");
-    const QString prefix = QString::fromLatin1(VirtualPrefix.data(), qsizetype(VirtualPrefix.size()));
-    if (!text.startsWith(prefix, Qt::CaseInsensitive))
-        return nullptr;
-    return FindSimChip(text.mid(prefix.size()).toStdString());
-}
 
 QString VirtualDevicePath(const SimChipModel& model)
 {
@@ -62,22 +46,6 @@ GatewayPacket SimLink::ReadBytes(int expected, int timeoutMs)
     if (answer.count < expected)
         gateway_->Advance(std::int64_t(timeoutMs) * 1000);
     return answer;
-}
-
-PortLinkFactory VirtualOrSerialLinkFactory()
-{
-    auto gateways = std::make_shared<std::map<std::string, std::shared_ptr<SimGateway>>>();
-    return [gateways](const QString& portText, QString* devicePath) -> std::unique_ptr<GatewayLink> {
-        if (const SimChipModel* model = VirtualChipForPort(portText)) {
-            *devicePath = VirtualDevicePath(*model);
-            std::shared_ptr<SimGateway>& gateway = (*gateways)[std::string(model->name)];
-            if (!gateway)
-                gateway = std::make_shared<SimGateway>(*model);
-            return std::make_unique<SimLink>(gateway);
-        }
-        *devicePath = DevicePathForPort(portText);
-        return std::make_unique<SerialLink>();
-    };
 }
 
 }  // namespace velmora::sim

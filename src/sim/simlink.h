@@ -1,6 +1,6 @@
 #pragma once
-// The virtual gateway as an in-process GatewayLink: what unit tests and the window's
-// "Virtual gateway" port item talk to. The gateway it serves may outlive the link, so a
+// The virtual gateway as an in-process GatewayLink: what unit tests, the command-line tool's
+// --virtual and the window's "Virtual gateway" port item talk to. The gateway it serves may outlive the link, so a
 // chip keeps its memories across Disconnect and Connect, as a chip in a socket does.
 //
 // Timing: the real serial link waits up to about 1000 ms for a silent gateway. Here the
@@ -9,20 +9,15 @@
 // so what a test sees of time matches the real link).
 
 #include "link/gatewaylink.h"
-#include "prog/progcontext.h"
+#include "link/sleeper.h"
 #include "sim/simgateway.h"
 
-#include <functional>
 #include <memory>
 #include <string_view>
 
 namespace velmora::sim {
 
-// Port texts that select the virtual gateway: "Virtual gateway" (an ATmega8) or
-// "virtual:CHIP". Returns the chip's model, or null when text names no virtual gateway
-// (or an unknown chip).
-const SimChipModel* VirtualChipForPort(const QString& portText);
-inline constexpr std::string_view VirtualPortItem = "Virtual gateway";
+// The device name prefix of a virtual gateway: "virtual:CHIP".
 inline constexpr std::string_view VirtualPrefix = "virtual:";
 // "virtual:ATmega8": the device name the log shows for the model.
 QString VirtualDevicePath(const SimChipModel& model);
@@ -50,11 +45,5 @@ private:
     std::shared_ptr<SimGateway> gateway_;
     bool open_ = false;
 };
-
-// The window's link factory: a virtual port text gives the in-process virtual gateway (one
-// gateway per chip for the whole run, so a chip keeps what was written to it across
-// Disconnect and Connect), any other text the serial link to the device it names.
-using PortLinkFactory = std::function<std::unique_ptr<GatewayLink>(const QString& portText, QString* devicePath)>;
-PortLinkFactory VirtualOrSerialLinkFactory();
 
 }  // namespace velmora::sim

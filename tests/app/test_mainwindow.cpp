@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -176,6 +177,11 @@ TEST_F(Form1Test, AboutBoxIsOneNonModalWindowReused)
     EXPECT_TRUE(first->isVisible());
     EXPECT_FALSE(first->isModal());
     EXPECT_EQ(first->windowTitle(), QStringLiteral("About Velmora"));
+    // The version line is the project version of the build, not a copy of it.
+    QStringList texts;
+    for (const QLabel* label : first->findChildren<QLabel*>())
+        texts << label->text();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Version " VELMORA_VERSION))) << texts.join(u'|').toStdString();
     first->hide();
     window->About1Click();
     EXPECT_EQ(window->AboutBox1, first);
