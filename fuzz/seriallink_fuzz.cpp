@@ -3,9 +3,9 @@
 // time, and sends can fail. The input is a list of steps (open with handshake, the parallel and
 // serial primitives); each step's control byte picks the step and when a send fails.
 //
-// Beyond nothing reading or writing out of bounds, a step that drops the link must have written
-// its line and reported failure, and a step that reports failure either dropped the link with
-// its line or is one of the two that keep it silently (a chip that stays busy, a wrong echo).
+// Beyond nothing reading or writing out of bounds, a step that drops the link must report failure
+// and end with its error line, and a step that reports failure either dropped the link that way
+// or is one of the two that keep it without an error line (a chip that stays busy, a wrong echo).
 
 #include "link/gatewaylink.h"
 #include "log/operationlog.h"
@@ -114,15 +114,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Input input(data, size);
     FuzzLink link(input);
     OperationLog log;
-    std::size_t lines = 0;
-    log.SetSink([&lines](const QString&) { ++lines; });
+    // Whether the last line written is one of the error lines that end a failed step.
+    bool errorLast = false;
+    log.SetSink([&errorLast](const QString& line) {
+        errorLast = false;
+        for (const unsigned kind : {LogPortUnavailable, LogGetParamsError, LogSetParamsError, LogCommandError,
+                                    LogAnswerError})
+            errorLast = errorLast || line.startsWith(LogPrefix(kind));
+    });
     const ProgContext ctx{link, log, 0, [](int) {}};
 
     for (int steps = 0; !input.Done() && steps < 64; ++steps) {
         const std::uint8_t control = input.Byte();
         link.FailSendAfter(control >> 4);  // 0: every send succeeds
         const bool wasOpen = link.IsOpen();
-        const std::size_t before = lines;
+        errorLast = false;
         bool ok = true;
         bool mayFailSilently = false;
         switch (static_cast<Step>(control % StepCount)) {
@@ -160,13 +166,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case StepCount:
             break;
         }
-        const bool wroteLine = lines > before;
-        // A dropped link always comes with its line and a failure.
+        // A dropped link always comes with a failure and its error line.
         if (wasOpen && !link.IsOpen())
-            Check(wroteLine && !ok);
-        // A failure drops the link with its line, or keeps it silently where that is the rule.
+            Check(errorLast && !ok);
+        // A failure drops the link with its error line, or keeps it without one where that is the rule.
         if (!ok)
-            Check((wroteLine && !link.IsOpen()) || (mayFailSilently && !wroteLine && link.IsOpen()));
+            Check((errorLast && !link.IsOpen()) || (mayFailSilently && !errorLast && link.IsOpen()));
+        if (ok)
+            Check(link.IsOpen() && !errorLast);
         Check(link.Counters().bytesIn <= link.Served());
     }
     return 0;
