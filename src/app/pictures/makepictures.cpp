@@ -16,6 +16,11 @@
 using namespace velmora;
 
 namespace {
+QString FileName(std::string_view picture)
+{
+    return QString::fromUtf8(picture.data(), qsizetype(picture.size()));
+}
+
 bool Write(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
@@ -57,7 +62,7 @@ int main(int argc, char** argv)
         // A picture left over from an earlier table could show a chip's pins wrongly.
         for (const ChipEntry& entry : ChipCatalogue())
             if (!FindWiring(entry.picture))
-                QFile::remove(QDir(folder).filePath(QString::fromUtf8(entry.picture.data(), qsizetype(entry.picture.size()))));
+                QFile::remove(QDir(folder).filePath(FileName(entry.picture)));
     }
     for (const ChipWiring& row : WiringTable()) {
         for (std::string_view picture : row.pictures) {
@@ -65,11 +70,11 @@ int main(int argc, char** argv)
                 continue;
             const QByteArray jpeg = EncodeJpeg(DrawWiringPicture(row, ChipsShowingPicture(picture)), 92);
             if (jpeg.isEmpty()) {
-                std::fprintf(stderr, "velmora-pictures: cannot encode %.*s\n", int(picture.size()), picture.data());
+                std::fprintf(stderr, "velmora-pictures: cannot encode %s\n", qPrintable(FileName(picture)));
                 return 1;
             }
             for (const QString& folder : folders)
-                if (!Write(QDir(folder).filePath(QString::fromUtf8(picture.data(), qsizetype(picture.size()))), jpeg))
+                if (!Write(QDir(folder).filePath(FileName(picture)), jpeg))
                     return 1;
         }
     }
