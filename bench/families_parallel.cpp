@@ -13,8 +13,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-
 #include <chrono>
 #include <vector>
 
@@ -94,21 +92,11 @@ void BM_Atmega8FlashReadPaced(benchmark::State& state)
             }
         }
         const double measured = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-        const double line = bench::LineMicros(served.link.Counters());
-        state.counters["measured_ms"] = measured / 1000;
-        state.counters["line_ms"] = line / 1000;
-        state.counters["line_ratio"] = measured / line;
+        bench::ReportPaced(state, measured, served.link.Counters());
     }
 }
 BENCHMARK(BM_Atmega8FlashReadPaced)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunQtBenchmarks(argc, argv); }

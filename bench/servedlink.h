@@ -7,6 +7,10 @@
 #include "sim/ptyserver.h"
 #include "sim/simchips.h"
 
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+
 #include <atomic>
 #include <memory>
 #include <string_view>
@@ -44,6 +48,26 @@ struct ServedLink {
 inline double LineMicros(const LinkCounters& c)
 {
     return double(c.bytesOut + c.bytesIn) * sim::LineBitsPerByte * 1e6 / sim::LineBaud;
+}
+
+// The paced figures of one timed run: measured time, the line time of its bytes (plus the
+// chip's busy time, if any) and their ratio.
+inline void ReportPaced(benchmark::State& state, double measuredUs, const LinkCounters& c, double busyUs = 0)
+{
+    const double line = LineMicros(c) + busyUs;
+    state.counters["measured_ms"] = measuredUs / 1000;
+    state.counters["line_ms"] = line / 1000;
+    state.counters["line_ratio"] = measuredUs / line;
+}
+
+// main() of a benchmark that needs a Qt application (the serial link's event loop).
+inline int RunQtBenchmarks(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 }  // namespace velmora::bench

@@ -7,8 +7,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <chrono>
 #include <vector>
@@ -77,11 +75,7 @@ void BM_SimExchangePaced(benchmark::State& state)
             }
         }
         const double measured = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-        const LinkCounters& c = served.link.Counters();
-        const double line = bench::LineMicros(c);
-        state.counters["measured_ms"] = measured / 1000;
-        state.counters["line_ms"] = line / 1000;
-        state.counters["line_ratio"] = measured / line;
+        bench::ReportPaced(state, measured, served.link.Counters());
     }
 }
 // Argument: the request's length in bytes (5: a flash or EEPROM byte read, 9: a fuse read).
@@ -109,11 +103,4 @@ BENCHMARK(BM_SpiFetchOverPty)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunQtBenchmarks(argc, argv); }
