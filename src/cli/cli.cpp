@@ -64,7 +64,7 @@ QString ChipLine(const ChipState& state, const ChipEntry& entry)
         .arg(c.eepromSize)
         .arg(c.CalibrationCount)
         .arg(fuses.toUpper())
-        .arg(QString::fromLatin1(entry.familyUnit.data(), qsizetype(entry.familyUnit.size())));
+        .arg(QString::fromLatin1(FamilyName(entry.family).data(), qsizetype(FamilyName(entry.family).size())));
 }
 
 }  // namespace

@@ -1,0 +1,1 @@
+# The parallel base algorithm and the 21 parallel units.
