@@ -13,9 +13,9 @@ constexpr std::array<std::int8_t, 256> MakeNibbles()
     std::array<std::int8_t, 256> table{};
     for (auto& v : table)
         v = -1;
-    for (int c = '0'; c <= '9'; ++c)
+    for (std::size_t c = '0'; c <= '9'; ++c)
         table[c] = static_cast<std::int8_t>(c - '0');
-    for (int c = 'a'; c <= 'f'; ++c) {
+    for (std::size_t c = 'a'; c <= 'f'; ++c) {
         table[c] = static_cast<std::int8_t>(c - 'a' + 10);
         table[c - 'a' + 'A'] = static_cast<std::int8_t>(c - 'a' + 10);
     }
@@ -131,7 +131,7 @@ bool HexReader::Line(std::string_view line)
     case 0x00: {
         // The whole record is checked before its first byte is stored.
         for (std::int64_t j = 0; j < count; ++j)
-            if (HexField(line, DataAt + 2 * j, 1) < 0)
+            if (HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1) < 0)
                 return stop(HexStop::BadRecord);
         const std::uint64_t base = linearBase_ + segmentBase_ + static_cast<std::uint64_t>(offset);
         for (std::int64_t j = 0; j < count; ++j) {
@@ -139,7 +139,7 @@ bool HexReader::Line(std::string_view line)
             const std::uint64_t address =
                 highOrigin_ != 0 && fileAddress >= highOrigin_ ? fileAddress - highOrigin_ : fileAddress;
             if (address < limit_) {
-                image_[address] = static_cast<std::uint8_t>(HexField(line, DataAt + 2 * j, 1));
+                image_[address] = static_cast<std::uint8_t>(HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1));
             } else if (result_.droppedBytes++ == 0) {
                 result_.firstDropped = fileAddress;
             }
