@@ -60,10 +60,10 @@ bool Decode(const unsigned char* bytes, unsigned long size, QImage* image, char*
         jpeg_destroy_decompress(&info);
         return false;
     }
-    const int components = info.output_components;
+    const auto components = static_cast<std::size_t>(info.output_components);
     // Allocated from libjpeg's pool, so jpeg_destroy_decompress frees it on every path.
     JSAMPARRAY rowBuffer = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                                     info.output_width * JDIMENSION(components), 1);
+                                                     info.output_width * static_cast<JDIMENSION>(components), 1);
     unsigned char* row = rowBuffer[0];
     while (info.output_scanline < info.output_height) {
         uchar* out = image->scanLine(int(info.output_scanline));

@@ -21,7 +21,7 @@ bool GatewayLink::SendPacket(const GatewayPacket& packet)
         return false;
     if (!WriteBytes(packet.data.data(), count))
         return false;
-    counters_.bytesOut += count;
+    counters_.bytesOut += static_cast<std::uint64_t>(count);
     return true;
 }
 
@@ -32,7 +32,7 @@ GatewayPacket GatewayLink::ReadAnswer(int expected)
         answer = ReadBytes(std::clamp<int>(expected, 0, int(answer.data.size())), AnswerTimeoutMs);
     if (answer.count > 0) {
         ++counters_.answers;
-        counters_.bytesIn += answer.count;
+        counters_.bytesIn += static_cast<std::uint64_t>(answer.count);
     }
     return answer;
 }
