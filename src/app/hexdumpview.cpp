@@ -350,9 +350,11 @@ void HexDumpView::paintEvent(QPaintEvent*)
         for (std::size_t i = std::max(selection->first, std::size_t(first) * dump::BytesPerLine);
              i <= selection->second && i < std::size_t(last) * dump::BytesPerLine; ++i) {
             const int y = Margin + (static_cast<int>(i / dump::BytesPerLine) - first) * lineHeight;
-            const int k = static_cast<int>(i % dump::BytesPerLine);
-            painter.fillRect(x0 + dump::HexColumnOf(k) * charWidth, y, 2 * charWidth, lineHeight, highlight);
-            painter.fillRect(x0 + dump::CharColumnOf(k) * charWidth, y, charWidth, lineHeight, highlight);
+            const std::size_t k = i % dump::BytesPerLine;
+            const int hexX = x0 + static_cast<int>(dump::HexColumnOf(k)) * charWidth;
+            const int charX = x0 + static_cast<int>(dump::CharColumnOf(k)) * charWidth;
+            painter.fillRect(hexX, y, 2 * charWidth, lineHeight, highlight);
+            painter.fillRect(charX, y, charWidth, lineHeight, highlight);
         }
     }
     for (int line = first; line < last; ++line) {

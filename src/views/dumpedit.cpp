@@ -132,7 +132,7 @@ std::size_t ByteAtPosition(std::size_t position)
     case Region::Address: byte = 0; break;
     case Region::HexDigit:
     case Region::Separator:
-    case Region::Character: byte = ByteOfColumn(column); break;
+    case Region::Character: byte = static_cast<int>(ByteOfColumn(column)); break;
     case Region::Gap:
     case Region::End: break;
     }
