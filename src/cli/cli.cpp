@@ -73,6 +73,7 @@ QString UsageText()
 {
     return QStringLiteral(
         "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] COMMAND\n"
+        "       velmora-cli --help\n"
         "  --port DEVICE   the gateway's serial port: COM1..COM10, ttyUSB0, or a device path\n"
         "  --virtual CHIP  a simulated gateway with CHIP in its socket (e.g. ATmega8)\n"
         "  --delay N       the delays value, 0 to 5 ms (default 1, as in the window)\n"
@@ -138,6 +139,10 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
 
 int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
 {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(UsageText().toUtf8().constData(), out);
+        return ExitOk;
+    }
     CliOptions options;
     QString problem;
     if (!ParseArguments(args, options, &problem)) {
