@@ -2,6 +2,8 @@
 // The 55 supported chips as data, in the order of the Chip Select menu, and the lookup by
 // signature that selection and the family dispatch share.
 
+#include "prog/signaturecode.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -9,25 +11,37 @@
 
 namespace velmora {
 
-// Byte 0 | byte 1 << 8 | byte 2 << 16 of the chip's signature; 0 means no chip.
-using SignatureCodeType = std::int32_t;
 
-constexpr SignatureCodeType MakeSignatureCode(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2)
-{
-    return static_cast<SignatureCodeType>(b0 | (b1 << 8) | (b2 << 16));
-}
+// The family units, each named after one chip of its family: the 21 programmed through the
+// high-voltage parallel interface, then the 8 programmed over SPI. The order is the order of
+// the unit registry.
+enum class FamilyId : std::uint8_t {
+    Atmega8, Atmega8515, Atmega16, Atmega163, Atmega323, Atmega48, Atmega162, Atmega164, Atmega169,
+    Atmega64, Atmega640, At90can32, Attiny261, Attiny2313, Atmega161, Atmega603, At90s1200, At90s2313,
+    At90s4414, At90s4434, At90s2333,
+    Attiny13, Attiny26, Attiny25, Attiny12, Attiny15, At90s2323, At90s2343, Attiny22,
+};
+inline constexpr std::size_t FamilyCount = 29;
+
+// The unit's name as the sources and the log of a developer name it ("Atmega8").
+std::string_view FamilyName(FamilyId id);
 
 struct ChipEntry {
     std::string_view name;     // shown in the chip name field and the log, e.g. "ATmega8"
-    SignatureCodeType code;    // SignatureCode
+    SignatureCode code;    // SignatureCode
+    FamilyId family;           // the unit that programs the chip
     std::uint32_t flashSize;   // bytes
+    // Bytes of FlashImage per flash page; 0 when the flash is written word by word (parallel)
+    // or byte by byte (serial).
+    std::uint16_t flashPageBytes;
     std::uint32_t eepromSize;  // bytes
+    std::uint8_t eepromPageBytes;  // 0: every EEPROM byte is programmed by its own write
+    bool eepromAddressHigh;    // the EEPROM algorithm loads the address high byte
     std::uint8_t calibrationCount;
     std::string_view picture;  // connection picture, a bare file name
     // Factory lock and fuse values from slot 0: fuse low, fuse high, extended (if any), lock.
     std::array<std::uint8_t, 4> factory;
     std::uint8_t factoryCount;
-    std::string_view familyUnit;  // the algorithm set the memory operations use
     std::string_view menuItem;    // the Chip Select item; its handler is this name + "Click"
     bool menuEnabled;             // disabled items are reached only by Autosearch
     bool niiet;                   // a NIIET part sharing the signature of an AVR entry
@@ -40,7 +54,7 @@ std::span<const ChipEntry, ChipCount> ChipCatalogue();
 
 // The entry for code: an AVR entry, or with niietMode set one of the two NIIET entries
 // (which share their codes with the ATmega8535 and the ATmega128). Null when there is none.
-const ChipEntry* FindChipEntry(SignatureCodeType code, bool niietMode);
+const ChipEntry* FindChipEntry(SignatureCode code, bool niietMode);
 
 // The entry by its name as shown ("ATmega8", "1887ВЕ4У" in UTF-8) or by its menu item name
 // ("ATmega81", "N188741"), case-insensitively, names taking precedence; the NIIET parts also

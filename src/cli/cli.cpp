@@ -24,7 +24,7 @@ void Print(std::FILE* out, const QString& line)
 }
 
 // "Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8"
-QString SignatureLine(SignatureCodeType code)
+QString SignatureLine(SignatureCode code)
 {
     const ChipEntry* entry = FindChipEntry(code, false);
     QString bytes;
@@ -64,7 +64,7 @@ QString ChipLine(const ChipState& state, const ChipEntry& entry)
         .arg(c.eepromSize)
         .arg(c.CalibrationCount)
         .arg(fuses.toUpper())
-        .arg(QString::fromLatin1(entry.familyUnit.data(), qsizetype(entry.familyUnit.size())));
+        .arg(QString::fromLatin1(FamilyName(entry.family).data(), qsizetype(FamilyName(entry.family).size())));
 }
 
 }  // namespace
@@ -73,6 +73,7 @@ QString UsageText()
 {
     return QStringLiteral(
         "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] COMMAND\n"
+        "       velmora-cli --help\n"
         "  --port DEVICE   the gateway's serial port: COM1..COM10, ttyUSB0, or a device path\n"
         "  --virtual CHIP  a simulated gateway with CHIP in its socket (e.g. ATmega8)\n"
         "  --delay N       the delays value, 0 to 5 ms (default 1, as in the window)\n"
@@ -138,6 +139,10 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
 
 int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
 {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(UsageText().toUtf8().constData(), out);
+        return ExitOk;
+    }
     CliOptions options;
     QString problem;
     if (!ParseArguments(args, options, &problem)) {
@@ -180,7 +185,7 @@ int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
     if (options.command == QLatin1String("signature")) {
         const ProgContext ctx{*link, log, options.delaysValue, sleeper};
         int niietMode = 0;
-        const std::optional<SignatureCodeType> code = ReadChipCode(ctx, niietMode);
+        const std::optional<SignatureCode> code = ReadChipCode(ctx, niietMode);
         if (code)
             Print(out, SignatureLine(*code));
         else

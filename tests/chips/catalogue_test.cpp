@@ -1,4 +1,5 @@
 #include "chips/catalogue.h"
+#include "sim/simchips.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ TEST(Catalogue, HoldsFiftyFiveChipsWithUniqueNamesAndItems)
 
 TEST(Catalogue, AvrCodesAreUniqueAndNiietPartsShareTwoOfThem)
 {
-    std::set<SignatureCodeType> avr;
+    std::set<SignatureCode> avr;
     for (const ChipEntry& e : ChipCatalogue()) {
         if (!e.niiet) {
             EXPECT_TRUE(avr.insert(e.code).second) << e.name;
@@ -49,7 +50,7 @@ TEST(Catalogue, AvrCodesAreUniqueAndNiietPartsShareTwoOfThem)
 
 struct EntryCase {
     const char* name;
-    SignatureCodeType code;
+    SignatureCode code;
     std::uint32_t flash, eeprom;
     int calibration;
     const char* picture;
@@ -87,7 +88,7 @@ TEST(Catalogue, EntriesCarryTheirData)
         EXPECT_EQ(e->calibrationCount, c.calibration);
         EXPECT_EQ(e->picture, c.picture);
         EXPECT_EQ(std::vector<std::uint8_t>(e->factory.begin(), e->factory.begin() + e->factoryCount), c.factory);
-        EXPECT_EQ(e->familyUnit, c.unit);
+        EXPECT_EQ(FamilyName(e->family), c.unit);
         EXPECT_EQ(e->menuItem, c.item);
         EXPECT_EQ(e->menuEnabled, c.enabled);
         if (std::string_view(c.item) != "ATtiny261") {  // that item name is also a chip's name
@@ -106,7 +107,7 @@ TEST(Catalogue, SignatureCodeOfTheBytes)
 TEST(Catalogue, LookupByCodeFollowsNiietMode)
 {
     struct Case {
-        SignatureCodeType code;
+        SignatureCode code;
         bool niiet;
         const char* expected;  // null: no entry
     } cases[] = {
@@ -129,6 +130,22 @@ TEST(Catalogue, LookupByCodeFollowsNiietMode)
     EXPECT_EQ(FindChipByName("ATtiny261")->code, 823582);  // a name wins over the ATtiny26's item
     EXPECT_EQ(FindChipByName("ATmega81")->name, "ATmega8");
     EXPECT_EQ(FindChipByName("1887ve7t")->name, "1887ВЕ7Т");
+}
+
+// The page geometry the family units rely on, against the simulator's own chip table (written
+// from the datasheets independently of the catalogue).
+TEST(Catalogue, PageGeometryAgreesWithTheSimulatedChips)
+{
+    for (const ChipEntry& e : ChipCatalogue()) {
+        SCOPED_TRACE(std::string(e.name));
+        const sim::SimChipModel* m = nullptr;
+        for (const sim::SimChipModel& s : sim::SimChipModels())
+            if (s.Code() == e.code && s.niiet == e.niiet)
+                m = &s;
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(e.flashPageBytes, m->flashPageBytes);
+        EXPECT_EQ(e.eepromPageBytes, m->eepromPageBytes);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,1 @@
+# The serial base algorithm and the 8 serial units.
