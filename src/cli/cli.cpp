@@ -24,7 +24,7 @@ void Print(std::FILE* out, const QString& line)
 }
 
 // "Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8"
-QString SignatureLine(SignatureCodeType code)
+QString SignatureLine(SignatureCode code)
 {
     const ChipEntry* entry = FindChipEntry(code, false);
     QString bytes;
@@ -181,7 +181,7 @@ int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
     if (options.command == QLatin1String("signature")) {
         const ProgContext ctx{*link, log, options.delaysValue, sleeper};
         int niietMode = 0;
-        const std::optional<SignatureCodeType> code = ReadChipCode(ctx, niietMode);
+        const std::optional<SignatureCode> code = ReadChipCode(ctx, niietMode);
         if (code)
             Print(out, SignatureLine(*code));
         else
