@@ -79,7 +79,8 @@ QString UsageText()
         "  --delay N       the delays value, 0 to 5 ms (default 1, as in the window)\n"
         "commands:\n"
         "  connect         open the port and check that a gateway answers\n"
-        "  signature       enter parallel programming mode, read the signature, leave\n"
+        "  signature       read the signature: in parallel programming mode, or over SPI for\n"
+        "                  the small chips the parallel entry does not find\n"
         "  select CHIP     select a chip by name (ATmega8, 1887VE4U, ...) as the Chip Select menu\n"
         "                  does, no gateway needed; or select auto: identify it on the gateway\n");
 }

@@ -48,4 +48,11 @@ GatewayPacket SimLink::ReadBytes(int expected, int timeoutMs)
     return answer;
 }
 
+void SimLink::DiscardInput()
+{
+    std::uint8_t drop[64];
+    while (gateway_->TakeOutput(drop, sizeof drop) > 0) {
+    }
+}
+
 }  // namespace velmora::sim
