@@ -13,11 +13,6 @@ namespace {
 
 using Op = ChipOperation;
 
-// A serial unit with a flash page buffer is committed every 32 bytes, whatever the size of
-// the chip's page: the page write carries the full word address, so a larger page is simply
-// written in two halves.
-constexpr std::uint32_t SerialFlashCommitBytes = 32;
-
 QString TryingText(MemoryCommand command)
 {
     switch (command) {
@@ -148,9 +143,9 @@ private:
                                                           : Loop::Bytes;
         const bool paged = loop == Loop::WordPages || loop == Loop::BytePages;
         const std::uint32_t step = loop == Loop::WordPages || loop == Loop::Words ? 2 : 1;
-        // The commit address: the page's last word (parallel) or last byte (serial).
-        const std::uint32_t pageBytes = loop == Loop::WordPages ? target_.entry.flashPageBytes : SerialFlashCommitBytes;
-        const std::uint32_t pageMask = pageBytes - 1;
+        // The commit address: the last word (parallel) or last byte (serial) of each stretch the
+        // unit commits at once, the chip's page or less.
+        const std::uint32_t pageMask = unit_.FlashCommitBytes(target_.entry) - 1;
 
         for (std::uint32_t pos = 0; pos < size; pos += step) {
             bool ok = false;

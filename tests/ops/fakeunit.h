@@ -54,6 +54,11 @@ public:
     std::span<const ChipOperation> LockFuseReadOrder() const override { return {}; }
     std::span<const ChipOperation> LockFuseWriteOrder() const override { return {}; }
     FamilyId CalibrationUnit() const override { return calibrationUnit.value_or(id_); }
+    // The serial units commit every 32 bytes, whatever the chip's page.
+    std::uint32_t FlashCommitBytes(const ChipEntry& entry) const override
+    {
+        return iface_ == ProgrammingInterface::Serial && ops_.Has(Op::LoadFlashByte) ? 32 : entry.flashPageBytes;
+    }
 
     // The call that fails: the n-th call of op (from 0), or the call of op at pos.
     struct Failure {
