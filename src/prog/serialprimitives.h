@@ -51,6 +51,10 @@ constexpr SerialInstruction ReadSignatureInstruction(std::uint8_t b)
     return {.i1 = 0x30, .i2 = 0x00, .i3 = b, .i4 = 0x00, .failText = " 0x44 0x00 b 0x00 0x30"};
 }
 
+// Reads signature bytes 0..2 with Read Signature Byte, between a "read signature bytes"
+// start line and its closing line; 0 when a step failed (its line written, the link closed).
+std::int32_t ReadSerialSignature(const ProgContext& ctx);
+
 // SpiPrepare, SpiStart, Programming Enable and its echo check. A wrong echo (also an
 // answer of a single byte, which cannot hold the echo) gives false with no line and the
 // link kept; the user simply tries again.

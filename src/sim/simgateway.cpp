@@ -80,7 +80,7 @@ std::size_t SimGateway::TakeOutput(std::uint8_t* buffer, std::size_t max)
 std::uint8_t SimGateway::Bus() const
 {
     // Bits the gateway does not drive follow the chip, or float high.
-    const std::uint8_t chipSide = chip_.DrivenBus(Now()).value_or(0xFF);
+    const std::uint8_t chipSide = faults_.emptySocket ? 0xFF : chip_.DrivenBus(Now()).value_or(0xFF);
     return std::uint8_t((ports_.ddrB & ports_.portB) | (~ports_.ddrB & chipSide));
 }
 
@@ -197,7 +197,8 @@ void SimGateway::Execute(const std::uint8_t* c)
         spiHeld_ = {c[4], c[3], c[2], c[1]};
         break;
     case GatewayCommand::SpiTransfer:
-        spiReceived_ = chip_.SpiExchange(spiHeld_, Now());
+        spiReceived_ = faults_.emptySocket ? std::array<std::uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF}
+                                           : chip_.SpiExchange(spiHeld_, Now());
         break;
     case GatewayCommand::SpiFetch:
         for (int i = 3; i >= 0; --i)

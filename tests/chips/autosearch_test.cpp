@@ -12,6 +12,9 @@ namespace {
 using testing::Bytes;
 using testing::RecordingLink;
 
+// What the gateway fetches from an empty socket: MISO floats high.
+const Bytes EmptySocketFetch{0xFF, 0xFF, 0xFF, 0xFF};
+
 // A workspace with a chip already selected and edited, and a link whose answers the test queues.
 class AutosearchTest : public ::testing::Test {
 protected:
@@ -45,8 +48,8 @@ protected:
     {
         RecordingLink probe;
         probe.Open(QStringLiteral("rec"));
-        for (int i = 0; i < 3; ++i)
-            probe.QueueAnswer({0x1E});
+        for (std::uint8_t b : Bytes{0x1E, 0x93, 0x07})
+            probe.QueueAnswer({b});
         OperationLog quiet;
         ChipState state;
         Autosearch(ProgContext{probe, quiet, 0, [](int) {}}, state, {});
@@ -88,12 +91,59 @@ TEST_F(AutosearchTest, SignatureReadsThatSelectNothing)
     } cases[] = {{0xFF, 0xFF, 0xFF, "Selected chip is  unknown"}, {0x00, 0x00, 0x00, "No chip selected"}};
     for (const Case& c : cases) {
         QueueSignature(c.b0, c.b1, c.b2);
+        link.QueueAnswer(EmptySocketFetch);  // nothing answers Programming Enable either
         EXPECT_EQ(Run(), nullptr);
         EXPECT_EQ(Lines().back(), QString::fromUtf8(c.line));
         ExpectPreviousChipKept();
         // The entry succeeded, so the NIIET choice is gone although nothing was selected.
         EXPECT_EQ(work.NiietMode(), 0);
+        EXPECT_TRUE(link.IsOpen());
+        EXPECT_FALSE(Lines().contains(QStringLiteral("       Finished with fail.")));
     }
+}
+
+// A chip without a parallel interface reads like an empty socket there; it answers over SPI.
+TEST_F(AutosearchTest, SerialChipFoundAfterTheParallelEntry)
+{
+    QueueSignature(0xFF, 0xFF, 0xFF);
+    const std::size_t parallelSends = [] {
+        RecordingLink probe;
+        probe.Open(QStringLiteral("rec"));
+        for (int i = 0; i < 3; ++i)
+            probe.QueueAnswer({0xFF});
+        OperationLog quiet;
+        int niiet = 0;
+        ReadChipCode(ProgContext{probe, quiet, 0, [](int) {}}, niiet);
+        return probe.sent.size() - 5;  // less the serial attempt's five packets
+    }();
+    link.QueueAnswer({0x00, 0x53, 0xAC, 0x00});  // the Programming Enable echo
+    for (std::uint8_t b : Bytes{0x1E, 0x93, 0x0B})
+        link.QueueAnswer({b, 0x00, 0x30, 0x00});
+    const ChipEntry* e = Run();
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->name, "ATtiny85");
+    const std::vector<Bytes> serial(link.sent.begin() + std::ptrdiff_t(parallelSends), link.sent.end());
+    EXPECT_EQ(serial, (std::vector<Bytes>{{0x48}, {0x47}, {0x44, 0x00, 0x00, 0x53, 0xAC}, {0x46}, {0x45},
+                                          {0x44, 0x00, 0x00, 0x00, 0x30}, {0x46}, {0x45},
+                                          {0x44, 0x00, 0x01, 0x00, 0x30}, {0x46}, {0x45},
+                                          {0x44, 0x00, 0x02, 0x00, 0x30}, {0x46}, {0x45}}));
+    EXPECT_EQ(Lines().mid(Lines().size() - 5),
+              (QStringList{QStringLiteral("Trying to execute Programming Enable"), QStringLiteral("       Finished with success."),
+                           QStringLiteral("Trying to read signature bytes"), QStringLiteral("       Finished"),
+                           QStringLiteral("Selected chip is  ATtiny85")}));
+}
+
+TEST_F(AutosearchTest, SilentSerialSignatureReadEndsWithFail)
+{
+    QueueSignature(0xFF, 0xFF, 0xFF);
+    link.QueueAnswer({0x00, 0x53, 0xAC, 0x00});
+    link.QueueAnswer({0x1E, 0x00, 0x30, 0x00});
+    EXPECT_EQ(Run(), nullptr);
+    EXPECT_EQ(Lines().mid(Lines().size() - 3),
+              (QStringList{QStringLiteral("Trying to read signature bytes"), QStringLiteral("Error reading the answer (SPI paket)"),
+                           QStringLiteral("       Finished with fail.")}));
+    EXPECT_FALSE(link.IsOpen());
+    ExpectPreviousChipKept();
 }
 
 TEST_F(AutosearchTest, FailedEntryEndsWithFail)

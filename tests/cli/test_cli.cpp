@@ -97,12 +97,12 @@ TEST(Cli, ConnectAndUnknownChips)
     EXPECT_EQ(run.out, (QStringList{QString::fromUtf8("The COM-port is open: virtual:1887ВЕ7Т"),
                                     QStringLiteral("The COM-port is closed")}));
 
-    // The generic entry finds a NIIET part as its AVR twin, and a serial part not at all.
+    // The generic entry finds a NIIET part as its AVR twin; a serial part answers over SPI.
     run = RunWith({QStringLiteral("--virtual"), QStringLiteral("1887VE7T"), QStringLiteral("signature")});
     EXPECT_TRUE(run.out.contains(QStringLiteral("Signature: 1E 97 02, SignatureCode 0x02971E (169758), ATmega128")));
     run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATtiny13"), QStringLiteral("signature")});
     EXPECT_EQ(run.status, ExitOk);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("Signature: FF FF FF, SignatureCode 0xFFFFFF (16777215), unknown chip")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Signature: 1E 90 07, SignatureCode 0x07901E (495646), ATtiny13")));
 }
 
 TEST(Cli, SelectByNameOrAuto)
@@ -125,10 +125,11 @@ TEST(Cli, SelectByNameOrAuto)
     EXPECT_TRUE(run.out.contains(QStringLiteral("Trying to read signature bytes")));
     EXPECT_EQ(run.out.back(), QStringLiteral("The COM-port is closed"));
 
-    // A serial-only chip does not answer the parallel entry: nothing is selected.
+    // A serial-only chip does not answer the parallel entry; it is found over SPI.
     run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATtiny13"), QStringLiteral("select"), QStringLiteral("auto")});
-    EXPECT_EQ(run.status, ExitFailed);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("Selected chip is  unknown")));
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Trying to execute Programming Enable")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Selected chip is  ATtiny13")));
 
     for (const QStringList& args : {QStringList{QStringLiteral("select")}, QStringList{QStringLiteral("select"), QStringLiteral("ATmega9")},
                                     QStringList{QStringLiteral("select"), QStringLiteral("auto")},

@@ -113,7 +113,7 @@ TEST(SerialConformance, EverySerialChipProgramsReadsVerifiesFusesCalibratesAndEr
     for (const char* name : SerialChips) {
         SCOPED_TRACE(name);
         SimRun run(name);
-        const std::vector<std::uint8_t> flash = Pattern(run.target.FlashSize(), run.chip.entry.code);
+        const std::vector<std::uint8_t> flash = Pattern(run.target.FlashSize(), unsigned(run.chip.entry.code));
         const std::vector<std::uint8_t> eeprom = Pattern(run.target.EepromSize(), ~unsigned(run.chip.entry.code));
 
         // Program and data: written, found in the chip, read back, verified.
