@@ -16,47 +16,19 @@
 #include "prog/serialprimitives.h"
 #include "sim/ptyserver.h"
 #include "sim/simchips.h"
+#include "servedlink.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <memory>
-#include <thread>
 #include <vector>
 
 using namespace velmora;
 
 namespace {
 
-struct ServedLink {
-    explicit ServedLink(bool pace, const char* chip = "ATmega8")
-        : gateway(std::make_shared<sim::SimGateway>(*sim::FindSimChip(chip))), server(gateway, pace)
-    {
-        if (!server.Open(nullptr))
-            return;
-        thread = std::thread([this] { server.Serve(stop); });
-        connected = ConnectGateway(link, QString::fromStdString(server.DevicePath()), log);
-    }
-    ~ServedLink()
-    {
-        link.CloseGateway();
-        stop = true;
-        if (thread.joinable())
-            thread.join();
-    }
-
-    std::shared_ptr<sim::SimGateway> gateway;
-    sim::PtyServer server;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-    SerialLink link;
-    OperationLog log;
-    bool connected = false;
-};
+using bench::ServedLink;
 
 double Median(std::vector<double>& v)
 {
@@ -71,7 +43,7 @@ const GatewayPacket SelectedReadRequest{0x11, 0x0A, 0x0B, 0x00, 0x15, 0x90, 0x17
 
 void BM_SimExchange(benchmark::State& state)
 {
-    ServedLink served(false);
+    ServedLink served("ATmega8", false);
     if (!served.connected) {
         state.SkipWithError("connect failed");
         return;
@@ -102,7 +74,7 @@ void BM_SimExchangePaced(benchmark::State& state)
 {
     constexpr int Exchanges = 10000;
     const GatewayPacket& request = state.range(0) == 9 ? SelectedReadRequest : ReadRequest;
-    ServedLink served(true);
+    ServedLink served("ATmega8", true);
     if (!served.connected) {
         state.SkipWithError("connect failed");
         return;
@@ -118,11 +90,7 @@ void BM_SimExchangePaced(benchmark::State& state)
             }
         }
         const double measured = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-        const LinkCounters& c = served.link.Counters();
-        const double line = double(c.bytesOut + c.bytesIn) * sim::LineBitsPerByte * 1e6 / sim::LineBaud;
-        state.counters["measured_ms"] = measured / 1000;
-        state.counters["line_ms"] = line / 1000;
-        state.counters["line_ratio"] = measured / line;
+        bench::ReportPaced(state, measured, served.link.Counters());
     }
 }
 // Argument: the request's length in bytes (5: a flash or EEPROM byte read, 9: a fuse read).
@@ -140,7 +108,7 @@ bool EnterSerial(const ProgContext& ctx)
 
 void BM_SerialByteReadOverPty(benchmark::State& state)
 {
-    ServedLink served(false, "ATtiny85");
+    ServedLink served("ATtiny85", false);
     const ProgContext ctx{served.link, served.log, 0};
     if (!served.connected || !EnterSerial(ctx)) {
         state.SkipWithError("connect or programming enable failed");
@@ -163,7 +131,7 @@ BENCHMARK(BM_SerialByteReadOverPty)->Unit(benchmark::kMicrosecond);
 
 void BM_Attiny85FlashReadPaced(benchmark::State& state)
 {
-    ServedLink served(true, "ATtiny85");
+    ServedLink served("ATtiny85", true);
     const ChipEntry& entry = *FindChipByName("ATtiny85");
     const FamilyUnit& unit = units::Attiny25();
     chip image;
@@ -203,11 +171,4 @@ BENCHMARK(BM_Attiny85FlashReadPaced)->Arg(0)->Arg(1)->Unit(benchmark::kMilliseco
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunQtBenchmarks(argc, argv); }

@@ -16,13 +16,13 @@ std::nullopt_t Failed(const ProgContext& ctx)
 
 }  // namespace
 
-std::optional<SignatureCodeType> ReadChipCode(const ProgContext& ctx, int& niietMode)
+std::optional<SignatureCode> ReadChipCode(const ProgContext& ctx, int& niietMode)
 {
     if (!EnterParallelMode(ctx))
         return Failed(ctx);
     // The generic entry cannot tell a NIIET part from its AVR twin, so the AVR entry is found.
     niietMode = 0;
-    const SignatureCodeType code = ReadSignature(ctx);
+    const SignatureCode code = ReadSignature(ctx);
     if (!ExitParallelMode(ctx))
         return Failed(ctx);
     if (FindChipEntry(code, false))
@@ -35,7 +35,7 @@ std::optional<SignatureCodeType> ReadChipCode(const ProgContext& ctx, int& niiet
             return Failed(ctx);
         return code;
     }
-    const SignatureCodeType serialCode = ReadSerialSignature(ctx);
+    const SignatureCode serialCode = ReadSerialSignature(ctx);
     if (!ctx.link.IsOpen())
         return Failed(ctx);
     return serialCode;
@@ -43,7 +43,7 @@ std::optional<SignatureCodeType> ReadChipCode(const ProgContext& ctx, int& niiet
 
 const ChipEntry* Autosearch(const ProgContext& ctx, ChipState& state, const ShowChipFn& showChip)
 {
-    const std::optional<SignatureCodeType> code = ReadChipCode(ctx, state.NiietMode);
+    const std::optional<SignatureCode> code = ReadChipCode(ctx, state.NiietMode);
     return code ? SelectChip(state, *code, ctx.log, showChip) : nullptr;
 }
 

@@ -32,7 +32,7 @@ TEST(AutosearchSim, FindsEveryChipAsItsCatalogueEntry)
         Workspace work;
         work.NiietMode() = 1;
         const ChipEntry* found = Autosearch(ProgContext{link, log, 0, link.Sleeper()}, work.chips,
-                                            [&work](SignatureCodeType c) { work.ShowChip(c); });
+                                            [&work](SignatureCode c) { work.ShowChip(c); });
         const QString last = log.Lines().isEmpty() ? QString() : log.Lines().back();
         ASSERT_NE(found, nullptr) << qPrintable(log.Lines().join(QLatin1Char('\n')));
         // Only a chip the parallel entry cannot read is looked for over SPI.
