@@ -164,7 +164,7 @@ TEST(Cli, ChainedMemoryCommandsRoundTrip)
 {
     QTemporaryDir dir;
     const QString in = dir.filePath(QStringLiteral("fw.bin"));
-    const QString out = dir.filePath(QStringLiteral("back.dat"));
+    const QString out = dir.filePath(QStringLiteral("back.BIN"));
     const QString eep = dir.filePath(QStringLiteral("data.eep"));
     const QString eepBack = dir.filePath(QStringLiteral("data-back.hex"));
     const QByteArray flash = Pattern(8192, 1);
@@ -175,7 +175,7 @@ TEST(Cli, ChainedMemoryCommandsRoundTrip)
     const CliRun run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--delay"), QStringLiteral("0"),
                                 QStringLiteral("--yes"), QStringLiteral("select"), QStringLiteral("auto"),
                                 QStringLiteral("write-flash"), in, QStringLiteral("verify-flash"), in,
-                                QStringLiteral("--format"), QStringLiteral("bin"), QStringLiteral("read-flash"), out,
+                                QStringLiteral("read-flash"), out,
                                 QStringLiteral("write-eeprom"), eep, QStringLiteral("read-eeprom"), eepBack,
                                 QStringLiteral("calibration")});
     EXPECT_EQ(run.status, ExitOk) << run.out.join(QLatin1Char('\n')).toStdString() << run.err.toStdString();
@@ -187,6 +187,15 @@ TEST(Cli, ChainedMemoryCommandsRoundTrip)
     EXPECT_TRUE(run.out.at(run.out.size() - 2).startsWith(QStringLiteral("calibration 0 = 0x")));
     EXPECT_EQ(run.out.back(), QStringLiteral("The COM-port is closed"));
     EXPECT_TRUE(run.err.isEmpty()) << "no terminal: no progress bar";
+
+    // --format overrides the name for every file.
+    const QString dat = dir.filePath(QStringLiteral("fw.dat"));
+    ASSERT_TRUE(WriteFile(dat, flash));
+    const CliRun formatted = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--yes"),
+                                      QStringLiteral("--format"), QStringLiteral("bin"), QStringLiteral("select"),
+                                      QStringLiteral("ATmega8"), QStringLiteral("write-flash"), dat,
+                                      QStringLiteral("verify-flash"), in});
+    EXPECT_EQ(formatted.status, ExitOk) << formatted.out.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(Cli, QuestionsAndFailuresStopTheChain)
