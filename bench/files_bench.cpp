@@ -21,7 +21,7 @@ struct Setup {
     QTemporaryDir dir;
     OperationLog log;
     std::vector<std::uint8_t> image = std::vector<std::uint8_t>(ProgramSize);
-    FileCommandContext context{log, [](const QString&) { std::abort(); }, {}};
+    FileCommandContext context{log, [](const QString&) { std::abort(); }, {}, {}};
 
     Setup()
     {

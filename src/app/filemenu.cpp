@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 
+#include "app/commandrunner.h"
 #include "chips/filecommands.h"
 
 #include <QFileDialog>
@@ -28,12 +29,16 @@ ImageFileTarget Form1::ActiveImageFile(int kind)
 
 FileCommandContext Form1::FileContext()
 {
-    return {log_, errorReporter_, {}};
+    // Reading and writing run on the command worker: the window keeps repainting and shows the
+    // progress window when a file takes long.
+    return {log_, errorReporter_, {}, [this](const FileWork& work) {
+                runner_->Run([&work](const CommandRunner::Progress& progress) { work(progress); });
+            }};
 }
 
 void Form1::LoadImageFileClick(int kind)
 {
-    const QString name = openFileChooser_(*OpenDialog1);
+    const QString name = openFileChooser_(*OpenDialog1());
     if (name.isEmpty())
         return;
     LoadImageFile(name, work_.CurrentChip().SignatureCode, ActiveImageFile(kind), FileContext());
@@ -41,10 +46,10 @@ void Form1::LoadImageFileClick(int kind)
 
 void Form1::SaveImageFileClick(int kind)
 {
-    const QString name = saveFileChooser_(*SaveDialog1);
+    const QString name = saveFileChooser_(*SaveDialog1());
     if (name.isEmpty())
         return;
-    SaveImageFile(name, FilterIndex(*SaveDialog1), ActiveImageFile(kind), FileContext());
+    SaveImageFile(name, FilterIndex(*SaveDialog1()), ActiveImageFile(kind), FileContext());
 }
 
 void Form1::LoadProgramfromFile1Click()

@@ -3,12 +3,15 @@
 #include "app/mainwindow.h"
 #include "views/dumplayout.h"
 
+#include <QClipboard>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <string_view>
 
 namespace velmora {
 
@@ -45,8 +48,42 @@ std::optional<std::uint8_t> Cp1252Byte(QChar c)
     return std::nullopt;
 }
 
+bool IsShortcutChord(const QKeyEvent& event)
+{
+    const Qt::KeyboardModifiers mods = event.modifiers();
+    const bool ctrl = mods & Qt::ControlModifier;
+    const bool alt = mods & Qt::AltModifier;
+    if (ctrl && alt && !event.text().isEmpty() && event.text().at(0).isPrint())
+        return false;  // AltGr typing a character
+    return ctrl || alt;
+}
+
+std::optional<std::uint8_t> LatinKeyAt(quint32 nativeScanCode)
+{
+#ifdef Q_OS_WIN
+    const quint32 code = nativeScanCode;
+#else
+    // X11 and Wayland key codes are the kernel's, which follow the PC scan codes, plus 8.
+    if (nativeScanCode < 8)
+        return std::nullopt;
+    const quint32 code = nativeScanCode - 8;
+#endif
+    static constexpr struct {
+        quint32 first;
+        const char* keys;
+    } Rows[] = {{0x02, "1234567890"}, {0x10, "QWERTYUIOP"}, {0x1E, "ASDFGHJKL"}, {0x2C, "ZXCVBNM"}};
+    for (const auto& row : Rows) {
+        const std::string_view keys(row.keys);
+        if (code >= row.first && code < row.first + keys.size())
+            return static_cast<std::uint8_t>(keys[code - row.first]);
+    }
+    return std::nullopt;
+}
+
 std::optional<dump::KeyStroke> KeyStrokeOf(const QKeyEvent& event)
 {
+    if (IsShortcutChord(event))
+        return std::nullopt;
     const int key = event.key();
     switch (key) {
     case Qt::Key_Backspace:
@@ -67,11 +104,20 @@ std::optional<dump::KeyStroke> KeyStrokeOf(const QKeyEvent& event)
     default:
         break;
     }
+    const QString text = event.text();
+    const QChar produced = text.size() == 1 ? text.at(0) : QChar();
+    if (produced.isLetter() && produced.unicode() < 0x80)
+        return dump::KeyStroke::Char(static_cast<std::uint8_t>(produced.toUpper().unicode()));
+    if (produced.isDigit() && produced.unicode() < 0x80)
+        return dump::KeyStroke::Char(static_cast<std::uint8_t>(produced.unicode()));
+    // Letters of another script, or no character at all: the place of the key decides.
+    if (produced.isNull() || (produced.isLetter() && !Cp1252Byte(produced)))
+        if (const auto latin = LatinKeyAt(event.nativeScanCode()))
+            return dump::KeyStroke::Char(*latin);
     if (key >= Qt::Key_A && key <= Qt::Key_Z)
         return dump::KeyStroke::Char(static_cast<std::uint8_t>(key));
-    const QString text = event.text();
-    if (text.size() == 1)
-        if (const auto b = Cp1252Byte(text.at(0)))
+    if (!produced.isNull())
+        if (const auto b = Cp1252Byte(produced))
             return dump::KeyStroke::Char(*b);
     return dump::KeyStroke::Char(0x1F);
 }
@@ -204,9 +250,39 @@ bool HexDumpView::Navigate(const QKeyEvent& event)
     return true;
 }
 
+std::optional<std::pair<std::size_t, std::size_t>> HexDumpView::Selection() const
+{
+    if (!model_ || model_->text.empty() || !anchor_ || !dragged_)
+        return std::nullopt;
+    const std::size_t caretByte = dump::ByteAtPosition(model_->caret);
+    return std::make_pair(std::min(*anchor_, caretByte), std::max(*anchor_, caretByte));
+}
+
+void HexDumpView::CopyBytes() const
+{
+    if (!model_ || model_->text.empty())
+        return;
+    const auto selection = Selection();
+    const std::size_t caretByte = dump::ByteAtPosition(model_->caret);
+    const std::string hex = selection ? dump::HexOfBytes(model_->text, selection->first, selection->second)
+                                      : dump::HexOfBytes(model_->text, caretByte, caretByte);
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(hex));
+}
+
 void HexDumpView::keyPressEvent(QKeyEvent* event)
 {
     event->accept();
+    if (event->matches(QKeySequence::Copy)) {
+        CopyBytes();
+        return;
+    }
+    // Any other key ends a selection; holding a modifier for a shortcut does not.
+    const bool modifierKey = event->key() == Qt::Key_Shift || event->key() == Qt::Key_Control ||
+                             event->key() == Qt::Key_Alt || event->key() == Qt::Key_AltGr || event->key() == Qt::Key_Meta;
+    if (!modifierKey && Selection()) {
+        anchor_.reset();
+        viewport()->update();
+    }
     if (Navigate(*event))
         return;
     if (keyDown_)
@@ -220,8 +296,20 @@ void HexDumpView::mousePressEvent(QMouseEvent* event)
     setFocus(Qt::MouseFocusReason);
     if (model_ && !model_->text.empty() && event->button() == Qt::LeftButton) {
         model_->caret = PositionAt(event->position().toPoint());
+        anchor_ = dump::ByteAtPosition(model_->caret);
+        dragged_ = false;
         viewport()->update();
     }
+}
+
+void HexDumpView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!model_ || model_->text.empty() || !anchor_ || !(event->buttons() & Qt::LeftButton))
+        return;
+    model_->caret = PositionAt(event->position().toPoint());
+    dragged_ = dragged_ || dump::ByteAtPosition(model_->caret) != *anchor_;
+    EnsureCaretVisible();
+    viewport()->update();
 }
 
 void HexDumpView::resizeEvent(QResizeEvent* event)
@@ -256,6 +344,19 @@ void HexDumpView::paintEvent(QPaintEvent*)
     const int first = FirstVisibleLine();
     const int last = std::min(LineCount(), first + VisibleLines() + 1);
     const std::string& text = model_->text;
+    // The selected bytes: their hex cells and character cells on a highlight.
+    if (const auto selection = Selection()) {
+        const QColor highlight = palette().color(QPalette::Highlight);
+        for (std::size_t i = std::max(selection->first, std::size_t(first) * dump::BytesPerLine);
+             i <= selection->second && i < std::size_t(last) * dump::BytesPerLine; ++i) {
+            const int y = Margin + (static_cast<int>(i / dump::BytesPerLine) - first) * lineHeight;
+            const std::size_t k = i % dump::BytesPerLine;
+            const int hexX = x0 + static_cast<int>(dump::HexColumnOf(k)) * charWidth;
+            const int charX = x0 + static_cast<int>(dump::CharColumnOf(k)) * charWidth;
+            painter.fillRect(hexX, y, 2 * charWidth, lineHeight, highlight);
+            painter.fillRect(charX, y, charWidth, lineHeight, highlight);
+        }
+    }
     for (int line = first; line < last; ++line) {
         const std::size_t start = std::size_t(line) * dump::LineStride;
         const int baseline = Margin + (line - first) * lineHeight + ascent;

@@ -24,8 +24,16 @@ std::optional<std::uint8_t> Cp1252Byte(QChar c);
 
 // The editing key of a key event: Backspace, Delete, or the byte the key gives: letters as
 // upper case, otherwise the printable Windows-1252 character it produces, otherwise 0x1F.
-// A lone modifier key gives nothing (holding Shift must not change a byte).
+// Where the layout produces no Latin letter or digit (a Cyrillic layout), the letter and digit
+// keys give the Latin letter or digit of their place on the keyboard. A lone modifier key and
+// a Ctrl or Alt chord give nothing: holding Shift must not change a byte, nor may a shortcut.
 std::optional<dump::KeyStroke> KeyStrokeOf(const QKeyEvent& event);
+
+// Ctrl or Alt held with a key, AltGr (which some systems report as Ctrl+Alt) excepted.
+bool IsShortcutChord(const QKeyEvent& event);
+
+// The Latin letter (upper case) or digit of the key at a native scan code on a PC keyboard.
+std::optional<std::uint8_t> LatinKeyAt(quint32 nativeScanCode);
 
 class HexDumpView : public QAbstractScrollArea {
     Q_OBJECT
@@ -50,12 +58,18 @@ public:
     std::size_t PositionAt(QPoint point) const;
     // Where the caret is drawn, in viewport coordinates.
     QRect CaretRect() const;
+    // The bytes selected by dragging the mouse, first and last (equal for one byte); none
+    // when nothing is selected.
+    std::optional<std::pair<std::size_t, std::size_t>> Selection() const;
+    // Puts the selected bytes, or the byte under the caret, on the clipboard as hex text.
+    void CopyBytes() const;
 
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -70,6 +84,8 @@ private:
     DumpView* model_ = nullptr;
     KeyDownHandler keyDown_;
     std::size_t lastLength_ = 0;
+    std::optional<std::size_t> anchor_;  // the byte where a mouse drag began
+    bool dragged_ = false;               // the drag has left its first byte
 };
 
 }  // namespace velmora

@@ -1,12 +1,11 @@
 #include "app/mainwindow.h"
+#include "app/startupprobe.h"
 #include "sim/simlink.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QMessageBox>
-#include <QTimer>
 
-#include <cstdio>
 #include <exception>
 
 namespace {
@@ -40,14 +39,7 @@ int main(int argc, char* argv[])
         window.ComboBox1->addItem(QString::fromLatin1(velmora::sim::VirtualPortItem.data(),
                                                       qsizetype(velmora::sim::VirtualPortItem.size())));
         window.show();
-        // The start-up benchmark asks for one line once the window is on screen, then an exit.
-        if (qEnvironmentVariableIsSet("VELMORA_STARTUP_PROBE")) {
-            QTimer::singleShot(0, &window, [&window] {
-                std::printf("shown %dx%d\n", window.width(), window.height());
-                std::fflush(stdout);
-                window.close();
-            });
-        }
+        velmora::ArmStartupProbe(window);
         return app.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QStringLiteral("Velmora"), QString::fromLocal8Bit(e.what()));

@@ -13,9 +13,9 @@
 #include <QDir>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -27,9 +27,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include <array>
@@ -38,10 +40,12 @@
 namespace velmora {
 
 namespace {
-// Asks for the one family instead of listing every installed font, which costs start-up time.
+// Looks the family up among the installed ones. Matching a font instead (QFontInfo) would run
+// the whole fallback search for a family that is missing, which costs more start-up time than
+// the rest of the window.
 bool FamilyInstalled(const QString& family)
 {
-    return QFontInfo(QFont(family)).family().compare(family, Qt::CaseInsensitive) == 0;
+    return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
 }
 
 // The filter of both file dialogs: "*.hex|*.hex|*.eep|*.eep|*.bin|*.bin".
@@ -58,14 +62,23 @@ QFileDialog* MakeFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const
     dialog->setSizeGripEnabled(true);
     // The open dialog takes names of files that do not exist too; the load then says it cannot open them.
     dialog->setFileMode(QFileDialog::AnyFile);
+    // A file name typed into the dialog opens the completion list; it goes with the dialog
+    // instead of staying over the window until the next click.
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+        for (QCompleter* completer : dialog->findChildren<QCompleter*>())
+            if (completer->popup())
+                completer->popup()->hide();
+    });
     return dialog;
 }
 
+// The designed size is the smallest; the views grow with the window.
 HexDumpView* MakeView(QWidget* parent, const QString& name, QSize size)
 {
     auto* view = new HexDumpView(parent);
     view->setObjectName(name);
-    view->setFixedSize(size);
+    view->setMinimumSize(size);
+    view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     return view;
 }
 
@@ -92,8 +105,9 @@ std::size_t SubmenuOf(const ChipEntry& entry)
 
 QFont FixedFont(int pixelHeight)
 {
-    QFont font = FamilyInstalled(QStringLiteral("Courier New")) ? QFont(QStringLiteral("Courier New"))
-                                                                : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // Asked once: every view and field takes the same answer.
+    static const bool courierNew = FamilyInstalled(QStringLiteral("Courier New"));
+    QFont font = courierNew ? QFont(QStringLiteral("Courier New")) : QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::TypeWriter);
     font.setPixelSize(pixelHeight);
     return font;
@@ -131,16 +145,20 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
 
     // Lines may come from the worker thread; they reach the view in order through the queue.
     log_.SetSink([this](const QString& line) {
-        QMetaObject::invokeMethod(RichEdit5, [this, line] { RichEdit5->appendPlainText(line); }, Qt::AutoConnection);
+        QMetaObject::invokeMethod(RichEdit5, [this, line] { AppendLogLine(line); }, Qt::AutoConnection);
     });
 
     ShowDisconnected();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);  // the window fits itself to its controls
+    // The window starts at the size its controls were designed for, which is also its least.
+    setMinimumSize(minimumSizeHint());
+    resize(minimumSizeHint());
     delaysValue_ = TrackBar1->value();
 }
 
 Form1::~Form1()
 {
+    portScan_->wait();
+    delete portScan_;
     // The port is released without a line, as when the process ends.
     if (link_)
         runner_->RunQuietly([this] {
@@ -160,7 +178,8 @@ void Form1::BuildControls()
     auto* panel1 = new QFrame(central);
     panel1->setObjectName(QStringLiteral("Panel1"));
     panel1->setFrameShape(QFrame::StyledPanel);
-    panel1->setFixedSize(685, 129);
+    panel1->setMinimumSize(685, 129);
+    panel1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* grid = new QGridLayout(panel1);
     grid->setContentsMargins(6, 6, 6, 6);
     grid->setHorizontalSpacing(6);
@@ -177,7 +196,19 @@ void Form1::BuildControls()
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    ComboBox1->addItems(PortBoxItems());
+    ComboBox1->addItems(ComPortItems());
+    // Asking the system for its serial ports takes longer than the rest of the start: the
+    // window comes up first, and the ports join the list after COM10 when they are known.
+    portScan_ = QThread::create([this] {
+        const QStringList present = PresentPortItems();
+        QMetaObject::invokeMethod(ComboBox1, [this, present] {
+            int at = static_cast<int>(ComPortItems().size());
+            for (const QString& path : present)
+                if (ComboBox1->findText(path) < 0)
+                    ComboBox1->insertItem(at++, path);
+        }, Qt::QueuedConnection);
+    });
+    portScan_->start();
     ComboBox1->setCurrentIndex(0);
     ComboBox1->setFixedWidth(118);
     ComboBox1->view()->setMinimumWidth(220);  // device paths are longer than "COM1"
@@ -251,7 +282,7 @@ void Form1::BuildControls()
 
     PageControl1 = new QTabWidget(central);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setFixedSize(685, 273);
+    PageControl1->setMinimumSize(685, 273);
     auto page = [this](const QString& sheetName, const QString& flashName, const QString& eepromName,
                        HexDumpView** flash, HexDumpView** eeprom) {
         auto* sheet = new QWidget(PageControl1);
@@ -261,11 +292,10 @@ void Form1::BuildControls()
         lines->setSpacing(1);
         lines->addWidget(new QLabel(QStringLiteral("Program Memory (Flash):"), sheet));
         *flash = MakeView(sheet, flashName, QSize(677, 137));
-        lines->addWidget(*flash);
+        lines->addWidget(*flash, 2);
         lines->addWidget(new QLabel(QStringLiteral("Data Memory (EEPROM):"), sheet));
         *eeprom = MakeView(sheet, eepromName, QSize(677, 65));
-        lines->addWidget(*eeprom);
-        lines->addStretch(1);
+        lines->addWidget(*eeprom, 1);
         return sheet;
     };
     TabSheet1 = page(QStringLiteral("TabSheet1"), QStringLiteral("RichEdit1"), QStringLiteral("RichEdit3"), &RichEdit1,
@@ -275,11 +305,11 @@ void Form1::BuildControls()
     PageControl1->addTab(TabSheet1, QStringLiteral("Page1"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Page2"));
     PageControl1->setCurrentIndex(0);
-    column->addWidget(PageControl1);
+    column->addWidget(PageControl1, 3);
 
     auto* panel3 = new QFrame(central);
     panel3->setObjectName(QStringLiteral("Panel3"));
-    panel3->setFixedSize(685, 129);
+    panel3->setMinimumSize(685, 129);
     auto* logColumn = new QVBoxLayout(panel3);
     logColumn->setContentsMargins(2, 2, 2, 2);
     logColumn->setSpacing(1);
@@ -293,7 +323,7 @@ void Form1::BuildControls()
     RichEdit5->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit5->setStyleSheet(QStringLiteral("QPlainTextEdit { background: #fffbf0; }"));
     logColumn->addWidget(RichEdit5, 1);
-    column->addWidget(panel3);
+    column->addWidget(panel3, 1);
 
     // Working storage of the Intel HEX reader; never shown.
     Memo1 = new QPlainTextEdit(central);
@@ -304,9 +334,6 @@ void Form1::BuildControls()
 
     setCentralWidget(central);
     setStatusBar(new QStatusBar(this));
-
-    OpenDialog1 = MakeFileDialog(this, QFileDialog::AcceptOpen, QStringLiteral("OpenDialog1"));
-    SaveDialog1 = MakeFileDialog(this, QFileDialog::AcceptSave, QStringLiteral("SaveDialog1"));
 
     // Typed characters never reach the ID bytes field; its editing is by key-down. The dump
     // views insert nothing by themselves and pass their editing keys to their handlers.
@@ -416,9 +443,33 @@ bool Form1::IsConnected() const
     return link_ && link_->IsOpen();
 }
 
+QFileDialog* Form1::OpenDialog1()
+{
+    if (!openDialog_)
+        openDialog_ = MakeFileDialog(this, QFileDialog::AcceptOpen, QStringLiteral("OpenDialog1"));
+    return openDialog_;
+}
+
+QFileDialog* Form1::SaveDialog1()
+{
+    if (!saveDialog_)
+        saveDialog_ = MakeFileDialog(this, QFileDialog::AcceptSave, QStringLiteral("SaveDialog1"));
+    return saveDialog_;
+}
+
+void Form1::AppendLogLine(const QString& line)
+{
+    RichEdit5->appendPlainText(line);
+    // Also when the user has scrolled up: the newest line is the one that matters.
+    QScrollBar* bar = RichEdit5->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
 void Form1::Button1Click()
 {
     const QString portText = ComboBox1->currentText();
+    // A reason shown for an earlier attempt does not belong to this one.
+    statusBar()->clearMessage();
     bool connected = false;
     QString reason;
     QString devicePath;
@@ -470,13 +521,13 @@ void Form1::TrackBar1Change()
 
 void Form1::SaveLogas1Click()
 {
-    const QString path = saveFileChooser_(*SaveDialog1);
+    const QString path = saveFileChooser_(*SaveDialog1());
     if (path.isEmpty())
         return;
     QString error;
     const QFont font = RichEdit5->font();
     if (!SaveLogRtf(path, log_.Lines(), font.family(), qMax(1, qRound(font.pixelSize() * 72.0 / 96.0)), &error)) {
-        errorReporter_(QStringLiteral("Cannot create file %1. %2").arg(QDir::toNativeSeparators(path), error));
+        errorReporter_(QStringLiteral("Cannot create file %1\n%2").arg(QDir::toNativeSeparators(path), error));
         return;
     }
     log_.WriteLog(LogSavedToFile, path);
@@ -580,6 +631,9 @@ bool Form1::Edit2KeyDown(QKeyEvent* key)
     default:
         break;
     }
+    // A shortcut never writes; copying and selecting the text are left to the field.
+    if (IsShortcutChord(*key))
+        return !(key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll));
     if (const auto stroke = KeyStrokeOf(*key)) {
         work_.SetCaret(0, static_cast<std::size_t>(Edit2->cursorPosition()));
         work_.KeyDown(0, *stroke);

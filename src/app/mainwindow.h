@@ -25,6 +25,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QSlider;
 class QTabWidget;
+class QThread;
 class QWidget;
 
 namespace velmora {
@@ -137,7 +138,10 @@ public:
     HexDumpView *RichEdit1, *RichEdit2, *RichEdit3, *RichEdit4;
     QPlainTextEdit* RichEdit5;
     QPlainTextEdit* Memo1;
-    QFileDialog *OpenDialog1, *SaveDialog1;
+    // The two file dialogs, made on first use (they cost start-up time and memory); each keeps
+    // its folder and file type from one use to the next.
+    QFileDialog* OpenDialog1();
+    QFileDialog* SaveDialog1();
     QAction *LoadProgramfromFile1, *SaveProgramtoFile1, *Open1, *Save1, *SaveLogas1, *Exit1, *LockFuses1, *About1,
         *KV4417Connection1;
     QMenu *File1, *Edit3, *ChipSelect1, *Help1;
@@ -161,8 +165,14 @@ private:
     FileCommandContext FileContext();
     void MemoryCommandClick(MemoryCommand command);
 
+    // Shows a new log line; while lines come, the log follows its end.
+    void AppendLogLine(const QString& line);
+
     OperationLog log_;
     Workspace work_;
+    QThread* portScan_ = nullptr;  // lists the serial ports present, once, at start
+    QFileDialog* openDialog_ = nullptr;
+    QFileDialog* saveDialog_ = nullptr;
     std::unique_ptr<GatewayLink> link_;  // "GatewayPort": owned, used on the worker thread only
     int delaysValue_ = 1;
     std::unique_ptr<CommandRunner> runner_;

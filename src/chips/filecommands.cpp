@@ -2,9 +2,10 @@
 
 #include "log/filebytes.h"
 
-#include <QByteArray>
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 #include <string_view>
 
 namespace velmora {
@@ -28,12 +29,12 @@ std::span<std::uint8_t> Memory(const ImageFileTarget& target)
 }
 
 // The binary loops move the bar every 1024 bytes; the bytes themselves move in one block.
-void StepThroughBlocks(const FileCommandContext& context, std::size_t size)
+void StepThroughBlocks(const ProgressFn& progress, std::size_t size)
 {
-    if (!context.progress)
+    if (!progress)
         return;
     for (std::size_t a = 0; a < size; a += 1024)
-        context.progress(ProgressPercent(a, size));
+        progress(ProgressPercent(a, size));
 }
 
 void Render(const ImageFileTarget& target)
@@ -42,26 +43,54 @@ void Render(const ImageFileTarget& target)
         target.renderView();
 }
 
+void Parse(const ImageFileTarget& target)
+{
+    if (target.parseView)
+        target.parseView();
+}
+
+void Run(const FileCommandContext& context, const FileWork& work)
+{
+    if (context.run)
+        context.run(work);
+    else
+        work(context.progress);
+}
+
+QString WithReason(const QString& first, const QString& name, const QString& reason)
+{
+    return reason.isEmpty() ? first.arg(name) : first.arg(name) + QLatin1Char('\n') + reason;
+}
+
+void ReportOpenError(const FileCommandContext& context, const QString& name, const QString& reason)
+{
+    context.reportError(WithReason(QStringLiteral("Cannot open file %1"), name, reason));
+}
+
 // Both writers: the save line, the view back into the image, the file replaced in one go.
 bool WriteImage(const QString& name, const ImageFileTarget& target, const FileCommandContext& context,
                 ImageFileFormat format)
 {
     context.log.WriteLog(SaveLineKind(target.kind), name);
-    if (target.parseView)
-        target.parseView();
-    const std::span<const std::uint8_t> memory = Memory(target);
-    std::string hexText;
-    std::string_view bytes;
-    if (format == ImageFileFormat::IntelHex) {
-        // Only the program memory can pass 64 KiB, so only it carries address records.
-        hexText = FormatHexText(memory, target.kind == FlashKind, context.progress);
-        bytes = hexText;
-    } else {
-        StepThroughBlocks(context, memory.size());
-        bytes = std::string_view(reinterpret_cast<const char*>(memory.data()), memory.size());
-    }
-    if (!ReplaceFileBytes(name, bytes)) {
-        context.reportError(QStringLiteral("Cannot create file %1").arg(name));
+    Parse(target);
+    bool written = false;
+    QString reason;
+    Run(context, [&](const ProgressFn& progress) {
+        const std::span<const std::uint8_t> memory = Memory(target);
+        std::string hexText;
+        std::string_view bytes;
+        if (format == ImageFileFormat::IntelHex) {
+            // Only the program memory can pass 64 KiB, so only it carries address records.
+            hexText = FormatHexText(memory, target.kind == FlashKind, progress);
+            bytes = hexText;
+        } else {
+            StepThroughBlocks(progress, memory.size());
+            bytes = std::string_view(reinterpret_cast<const char*>(memory.data()), memory.size());
+        }
+        written = ReplaceFileBytes(name, bytes, &reason);
+    });
+    if (!written) {
+        context.reportError(WithReason(QStringLiteral("Cannot create file %1"), name, reason));
         return false;
     }
     context.log.WriteLog(LogComplete);
@@ -99,10 +128,6 @@ SaveTarget SaveTargetFor(const QString& name, int filterIndex)
 QString WrongFileText(const HexReadResult& result)
 {
     switch (result.stop) {
-    case HexStop::SegmentStart:
-        return QStringLiteral(" (from 8086/80186)");
-    case HexStop::LinearStart:
-        return QStringLiteral(" (from 80386)");
     case HexStop::UnknownType:
         return QStringLiteral(" (unknown format)");
     case HexStop::BadRecord:
@@ -114,22 +139,68 @@ QString WrongFileText(const HexReadResult& result)
     return {};
 }
 
+QString DroppedBytesText(std::uint64_t count, std::uint64_t firstAddress)
+{
+    const QString address = QStringLiteral("0x") + QString::number(firstAddress, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+    if (count == 0)
+        return QStringLiteral("Bytes beyond the memory were not loaded, from address %1").arg(address);
+    return QStringLiteral("%1 bytes beyond the memory were not loaded, from address %2").arg(count).arg(address);
+}
+
 bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
     context.log.WriteLog(LoadLineKind(target.kind), name);
-    QByteArray text;
-    if (!ReadFileBytes(name, &text)) {
-        context.reportError(QStringLiteral("Cannot open file %1").arg(name));
+    Parse(target);
+    std::optional<HexReadResult> result;
+    QString reason;
+    Run(context, [&](const ProgressFn& progress) {
+        FileReader file(name);
+        if (!file.Open()) {
+            reason = file.Error();
+            return;
+        }
+        const QString tooLarge = QStringLiteral("It holds more than %1 MB, far more than an Intel HEX file of any chip's memory")
+                                     .arg(HexFileLimit >> 20);
+        if (file.Size() > HexFileLimit) {
+            reason = tooLarge;
+            return;
+        }
+        // The text goes through the reader piece by piece: memory stays bounded whatever the file.
+        HexReader reader(target.image, target.size, target.kind == EepromKind ? EepromSectionAddress : 0);
+        std::vector<char> piece(std::size_t(1) << 16);
+        std::int64_t total = 0;
+        for (;;) {
+            const std::int64_t n = file.Read(piece.data(), static_cast<std::int64_t>(piece.size()));
+            if (n < 0) {
+                reason = file.Error();
+                return;
+            }
+            if (n == 0)
+                break;
+            total += n;
+            if (total > HexFileLimit) {
+                reason = tooLarge;
+                return;
+            }
+            if (progress && file.Size() > 0)
+                progress(static_cast<int>(std::min<std::int64_t>(100, total * 100 / file.Size())));
+            if (!reader.Feed(std::string_view(piece.data(), static_cast<std::size_t>(n))))
+                break;
+        }
+        result = reader.Finish();
+    });
+    if (!result) {
+        ReportOpenError(context, name, reason);
         return false;
     }
-    const HexReadResult result = ParseHexText(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
-                                              target.image, target.size, context.progress);
-    if (result.stop == HexStop::EndRecord)
+    if (result->stop == HexStop::EndRecord)
         context.log.WriteLog(LogComplete);
-    else if (result.stop != HexStop::EndOfText)
-        context.log.WriteLog(LogWrongFile, WrongFileText(result));
+    else if (result->stop != HexStop::EndOfText)
+        context.log.WriteLog(LogWrongFile, WrongFileText(*result));
+    if (result->droppedBytes != 0)
+        context.log.WriteLog(LogPlain, DroppedBytesText(result->droppedBytes, result->firstDropped));
     Render(target);
-    return result.stop == HexStop::EndRecord || result.stop == HexStop::EndOfText;
+    return result->stop == HexStop::EndRecord || result->stop == HexStop::EndOfText;
 }
 
 bool WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
@@ -140,18 +211,50 @@ bool WriteHexFile(const QString& name, const ImageFileTarget& target, const File
 bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
     const std::span<std::uint8_t> memory = Memory(target);
-    // Bytes of the file beyond the memory are not read.
-    QByteArray bytes;
-    if (!ReadFileBytes(name, &bytes, static_cast<std::int64_t>(memory.size()))) {
-        context.reportError(QStringLiteral("Cannot open file %1").arg(name));
+    Parse(target);
+    bool loaded = false;
+    std::int64_t beyond = 0;  // bytes of the file past the memory; -1: some, how many not known
+    QString reason;
+    Run(context, [&](const ProgressFn& progress) {
+        FileReader file(name);
+        if (!file.Open()) {
+            reason = file.Error();
+            return;
+        }
+        context.log.WriteLog(LoadLineKind(target.kind), name);
+        // Bytes of the file beyond the memory are not read; a shorter file leaves the rest of
+        // the image as it was. The image takes only what was read completely.
+        std::vector<std::uint8_t> bytes(memory.size());
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const std::int64_t n =
+                file.Read(reinterpret_cast<char*>(bytes.data() + got), static_cast<std::int64_t>(bytes.size() - got));
+            if (n < 0) {
+                reason = file.Error();
+                return;
+            }
+            if (n == 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        if (file.Size() >= 0) {
+            beyond = std::max<std::int64_t>(0, file.Size() - static_cast<std::int64_t>(memory.size()));
+        } else if (got == memory.size()) {
+            char next = 0;
+            beyond = file.Read(&next, 1) > 0 ? -1 : 0;
+        }
+        StepThroughBlocks(progress, memory.size());
+        std::copy_n(bytes.begin(), got, memory.begin());
+        loaded = true;
+    });
+    if (!loaded) {
+        ReportOpenError(context, name, reason);
         return false;
     }
-    context.log.WriteLog(LoadLineKind(target.kind), name);
-    StepThroughBlocks(context, memory.size());
-    // A shorter file leaves the rest of the image as it was.
-    std::copy_n(bytes.constData(), std::min(memory.size(), static_cast<std::size_t>(bytes.size())), memory.begin());
     Render(target);
     context.log.WriteLog(LogComplete);
+    if (beyond != 0)
+        context.log.WriteLog(LogPlain, DroppedBytesText(beyond < 0 ? 0 : static_cast<std::uint64_t>(beyond), memory.size()));
     return true;
 }
 

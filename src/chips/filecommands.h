@@ -39,21 +39,39 @@ struct ImageFileTarget {
     std::function<void()> parseView;   // ParseView likewise; may be empty
 };
 
+// The reading or writing of one file command, given the progress bar to move.
+using FileWork = std::function<void(const ProgressFn& progress)>;
+
 struct FileCommandContext {
     OperationLog& log;
     std::function<void(const QString& text)> reportError;  // the application's error message box
     ProgressFn progress;                                     // the progress bar; may be empty
+    // Runs the file work away from the window (a worker thread with the progress window) and
+    // returns when it is done; empty: the work runs at once with progress. The views and the
+    // message box are used only outside it.
+    std::function<void(const FileWork& work)> run;
 };
+
+// Intel HEX of the largest memory (256 KiB) takes under 4 MB even as one-byte records; a longer
+// file or stream is no image for any chip and is refused rather than read on.
+inline constexpr std::int64_t HexFileLimit = 16 << 20;
 
 // Log texts of the reader's stops, for kind 13 ("Wrong file"); empty for the two ordinary ends.
 QString WrongFileText(const HexReadResult& result);
+// The line about bytes a load did not store: "16 bytes beyond the memory were not loaded, from
+// address 0x00002000" (count 0: a number not known, "Bytes beyond ...").
+QString DroppedBytesText(std::uint64_t count, std::uint64_t firstAddress);
 
-// The readers and writers. A reader logs the load line (kind 10 or 11) and puts the file into
-// the image, then redraws the view; a writer logs the save line (16 or 17), takes the view back
-// into the image and writes the file. "Cannot open file <name>" / "Cannot create file <name>"
-// go to reportError. A save that cannot be completed leaves any earlier file of that name as
-// it was. The binary reader opens the file before it logs anything. Each returns true when the
-// whole file was read (a HEX text may end without its end record) or written.
+// The readers and writers. A reader logs the load line (kind 10 or 11), takes the view into the
+// image first (so the result is what the page showed with the file's bytes on top), puts the
+// file into the image, then redraws the view; a line after the usual ones tells of data bytes
+// beyond the memory that were not loaded. The data image reader takes the AVR toolchain's EEPROM
+// addresses (from 0x810000) as EEPROM addresses. A writer logs the save line (16 or 17), takes
+// the view back into the image and writes the file. "Cannot open file <name>" / "Cannot create
+// file <name>" go to reportError with the reason on a second line; a load that fails so redraws
+// nothing. A save that cannot be completed leaves any earlier file of that name as it was. The
+// binary reader opens the file before it logs anything. Each returns true when the whole file
+// was read (a HEX text may end without its end record) or written.
 bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
 bool WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
 bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);

@@ -102,63 +102,132 @@ int ProgressPercent(std::size_t index, std::size_t total)
     return total == 0 ? 100 : static_cast<int>((index + 1) * 100 / total);
 }
 
+HexReader::HexReader(std::span<std::uint8_t> image, std::size_t memorySize, std::uint64_t highOrigin)
+    : image_(image), limit_(std::min<std::uint64_t>(memorySize, image.size())), highOrigin_(highOrigin)
+{
+}
+
+bool HexReader::Line(std::string_view line)
+{
+    if (stopped_)
+        return false;
+    const std::size_t i = lines_++;
+    const auto stop = [this, i](HexStop why) {
+        result_.stop = why;
+        result_.line = i;
+        stopped_ = true;
+        return false;
+    };
+    if (line.size() > HexLineLimit)
+        return stop(HexStop::BadRecord);
+    if (IsBlank(line))
+        return true;
+    const std::int64_t count = HexField(line, CountAt, 1);
+    const std::int64_t offset = HexField(line, OffsetAt, 2);
+    const std::int64_t type = HexField(line, TypeAt, 1);
+    if (count < 0 || offset < 0 || type < 0)
+        return stop(HexStop::BadRecord);
+    switch (type) {
+    case 0x00: {
+        // The whole record is checked before its first byte is stored.
+        for (std::int64_t j = 0; j < count; ++j)
+            if (HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1) < 0)
+                return stop(HexStop::BadRecord);
+        const std::uint64_t base = linearBase_ + segmentBase_ + static_cast<std::uint64_t>(offset);
+        for (std::int64_t j = 0; j < count; ++j) {
+            const std::uint64_t fileAddress = base + static_cast<std::uint64_t>(j);
+            const std::uint64_t address =
+                highOrigin_ != 0 && fileAddress >= highOrigin_ ? fileAddress - highOrigin_ : fileAddress;
+            if (address < limit_) {
+                image_[address] = static_cast<std::uint8_t>(HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1));
+            } else if (result_.droppedBytes++ == 0) {
+                result_.firstDropped = fileAddress;
+            }
+        }
+        return true;
+    }
+    case 0x01:
+        return stop(HexStop::EndRecord);
+    case 0x02:
+    case 0x04: {
+        const std::int64_t value = HexField(line, DataAt, 2);
+        if (value < 0)
+            return stop(HexStop::BadRecord);
+        if (type == 0x02)
+            segmentBase_ = static_cast<std::uint64_t>(value) * 16;
+        else
+            linearBase_ = static_cast<std::uint64_t>(value) * 65536;
+        return true;
+    }
+    case 0x03:
+    case 0x05:
+        // The start address of the program (every bootloader has one): no data to load.
+        return true;
+    default:
+        return stop(HexStop::UnknownType);
+    }
+}
+
+bool HexReader::TakePending()
+{
+    const bool go = Line(pending_);
+    pending_.clear();
+    return go;
+}
+
+bool HexReader::Feed(std::string_view piece)
+{
+    std::size_t pos = 0;
+    if (afterCr_ && !piece.empty()) {
+        afterCr_ = false;
+        if (piece.front() == '\n')
+            pos = 1;
+    }
+    while (!stopped_ && pos < piece.size()) {
+        const std::size_t end = piece.find_first_of("\r\n", pos);
+        const std::string_view part = piece.substr(pos, end == std::string_view::npos ? piece.size() - pos : end - pos);
+        // A line that outgrows every record is cut here and refused, whatever follows.
+        if (pending_.size() + part.size() > HexLineLimit) {
+            pending_.append(part.substr(0, HexLineLimit + 1 - pending_.size()));
+            return TakePending();
+        }
+        pending_.append(part);
+        if (end == std::string_view::npos)
+            break;
+        pos = end + 1;
+        if (piece[end] == '\r') {
+            if (pos < piece.size() && piece[pos] == '\n')
+                ++pos;
+            else if (pos == piece.size())
+                afterCr_ = true;
+        }
+        if (!TakePending())
+            return false;
+    }
+    return !stopped_;
+}
+
+HexReadResult HexReader::Finish()
+{
+    if (!stopped_ && !pending_.empty())
+        TakePending();
+    return result_;
+}
+
 HexReadResult ParseHexText(std::string_view text, std::span<std::uint8_t> image, std::size_t memorySize,
                            const ProgressFn& progress)
 {
-    const std::uint64_t limit = std::min<std::uint64_t>(memorySize, image.size());
     const std::size_t lineCount = progress ? CountLines(text) : 0;
-    std::uint64_t segmentBase = 0;
-    std::uint64_t linearBase = 0;
-
-    LineReader reader(text);
+    HexReader reader(image, memorySize);
+    LineReader lines(text);
     std::string_view line;
-    for (std::size_t i = 0; reader.Next(line); ++i) {
+    for (std::size_t i = 0; lines.Next(line); ++i) {
         if (progress && i % 1024 == 0)
             progress(ProgressPercent(i, lineCount));
-        if (IsBlank(line))
-            continue;
-        const std::int64_t count = HexField(line, CountAt, 1);
-        const std::int64_t offset = HexField(line, OffsetAt, 2);
-        const std::int64_t type = HexField(line, TypeAt, 1);
-        if (count < 0 || offset < 0 || type < 0)
-            return {HexStop::BadRecord, i};
-        switch (type) {
-        case 0x00: {
-            const auto bytes = static_cast<std::size_t>(count);
-            // The whole record is checked before its first byte is stored.
-            for (std::size_t j = 0; j < bytes; ++j)
-                if (HexField(line, DataAt + 2 * j, 1) < 0)
-                    return {HexStop::BadRecord, i};
-            const std::uint64_t base = linearBase + segmentBase + static_cast<std::uint64_t>(offset);
-            for (std::size_t j = 0; j < bytes; ++j) {
-                const std::uint64_t address = base + j;
-                if (address < limit)
-                    image[address] = static_cast<std::uint8_t>(HexField(line, DataAt + 2 * j, 1));
-            }
+        if (!reader.Line(line))
             break;
-        }
-        case 0x01:
-            return {HexStop::EndRecord, i};
-        case 0x02:
-        case 0x04: {
-            const std::int64_t value = HexField(line, DataAt, 2);
-            if (value < 0)
-                return {HexStop::BadRecord, i};
-            if (type == 0x02)
-                segmentBase = static_cast<std::uint64_t>(value) * 16;
-            else
-                linearBase = static_cast<std::uint64_t>(value) * 65536;
-            break;
-        }
-        case 0x03:
-            return {HexStop::SegmentStart, i};
-        case 0x05:
-            return {HexStop::LinearStart, i};
-        default:
-            return {HexStop::UnknownType, i};
-        }
     }
-    return {HexStop::EndOfText, 0};
+    return reader.Finish();
 }
 
 std::string FormatHexText(std::span<const std::uint8_t> memory, bool linearAddressRecords, const ProgressFn& progress)

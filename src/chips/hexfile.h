@@ -16,24 +16,67 @@ namespace velmora {
 enum class HexStop {
     EndOfText,    // the last line was read and no end record came
     EndRecord,    // type 01
-    SegmentStart, // type 03, a start address for the 8086/80186
-    LinearStart,  // type 05, a start address for the 80386
     UnknownType,  // types 06 to FF
-    BadRecord,    // a line too short for the fields its record needs, or a non-hex digit in one of them
+    BadRecord,    // a line too short for the fields its record needs, a non-hex digit in one of
+                  // them, or a line longer than any record (HexLineLimit)
 };
 
 struct HexReadResult {
     HexStop stop = HexStop::EndOfText;
     std::size_t line = 0;  // index of the line that stopped reading, from 0 (not for EndOfText)
+    // Data bytes whose address lies beyond the memory, and the file address of the first.
+    std::uint64_t droppedBytes = 0;
+    std::uint64_t firstDropped = 0;
 };
 
-// Reads the records of text into image. Lines end at CR LF, LF or a lone CR. The record mark
+// The AVR toolchain links the EEPROM section at this address; a data image reader that is
+// given it takes file addresses from here up as EEPROM addresses.
+inline constexpr std::uint64_t EepromSectionAddress = 0x810000;
+
+// A record holds at most 255 data bytes, 521 characters; a longer line is no record, and the
+// stream reader holds no more than this of one line.
+inline constexpr std::size_t HexLineLimit = 4096;
+
+// The record reader: one line after the other, or the text in pieces as it comes from a file.
+// Data bytes go to image below memorySize (never past the buffer); those beyond are counted.
+// With highOrigin set, a file address a from highOrigin up is taken as a - highOrigin.
+class HexReader {
+public:
+    HexReader(std::span<std::uint8_t> image, std::size_t memorySize, std::uint64_t highOrigin = 0);
+
+    // One line without its line end. False once reading has stopped (end record, a bad or an
+    // unknown record); further lines are then not examined.
+    bool Line(std::string_view line);
+    // The next piece of the text, split into lines at CR LF, LF or a lone CR, also across
+    // pieces. False once reading has stopped.
+    bool Feed(std::string_view piece);
+    // The end of the text: a last line without line end is read.
+    HexReadResult Finish();
+    bool Stopped() const { return stopped_; }
+
+private:
+    bool TakePending();
+
+    std::span<std::uint8_t> image_;
+    std::uint64_t limit_;
+    std::uint64_t highOrigin_;
+    std::uint64_t segmentBase_ = 0;
+    std::uint64_t linearBase_ = 0;
+    std::size_t lines_ = 0;
+    bool stopped_ = false;
+    HexReadResult result_;
+    std::string pending_;    // a line begun in an earlier piece
+    bool afterCr_ = false;   // the last piece ended with CR: an LF at the start of the next belongs to it
+};
+
+// Reads the records of text into image (a HexReader over the whole text). Lines end at CR LF, LF or a lone CR. The record mark
 // and the checksum are not checked; hex digits may be of either case. Data bytes whose address
 // (linear base + segment base + offset + index, never wrapped) is not below memorySize are
 // dropped; nothing past the image is ever written. Bytes the text does not cover keep their
 // contents, as do bytes stored before a stop. Empty or blank lines are skipped. A line whose
 // needed fields are cut short or hold other characters stops reading at that line, before
 // any of its bytes is stored (BadRecord): a damaged file is reported, not half guessed.
+// Start address records (03, 05) carry no data and are skipped.
 // progress gets (i + 1) * 100 / lines for every line index i that is a multiple of 1024.
 HexReadResult ParseHexText(std::string_view text, std::span<std::uint8_t> image, std::size_t memorySize,
                            const ProgressFn& progress = {});

@@ -106,6 +106,7 @@ QString UsageText()
     return QStringLiteral(
         "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] [--format hex|bin] [--yes]\n"
         "                   COMMAND [ARGUMENT] [COMMAND [ARGUMENT] ...]\n"
+        "       velmora-cli --help\n"
         "  --port DEVICE   the gateway's serial port: COM1..COM10, ttyUSB0, or a device path\n"
         "  --virtual CHIP  a simulated gateway with CHIP in its socket (e.g. ATmega8)\n"
         "  --delay N       the delays value, 0 to 5 ms (default 1, as in the window)\n"
@@ -344,7 +345,7 @@ private:
         const int kind = ImageKindOf(command);
         chip& c = chips_.CurrentChip;
         const ImageFileTarget target{kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind), {}, {}};
-        const FileCommandContext files{log_, [this](const QString& text) { Problem(text); }, {}};
+        const FileCommandContext files{log_, [this](const QString& text) { Problem(text); }, {}, {}};
         const ImageFileFormat format = options_.format.isEmpty()              ? LoadFormatFor(file)
                                        : options_.format == QLatin1String("bin") ? ImageFileFormat::Binary
                                                                                  : ImageFileFormat::IntelHex;
@@ -375,6 +376,10 @@ int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
 
 int RunCli(const QStringList& args, std::FILE* out, Terminal terminal)
 {
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        std::fputs(UsageText().toUtf8().constData(), out);
+        return ExitOk;
+    }
     CliOptions options;
     QString problem;
     if (ParseArguments(args, options, &problem) && AsksQuestions(options) && !options.yes && !terminal.interactive)

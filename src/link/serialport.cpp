@@ -57,12 +57,17 @@ QString DevicePathForPort(const QString& portText)
     return QStringLiteral("/dev/") + portText;
 }
 
-QStringList PortBoxItems()
+QStringList ComPortItems()
 {
     QStringList items;
     for (int n = 1; n <= 10; ++n)
         items << QStringLiteral("COM%1").arg(n);
+    return items;
+}
 
+QStringList PresentPortItems()
+{
+    QStringList items;
     QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();
     // USB serial adapters are what a gateway is plugged into nearly always: list them first.
     std::stable_sort(present.begin(), present.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
@@ -74,6 +79,11 @@ QStringList PortBoxItems()
             items << path;
     }
     return items;
+}
+
+QStringList PortBoxItems()
+{
+    return ComPortItems() + PresentPortItems();
 }
 
 SerialLink::SerialLink() = default;

@@ -21,8 +21,11 @@ inline constexpr int MaxPortTextLength = 95;
 // An empty text, or one longer than MaxPortTextLength, gives an empty path (refused).
 QString DevicePathForPort(const QString& portText);
 
-// The port box items: "COM1" to "COM10", then the serial ports present on this machine,
-// USB serial adapters first, by their device paths.
+// The port box items: "COM1" to "COM10" (ComPortItems), then the serial ports present on this
+// machine, USB serial adapters first, by their device paths (PresentPortItems, which asks the
+// system and takes a while: the window calls it away from its own thread).
+QStringList ComPortItems();
+QStringList PresentPortItems();
 QStringList PortBoxItems();
 
 class SerialLink final : public GatewayLink {

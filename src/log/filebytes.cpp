@@ -4,50 +4,149 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velmora {
 
-bool ReadFileBytes(const QString& name, QByteArray* data, std::int64_t maxBytes)
+namespace {
+
+QString SystemReason(int errorNumber)
 {
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+// Waits until fd is ready for events; false after FileStallMs of nothing.
+bool WaitReady(int fd, short events)
+{
+    pollfd p{fd, events, 0};
+    int ready;
+    do
+        ready = ::poll(&p, 1, FileStallMs);
+    while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+// Writes all of data to a pipe or device opened without blocking.
+bool WriteDevice(const QString& name, std::string_view data, QString* error)
+{
+    const auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
         return false;
-    data->clear();
-    // Read in chunks: sequential files (pipes, devices) have no size to trust.
-    constexpr std::int64_t Chunk = 1 << 20;
-    while (data->size() < maxBytes) {
-        const std::int64_t want = std::min<std::int64_t>(Chunk, maxBytes - data->size());
-        const qsizetype before = data->size();
-        data->resize(before + want);
-        const std::int64_t got = file.read(data->data() + before, want);
-        if (got < 0)
-            return false;
-        data->resize(before + got);
-        if (got == 0)
-            break;
+    };
+    // Opening a pipe for writing waits for a reader; without one it fails at once (ENXIO).
+    const int fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return fail(errno == ENXIO ? QStringLiteral("Nothing reads from it") : SystemReason(errno));
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno == EAGAIN) {
+            if (!WaitReady(fd, POLLOUT)) {
+                ::close(fd);
+                return fail(QStringLiteral("Nothing takes the data"));
+            }
+        } else {
+            const int why = n < 0 ? errno : EIO;
+            ::close(fd);
+            return fail(SystemReason(why));
+        }
     }
+    ::close(fd);
     return true;
+}
+
+}  // namespace
+
+FileReader::FileReader(QString name) : name_(std::move(name)) {}
+
+FileReader::~FileReader()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool FileReader::Fail(int errorNumber)
+{
+    error_ = SystemReason(errorNumber);
+    return false;
+}
+
+bool FileReader::Open()
+{
+    // Without O_NONBLOCK, opening a pipe waits for a writer, for good if none comes.
+    fd_ = ::open(QFile::encodeName(name_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0)
+        return Fail(errno);
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        return Fail(errno);
+    if (S_ISDIR(info.st_mode))
+        return Fail(EISDIR);
+    size_ = S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : -1;
+    return true;
+}
+
+std::int64_t FileReader::Read(char* data, std::int64_t max)
+{
+    if (fd_ < 0 || max <= 0)
+        return fd_ < 0 ? -1 : 0;
+    for (;;) {
+        const ssize_t n = ::read(fd_, data, static_cast<std::size_t>(max));
+        if (n > 0) {
+            read_ += n;
+            return n;
+        }
+        if (n == 0) {
+            // A pipe that ends before its first byte had no writer.
+            if (size_ < 0 && read_ == 0) {
+                struct stat info {};
+                if (::fstat(fd_, &info) == 0 && S_ISFIFO(info.st_mode)) {
+                    error_ = QStringLiteral("Nothing writes to it");
+                    return -1;
+                }
+            }
+            return 0;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN) {
+            Fail(errno);
+            return -1;
+        }
+        if (!WaitReady(fd_, POLLIN)) {
+            error_ = QStringLiteral("Nothing came from it for %1 seconds").arg(FileStallMs / 1000);
+            return -1;
+        }
+    }
 }
 
 bool ReplaceFileBytes(const QString& name, std::string_view data, QString* error)
 {
+    // A device or pipe is written to, never replaced: renaming a regular file over it would
+    // take the node itself away (as root, even /dev/null).
+    const QFileInfo info(name);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return WriteDevice(name, data, error);
     const auto fail = [error](const QFileDevice& file) {
         if (error)
             *error = file.errorString();
         return false;
     };
     const qint64 size = static_cast<qint64>(data.size());
-    // A device or pipe is written to, never replaced: renaming a regular file over it would
-    // take the node itself away (as root, even /dev/null).
-    const QFileInfo info(name);
-    if (info.exists() && !info.isFile() && !info.isDir()) {
-        QFile device(name);
-        if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || device.write(data.data(), size) != size)
-            return fail(device);
-        return true;
-    }
     QSaveFile file(name);
+    // A folder the user may not write to cannot take the temporary file; a writable file in it
+    // is then written in place, as any editor does, rather than not at all.
+    file.setDirectWriteFallback(true);
     // Unbuffered: a buffered write reports every byte taken even when the disk refused some,
     // and commit() would then put a truncated file in place of the old one.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))

@@ -71,6 +71,30 @@ void SimLink::DiscardInput()
     }
 }
 
+namespace {
+// "virtual:" with a name no simulated chip has: the port cannot be opened, and says why.
+class UnknownVirtualChipLink : public GatewayLink {
+public:
+    explicit UnknownVirtualChipLink(QString name) : name_(std::move(name)) {}
+    OpenResult Open(const QString&) override
+    {
+        return {OpenStatus::Unavailable,
+                QStringLiteral("no simulated chip is named \"%1\"; the Chip Select menu shows the names, "
+                               "and velmora-sim --list prints them")
+                    .arg(name_)};
+    }
+    bool IsOpen() const override { return false; }
+    void CloseGateway() override {}
+
+protected:
+    bool WriteBytes(const std::uint8_t*, int) override { return false; }
+    GatewayPacket ReadBytes(int, int) override { return {}; }
+
+private:
+    QString name_;
+};
+}  // namespace
+
 PortLinkFactory VirtualOrSerialLinkFactory()
 {
     auto gateways = std::make_shared<std::map<std::string, std::shared_ptr<SimGateway>>>();
@@ -81,6 +105,12 @@ PortLinkFactory VirtualOrSerialLinkFactory()
             if (!gateway)
                 gateway = std::make_shared<SimGateway>(*model);
             return std::make_unique<SimLink>(gateway);
+        }
+        const QString text = portText.trimmed();
+        const QString prefix = QString::fromLatin1(VirtualPrefix.data(), qsizetype(VirtualPrefix.size()));
+        if (text.startsWith(prefix, Qt::CaseInsensitive)) {
+            *devicePath = text;
+            return std::make_unique<UnknownVirtualChipLink>(text.mid(prefix.size()));
         }
         *devicePath = DevicePathForPort(portText);
         return std::make_unique<SerialLink>();

@@ -124,6 +124,40 @@ int IdBytesKeyDown(std::string& text, int caret, const KeyStroke& key)
     return caret + 1;
 }
 
+std::size_t ByteAtPosition(std::size_t position)
+{
+    const int column = static_cast<int>(position % LineStride);
+    int byte = BytesPerLine - 1;
+    switch (ColumnRegion(column)) {
+    case Region::Address: byte = 0; break;
+    case Region::HexDigit:
+    case Region::Separator:
+    case Region::Character: byte = static_cast<int>(ByteOfColumn(column)); break;
+    case Region::Gap:
+    case Region::End: break;
+    }
+    return position / LineStride * BytesPerLine + static_cast<std::size_t>(byte);
+}
+
+std::string HexOfBytes(const std::string& text, std::size_t first, std::size_t last)
+{
+    const std::size_t count = LinesOfText(text.size()) * BytesPerLine;
+    if (count == 0)
+        return {};
+    if (first > last)
+        std::swap(first, last);
+    last = std::min(last, count - 1);
+    first = std::min(first, last);
+    std::string hex;
+    hex.reserve((last - first + 1) * 3);
+    for (std::size_t i = first; i <= last; ++i) {
+        if (i != first)
+            hex.push_back(' ');
+        hex.append(text, HexCellPos(i), 2);
+    }
+    return hex;
+}
+
 std::size_t CaretAt(std::size_t textLength, std::int64_t line, std::int64_t column)
 {
     const std::int64_t lines = static_cast<std::int64_t>(LinesOfText(textLength));

@@ -32,6 +32,14 @@ int IdBytesKeyDown(std::string& text, int caret, const KeyStroke& key);
 enum class CaretMove { Left, Right, Up, Down, PageUp, PageDown, DocumentStart, DocumentEnd };
 std::size_t MoveCaret(std::size_t textLength, std::size_t caret, CaretMove move, int pageLines);
 
+// The byte a caret position stands on, for selecting and copying: the byte of its hex or
+// character cell; in the address the line's first byte, in the gap and at the end its last.
+std::size_t ByteAtPosition(std::size_t position);
+
+// The bytes first to last (in either order, clamped to the text) as their hex digits, upper
+// case, separated by single spaces: "15 CA". Empty for an empty text.
+std::string HexOfBytes(const std::string& text, std::size_t first, std::size_t last);
+
 // The caret position nearest to line, column (clamped to the text).
 std::size_t CaretAt(std::size_t textLength, std::int64_t line, std::int64_t column);
 

@@ -11,6 +11,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QMouseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -270,6 +272,70 @@ TEST_F(DumpViewTest, SubstituteCharacterIsVisibleWhereASpaceIsBlank)
     EXPECT_GT(inkIn(10), 0);  // the hex digit "1"
 }
 
+TEST_F(DumpViewTest, ShortcutsNeverWriteAndCtrlCCopiesHex)
+{
+    // Ctrl+C then Ctrl+A on a byte once turned "15" into "CA".
+    Choose(QStringLiteral("ATmega8"));
+    HexDumpView* view = window->RichEdit1;
+    ClickAt(view, 0, 10);
+    QTest::keyClicks(view, QStringLiteral("15"));
+    ClickAt(view, 0, 10);
+    const std::string before = Text(1);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_B, Qt::AltModifier);
+    EXPECT_EQ(Text(1), before);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("15"));
+
+    // Dragging over the hex area selects bytes; Ctrl+C copies them all. Another key ends the selection.
+    const QFontMetrics m(view->font());
+    const auto at = [&](int line, int column) {
+        return QPoint(2 + column * m.horizontalAdvance(QLatin1Char('0')) + 1, 2 + line * m.height() + m.height() / 2);
+    };
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at(0, 10));
+    QMouseEvent move(QEvent::MouseMove, at(1, 14), view->viewport()->mapToGlobal(at(1, 14)), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &move);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at(1, 14));
+    ASSERT_TRUE(view->Selection().has_value());
+    EXPECT_EQ(*view->Selection(), std::make_pair(std::size_t(0), std::size_t(17)));
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("15 FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF"));
+    EXPECT_EQ(Text(1), before);
+    QTest::keyClick(view, Qt::Key_Right);
+    EXPECT_FALSE(view->Selection().has_value());
+
+    // The ID bytes field: a shortcut neither writes nor lets the field take it.
+    window->Edit2->setFocus();
+    window->Edit2->setCursorPosition(0);
+    QTest::keyClick(window->Edit2, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window->Edit2, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(window->Edit2, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(window->Edit2->text(), QStringLiteral("07 93 1E"));
+}
+
+TEST_F(DumpViewTest, ALargerWindowShowsMoreDumpLines)
+{
+    Choose(QStringLiteral("ATmega8"));
+    const QSize designed = window->size();
+    EXPECT_EQ(window->minimumSize(), designed);
+    const int flashLines = window->RichEdit1->VisibleLines();
+    const int eepromLines = window->RichEdit3->VisibleLines();
+    const int logHeight = window->RichEdit5->height();
+    window->resize(designed + QSize(300, 400));
+    QApplication::processEvents();
+    EXPECT_GT(window->RichEdit1->VisibleLines(), flashLines + 10);
+    EXPECT_GT(window->RichEdit3->VisibleLines(), eepromLines);
+    EXPECT_GT(window->RichEdit5->height(), logHeight);
+    EXPECT_EQ(window->RichEdit1->verticalScrollBar()->maximum(), 512 - window->RichEdit1->VisibleLines());
+    window->resize(designed - QSize(100, 100));
+    QApplication::processEvents();
+    EXPECT_EQ(window->size(), designed);
+}
+
 TEST(Cp1252, CharactersOfTheCells)
 {
     const struct {
@@ -287,15 +353,28 @@ TEST(Cp1252, CharactersOfTheCells)
 
 TEST(KeyStrokes, KeysGiveTheirBytes)
 {
+    // Native scan codes as X11 gives them (the PC scan code plus 8): 0x26 is the key of A, 0x36
+    // that of C, 0x0B that of 2.
     const struct {
         int key;
         Qt::KeyboardModifiers modifiers;
         QString text;
         std::optional<std::uint8_t> code;  // nothing: no key stroke
+        quint32 scanCode = 0;
     } cases[] = {
         {Qt::Key_A, {}, "a", 0x41},
         {Qt::Key_A, Qt::ShiftModifier, "A", 0x41},
-        {Qt::Key_C, Qt::ControlModifier, "\x03", 0x43},
+        // Shortcuts never write: Ctrl+C, Ctrl+A, Alt+F; AltGr typing "@" (Ctrl+Alt on some systems) does.
+        {Qt::Key_C, Qt::ControlModifier, "\x03", std::nullopt},
+        {Qt::Key_A, Qt::ControlModifier, "\x01", std::nullopt},
+        {Qt::Key_F, Qt::AltModifier, "f", std::nullopt},
+        {Qt::Key_At, Qt::ControlModifier | Qt::AltModifier, "@", 0x40},
+        // A Cyrillic layout: the keys of A and C give their Latin letters, 2 its digit.
+        {0x424, {}, QString(QChar(0x444)), 0x41, 0x26},
+        {0x421, Qt::ShiftModifier, QString(QChar(0x421)), 0x43, 0x36},
+        {Qt::Key_2, {}, "2", 0x32, 0x0B},
+        // A Latin character a layout gives is taken as it is, wherever its key lies.
+        {Qt::Key_Eacute, {}, QString(QChar(0xE9)), 0xE9, 0x0B},
         {Qt::Key_5, {}, "5", 0x35},
         {Qt::Key_5, Qt::KeypadModifier, "5", 0x35},
         {Qt::Key_Space, {}, " ", 0x20},
@@ -309,7 +388,7 @@ TEST(KeyStrokes, KeysGiveTheirBytes)
         {Qt::Key_Control, Qt::ControlModifier, "", std::nullopt},
     };
     for (const auto& c : cases) {
-        QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers, c.text);
+        QKeyEvent event(QEvent::KeyPress, c.key, c.modifiers, c.scanCode, 0, 0, c.text);
         const auto stroke = KeyStrokeOf(event);
         ASSERT_EQ(stroke.has_value(), c.code.has_value()) << c.key;
         if (stroke) {

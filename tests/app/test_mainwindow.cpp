@@ -3,6 +3,7 @@
 #include "app/aboutbox.h"
 #include "app/commandrunner.h"
 #include "app/mainwindow.h"
+#include "sim/simlink.h"
 #include "support/qtapp.h"
 #include "support/recordinglink.h"
 
@@ -18,6 +19,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QFileDialog>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -126,6 +131,61 @@ TEST_F(Form1Test, FailedConnectKeepsConnectEnabledAndSaysWhyInTheStatusBar)
     ExpectLayout(false);
     EXPECT_EQ(LogView(), QStringList{QStringLiteral("Error reading the answer (PINB)")});
     EXPECT_FALSE(window->statusBar()->currentMessage().isEmpty());
+}
+
+TEST_F(Form1Test, ANewAttemptClearsTheLastReasonAndUnknownVirtualChipsSaySo)
+{
+    answerHandshake = false;
+    window->Button1Click();
+    QStringList messages;
+    QObject::connect(window->statusBar(), &QStatusBar::messageChanged, window.get(),
+                     [&messages](const QString& text) { messages.append(text); });
+    window->Button1Click();
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].isEmpty());  // cleared before the attempt, not only after a success
+    EXPECT_FALSE(messages[1].isEmpty());
+
+    window->SetLinkFactory(sim::VirtualOrSerialLinkFactory());
+    window->ComboBox1->setCurrentText(QStringLiteral("virtual:ATmega9"));
+    window->Button1Click();
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              QStringLiteral("virtual:ATmega9: no simulated chip is named \"ATmega9\"; the Chip Select menu shows "
+                             "the names, and velmora-sim --list prints them"));
+    EXPECT_TRUE(window->Button1->isEnabled());
+}
+
+TEST_F(Form1Test, NewLogLinesComeIntoSightWhenTheLogWasScrolledUp)
+{
+    window->show();
+    for (int i = 0; i < 200; ++i)
+        window->Log().WriteLog(LogPlain, QStringLiteral("line %1").arg(i));
+    QApplication::processEvents();
+    QScrollBar* bar = window->RichEdit5->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(0);
+    window->Log().WriteLog(LogComplete);
+    QApplication::processEvents();
+    EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST_F(Form1Test, TheFileDialogsAreMadeOnFirstUseAndTakeTheirCompletionListAlong)
+{
+    EXPECT_TRUE(window->findChildren<QFileDialog*>().isEmpty());
+    QFileDialog* dialog = window->OpenDialog1();
+    EXPECT_EQ(window->OpenDialog1(), dialog);
+    EXPECT_EQ(window->findChildren<QFileDialog*>().size(), 1);
+    window->show();
+    QTemporaryDir folder;
+    dialog->setDirectory(folder.path());
+    dialog->open();
+    dialog->selectFile(folder.filePath(QStringLiteral("typed.hex")));
+    const QList<QCompleter*> completers = dialog->findChildren<QCompleter*>();
+    ASSERT_FALSE(completers.isEmpty());
+    completers.first()->popup()->show();
+    static_cast<QDialog*>(dialog)->accept();
+    ASSERT_FALSE(dialog->isVisible());
+    for (QCompleter* completer : completers)
+        EXPECT_FALSE(completer->popup()->isVisible());
 }
 
 TEST_F(Form1Test, PortChangeWhileConnectedDisconnects)

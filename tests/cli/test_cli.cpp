@@ -72,6 +72,17 @@ TEST(Cli, BadArgumentsGiveTheUsage)
     }
 }
 
+TEST(Cli, HelpPrintsTheUsageAndSucceeds)
+{
+    for (const char* option : {"--help", "-h"}) {
+        const CliRun run = RunWith({QString::fromLatin1(option)});
+        EXPECT_EQ(run.status, ExitOk) << option;
+        ASSERT_FALSE(run.out.isEmpty());
+        EXPECT_TRUE(run.out.first().startsWith(QStringLiteral("usage: velmora-cli")));
+        EXPECT_TRUE(run.err.isEmpty());
+    }
+}
+
 TEST(Cli, SignatureOnTheVirtualGateway)
 {
     const CliRun run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--delay"),

@@ -80,7 +80,20 @@ protected:
     }
     FileCommandContext Context()
     {
-        return {log, [this](const QString& text) { errors.append(text); }, {}};
+        return {log, [this](const QString& text) { errors.append(text); }, {}, {}};
+    }
+
+    // The first lines of the message boxes; every box says the system's reason on its second.
+    QStringList Heads() const
+    {
+        QStringList heads;
+        for (const QString& text : errors) {
+            const QStringList lines = text.split(QLatin1Char('\n'));
+            EXPECT_EQ(lines.size(), 2) << text.toStdString();
+            EXPECT_FALSE(lines.last().isEmpty()) << text.toStdString();
+            heads.append(lines.first());
+        }
+        return heads;
     }
 
     static void WriteFile(const QString& path, const QByteArray& bytes)
@@ -126,14 +139,17 @@ TEST_F(FileCommands, HexLoadLogsTheFileAndRedrawsTheView)
 
 TEST_F(FileCommands, WrongFileLinesKeepEarlierRecordsAndRedraw)
 {
+    // The start address records that avr-objcopy writes for every program linked away from 0
+    // (bootloaders) carry no data: the load goes on past them and completes.
     const struct {
         const char* record;
         const char* line;
+        std::uint8_t second;  // the byte of the record after it
     } cases[] = {
-        {":0400000300001234B3", "Wrong file (from 8086/80186)"},
-        {":04000005000012349B", "Wrong file (from 80386)"},
-        {":00000006FA", "Wrong file (unknown format)"},
-        {":04000000AABB", "Wrong file (bad record in line 2)"},
+        {":0400000300001234B3", "Operation complete", 0x22},
+        {":04000005000012349B", "Operation complete", 0x22},
+        {":00000006FA", "Wrong file (unknown format)", 0xFF},
+        {":04000000AABB", "Wrong file (bad record in line 2)", 0xFF},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.record);
@@ -145,7 +161,7 @@ TEST_F(FileCommands, WrongFileLinesKeepEarlierRecordsAndRedraw)
         LoadImageFile(path, Atmega8, Program(8192), Context());
         EXPECT_EQ(log.Lines().mid(lines), QStringList({"Loading program from file: " + path, c.line}));
         EXPECT_EQ(flash[0], 0x11);
-        EXPECT_EQ(flash[1], 0xFF);
+        EXPECT_EQ(flash[1], c.second);
         EXPECT_EQ(renders, before + 1);
     }
 }
@@ -174,10 +190,10 @@ TEST_F(FileCommands, UnreadableFilesEndWithTheMessageBox)
         errors.clear();
         ReadHexFile(path, Program(8192), Context());
         EXPECT_EQ(log.Lines().mid(lines), QStringList({"Loading program from file: " + path}));
-        EXPECT_EQ(errors, QStringList({"Cannot open file " + path}));
+        EXPECT_EQ(Heads(), QStringList({"Cannot open file " + path}));
         ReadBinFile(path, Data(512), Context());
         EXPECT_EQ(log.Lines().size(), lines + 1);
-        EXPECT_EQ(errors, QStringList({"Cannot open file " + path, "Cannot open file " + path}));
+        EXPECT_EQ(Heads(), QStringList({"Cannot open file " + path, "Cannot open file " + path}));
     }
     EXPECT_EQ(renders, 0);
     EXPECT_TRUE(std::all_of(flash.begin(), flash.end(), [](std::uint8_t b) { return b == 0xFF; }));
@@ -252,7 +268,7 @@ TEST_F(FileCommands, UncreatableFileEndsWithTheMessageBox)
         errors.clear();
         WriteHexFile(path, Program(8192), Context());
         EXPECT_EQ(log.Lines().mid(lines), QStringList({"Saving program to file: " + path}));
-        EXPECT_EQ(errors, QStringList({"Cannot create file " + path}));
+        EXPECT_EQ(Heads(), QStringList({"Cannot create file " + path}));
     }
     EXPECT_EQ(parses, 2);  // the view was taken back before the file was tried
 }
@@ -277,7 +293,7 @@ TEST_F(FileCommands, IncompleteSaveKeepsThePreviousFile)
 
     EXPECT_EQ(FileBytes(path), previous);
     EXPECT_EQ(FileBytes(path + ".bin"), QByteArray("<missing>"));
-    EXPECT_EQ(errors, QStringList({"Cannot create file " + path, "Cannot create file " + path + ".bin"}));
+    EXPECT_EQ(Heads(), QStringList({"Cannot create file " + path, "Cannot create file " + path + ".bin"}));
     EXPECT_FALSE(log.Lines().contains("Operation complete"));
     // No temporary file is left behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"fw.hex"}));
@@ -334,7 +350,7 @@ TEST_F(FileCommands, ProgressReachesTheBarForEveryFormat)
 {
     std::vector<int> percents;
     FileCommandContext context{log, [this](const QString& text) { errors.append(text); },
-                               [&](int percent) { percents.push_back(percent); }};
+                               [&](int percent) { percents.push_back(percent); }, {}};
     WriteBinFile(Path("p.bin"), Program(4096), context);
     EXPECT_EQ(percents, (std::vector<int>{0, 25, 50, 75}));
     percents.clear();

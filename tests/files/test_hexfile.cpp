@@ -151,9 +151,9 @@ struct ReadCase {
     std::vector<std::pair<std::uint32_t, std::uint8_t>> bytes;
 };
 
-class HexReader : public testing::TestWithParam<ReadCase> {};
+class HexRecords : public testing::TestWithParam<ReadCase> {};
 
-TEST_P(HexReader, LoadsWhatTheRecordsSay)
+TEST_P(HexRecords, LoadsWhatTheRecordsSay)
 {
     const ReadCase& c = GetParam();
     std::vector<std::uint8_t> image(FlashBuffer, 0xEE);
@@ -174,7 +174,7 @@ TEST_P(HexReader, LoadsWhatTheRecordsSay)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Records, HexReader,
+    Records, HexRecords,
     testing::Values(
         ReadCase{"SegmentAndLinearBaseBothApply",
                  ":020000021000EC\r\n:020000040001F9\r\n:01001000AB44\r\n:00000001FF\r\n", FlashBuffer,
@@ -196,11 +196,12 @@ INSTANTIATE_TEST_SUITE_P(
                  HexStop::EndOfText, 0, {{0, 1}, {5, 5}}},
         ReadCase{"LinesAfterTheEndRecordAreNeverExamined", ":0100000001FE\r\n:00000001FF\r\n:0100010002FC\r\ngarbage",
                  FlashBuffer, HexStop::EndRecord, 1, {{0, 1}}},
-        ReadCase{"Type03StopsKeepingEarlierRecords",
+        // Start address records carry no data: reading goes on past them.
+        ReadCase{"Type03IsSkipped",
                  ":0100000001FE\r\n:0400000300001234B3\r\n:0100010002FC\r\n:00000001FF", FlashBuffer,
-                 HexStop::SegmentStart, 1, {{0, 1}}},
-        ReadCase{"Type05Stops", ":0100000001FE\r\n:04000005000012349B\r\n:0100010002FC", FlashBuffer,
-                 HexStop::LinearStart, 1, {{0, 1}}},
+                 HexStop::EndRecord, 3, {{0, 1}, {1, 2}}},
+        ReadCase{"Type05IsSkipped", ":0100000001FE\r\n:04000005000012349B\r\n:0100010002FC", FlashBuffer,
+                 HexStop::EndOfText, 0, {{0, 1}, {1, 2}}},
         ReadCase{"Type06IsUnknown", ":0100000001FE\r\n:00000006FA\r\n:0100010002FC", FlashBuffer,
                  HexStop::UnknownType, 1, {{0, 1}}},
         ReadCase{"TypeFFIsUnknown", ":000000FF01\r\n", FlashBuffer, HexStop::UnknownType, 0, {}},
@@ -238,6 +239,57 @@ TEST(HexReaderBounds, NeverWritesPastTheBufferWhateverTheMemorySize)
         EXPECT_EQ(storage[a], a - 8);
     for (std::size_t a = 16; a < 32; ++a)
         EXPECT_EQ(storage[a], 0xEE) << a;
+}
+
+TEST(HexStream, PiecesOfAnySizeReadAsTheWholeText)
+{
+    // Line ends of every kind, a CR LF split between pieces, and a last line without line end.
+    const std::string text = ":0100000011EE\r\n:0100010022DC\r:0100020033CB\n\r\n:020000040000FA\r\n:0100030044B9";
+    std::vector<std::uint8_t> whole(16, 0xFF);
+    const HexReadResult expected = ParseHexText(text, whole, 16);
+    for (std::size_t size = 1; size <= text.size(); ++size) {
+        std::vector<std::uint8_t> image(16, 0xFF);
+        HexReader reader(image, 16);
+        for (std::size_t at = 0; at < text.size(); at += size)
+            reader.Feed(std::string_view(text).substr(at, size));
+        const HexReadResult result = reader.Finish();
+        EXPECT_EQ(result.stop, expected.stop) << size;
+        EXPECT_EQ(image, whole) << size;
+    }
+    EXPECT_EQ(whole[3], 0x44);
+}
+
+TEST(HexStream, ALineLongerThanAnyRecordStopsWithoutHoldingIt)
+{
+    std::vector<std::uint8_t> image(16, 0xFF);
+    HexReader reader(image, 16);
+    EXPECT_TRUE(reader.Feed(":0100000011EE\n"));
+    const std::string endless(1000, '0');
+    bool going = true;
+    for (int i = 0; i < 100 && going; ++i)
+        going = reader.Feed(endless);
+    EXPECT_FALSE(going);
+    const HexReadResult result = reader.Finish();
+    EXPECT_EQ(result.stop, HexStop::BadRecord);
+    EXPECT_EQ(result.line, 1u);
+    EXPECT_EQ(image[0], 0x11);
+}
+
+TEST(HexStream, ToolchainEepromAddressesAndDroppedBytes)
+{
+    // With the EEPROM origin, 0x810000 is address 0; bytes beyond the memory are counted, the
+    // first by its address in the file.
+    std::vector<std::uint8_t> image(32, 0xFF);
+    HexReader reader(image, 16, EepromSectionAddress);
+    reader.Feed(":020000040081790\n:020000000102FB\n:04000E00AABBCCDD00\n:020000040000FA\n:01000300077F\n");
+    const HexReadResult result = reader.Finish();
+    EXPECT_EQ(image[0], 0x01);
+    EXPECT_EQ(image[1], 0x02);
+    EXPECT_EQ(image[15], 0xBB);
+    EXPECT_EQ(image[16], 0xFF);
+    EXPECT_EQ(image[3], 0x07);  // addresses below the origin are taken as they are
+    EXPECT_EQ(result.droppedBytes, 2u);
+    EXPECT_EQ(result.firstDropped, 0x810010u);
 }
 
 TEST(HexProgress, MovesEvery1024LinesAndEvery1024Bytes)

@@ -31,6 +31,7 @@ struct ToolchainCase {
     const char* reference;  // avr-objcopy's binary of the same section, from address 0
     int kind;
     std::uint32_t memorySize;
+    std::uint32_t start = 0;  // the address of the reference's first byte
 };
 
 class ToolchainFiles : public testing::TestWithParam<ToolchainCase> {};
@@ -40,33 +41,41 @@ TEST_P(ToolchainFiles, LoadAtTheToolchainsAddresses)
     const ToolchainCase& c = GetParam();
     const QByteArray reference = Fixture(c.reference);
     ASSERT_FALSE(reference.isEmpty());
-    ASSERT_LE(reference.size(), c.memorySize);
+    ASSERT_LE(reference.size() + c.start, c.memorySize);
 
     std::vector<std::uint8_t> image(c.kind == FlashKind ? FlashImageSize : EepromImageSize, 0xFF);
     OperationLog log;
     QStringList errors;
-    FileCommandContext context{log, [&](const QString& text) { errors.append(text); }, {}};
+    FileCommandContext context{log, [&](const QString& text) { errors.append(text); }, {}, {}};
     const QString path = QStringLiteral(VELMORA_FIXTURES "/") + QString::fromLatin1(c.hex);
     LoadImageFile(path, 0x07931E, {c.kind, image, c.memorySize, {}, {}}, context);
 
     EXPECT_TRUE(errors.isEmpty());
     EXPECT_EQ(log.Lines().last(), QStringLiteral("Operation complete"));
-    EXPECT_TRUE(std::equal(reference.begin(), reference.end(), image.begin(),
+    const auto at = image.begin() + c.start;
+    EXPECT_TRUE(std::all_of(image.begin(), at, [](std::uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::equal(reference.begin(), reference.end(), at,
                            [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
-    EXPECT_TRUE(std::all_of(image.begin() + reference.size(), image.end(), [](std::uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::all_of(at + reference.size(), image.end(), [](std::uint8_t b) { return b == 0xFF; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(AvrGcc, ToolchainFiles,
                          testing::Values(ToolchainCase{"small.hex", "small.bin", FlashKind, 8192},
                                          ToolchainCase{"small.eep", "small.eep.bin", EepromKind, 512},
-                                         ToolchainCase{"big.hex", "big.bin", FlashKind, 262144}));
+                                         ToolchainCase{"big.hex", "big.bin", FlashKind, 262144},
+                                         // A bootloader: its start address record is no reason to stop.
+                                         ToolchainCase{"boot.hex", "boot.bin", FlashKind, 8192, 0x1800},
+                                         // EEPROM data left at the toolchain's 0x810000.
+                                         ToolchainCase{"linked.eep", "small.eep.bin", EepromKind, 512}));
 
-TEST(ToolchainFixtures, BigProgramNeedsAddressRecords)
+TEST(ToolchainFixtures, TheyHoldTheRecordsTheCasesAreAbout)
 {
-    // Otherwise the case above would not exercise the bases at all.
+    // Otherwise the cases above would not exercise the bases, the start record or the origin.
     const QByteArray hex = Fixture("big.hex");
     EXPECT_GT(Fixture("big.bin").size(), 65536);
     EXPECT_TRUE(hex.contains(":02000002") || hex.contains(":02000004"));
+    EXPECT_TRUE(Fixture("boot.hex").contains(":04000003"));
+    EXPECT_TRUE(Fixture("linked.eep").contains(":020000040081"));
 }
 
 // Runs a converter; its output file must hold exactly the memory, and it must complain about nothing.
@@ -98,7 +107,7 @@ TEST(OurFiles, AcceptedBySrecCatAndAvrObjcopy)
     QTemporaryDir dir;
     OperationLog log;
     QStringList errors;
-    FileCommandContext context{log, [&](const QString& text) { errors.append(text); }, {}};
+    FileCommandContext context{log, [&](const QString& text) { errors.append(text); }, {}, {}};
     std::mt19937 random(7);
     for (const auto& m : memories) {
         SCOPED_TRACE(testing::Message() << "kind " << m.kind << " size " << m.size);
