@@ -2,20 +2,11 @@
 //  - SimExchange: host time per request/answer exchange (median reported as median_us);
 //  - SimExchangePaced: 10,000 exchanges with the server pacing bytes at the line rate, the
 //    measured time divided by the line time of the same bytes (line_ratio);
+//  - SpiFetchOverPty: one fetch read expecting 8 bytes (as it once was: the gateway answers
+//    4, so the read waits out the link's whole answer time) and expecting the 4 it answers;
 //  - SerialByteReadOverPty: one serial flash byte read (instruction and fetch: three packets,
-//    one answer), host time per read (median_us) beside a plain request/answer exchange;
-//  - Attiny85FlashReadPaced: the whole flash of an ATtiny85 read by its family unit with the
-//    server pacing bytes at the line rate, the measured time divided by the line time of the
-//    bytes plus the waits the unit asked for (ratio).
-#include "chips/catalogue.h"
-#include "chips/chip.h"
-#include "chips/chiptarget.h"
-#include "families/units.h"
-#include "link/serialport.h"
-#include "log/operationlog.h"
+//    one answer), host time per read (median_us), beside SimExchange's single exchange.
 #include "prog/serialprimitives.h"
-#include "sim/ptyserver.h"
-#include "sim/simchips.h"
 #include "servedlink.h"
 
 #include <benchmark/benchmark.h>
@@ -29,12 +20,6 @@ using namespace velmora;
 namespace {
 
 using bench::ServedLink;
-
-double Median(std::vector<double>& v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
 
 // Bus to input, OE low, read PINB: the packet of every byte read from a chip.
 const GatewayPacket ReadRequest{0x0B, 0x00, 0x15, 0x10, 0x17};
@@ -65,8 +50,12 @@ void BM_SimExchange(benchmark::State& state)
             break;
         }
     }
-    state.counters["median_us"] = Median(micros);
-    state.counters["send_median_us"] = Median(sendMicros);
+    auto median = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    state.counters["median_us"] = median(micros);
+    state.counters["send_median_us"] = median(sendMicros);
 }
 BENCHMARK(BM_SimExchange)->Unit(benchmark::kMicrosecond);
 
@@ -95,6 +84,28 @@ void BM_SimExchangePaced(benchmark::State& state)
 }
 // Argument: the request's length in bytes (5: a flash or EEPROM byte read, 9: a fuse read).
 BENCHMARK(BM_SimExchangePaced)->Arg(5)->Arg(9)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A fetch: the gateway answers with the 4 bytes of the transfer. Read expecting 8, every
+// fetch waits the link's whole answer time; expecting 4, it ends when they are there.
+void BM_SpiFetchOverPty(benchmark::State& state)
+{
+    const int expected = int(state.range(0));
+    ServedLink served("ATmega8", false);
+    if (!served.connected) {
+        state.SkipWithError("connect failed");
+        return;
+    }
+    const GatewayPacket fetch{0x45};
+    for (auto _ : state) {
+        served.link.SendPacket(fetch);
+        if (served.link.ReadAnswer(expected).count != 4) {
+            state.SkipWithError("no 4-byte answer");
+            break;
+        }
+    }
+}
+// Argument: the count the answer is read with (8: as it once was, 4: SpiFetchExpected).
+BENCHMARK(BM_SpiFetchOverPty)->Arg(8)->Iterations(3)->Arg(SpiFetchExpected)->Unit(benchmark::kMillisecond);
 
 // Enters serial programming; the simulated chip keeps its 20 ms reset time on the machine's
 // clock, so a server thread that sees SpiStart late misses the echo: try again, as a user would.
@@ -125,49 +136,10 @@ void BM_SerialByteReadOverPty(benchmark::State& state)
         }
         micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
     }
-    state.counters["median_us"] = Median(micros);
+    std::sort(micros.begin(), micros.end());
+    state.counters["median_us"] = micros.empty() ? 0.0 : micros[micros.size() / 2];
 }
 BENCHMARK(BM_SerialByteReadOverPty)->Unit(benchmark::kMicrosecond);
-
-void BM_Attiny85FlashReadPaced(benchmark::State& state)
-{
-    ServedLink served("ATtiny85", true);
-    const ChipEntry& entry = *FindChipByName("ATtiny85");
-    const FamilyUnit& unit = units::Attiny25();
-    chip image;
-    ChipTarget target = TargetOf(image, entry);
-    double waitedMs = 0;
-    const ProgContext ctx{served.link, served.log, int(state.range(0)), [&waitedMs](int ms) {
-                              waitedMs += ms;
-                              SleepMilliseconds(ms);
-                          }};
-    if (!served.connected) {
-        state.SkipWithError("connect failed");
-        return;
-    }
-    for (auto _ : state) {
-        served.link.ResetCounters();
-        waitedMs = 0;
-        const auto start = std::chrono::steady_clock::now();
-        bool ok = unit.EnterProgrammingMode(ctx, target);
-        for (std::uint32_t pos = 0; ok && pos < entry.flashSize; ++pos)
-            ok = unit.ReadFlashByte(ctx, target, pos, false);
-        if (!ok) {
-            state.SkipWithError("read failed");
-            return;
-        }
-        const double measured = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        const LinkCounters& c = served.link.Counters();
-        const double lineMs = double(c.bytesOut + c.bytesIn) * sim::LineBitsPerByte * 1e3 / sim::LineBaud;
-        state.counters["measured_ms"] = measured;
-        state.counters["line_ms"] = lineMs;
-        state.counters["waits_ms"] = waitedMs;
-        state.counters["ratio"] = measured / (lineMs + waitedMs);
-        state.counters["answers"] = double(c.answers);
-    }
-}
-// Argument: DelaysValue (0 and the window's default 1).
-BENCHMARK(BM_Attiny85FlashReadPaced)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -20,8 +20,6 @@ inline constexpr SerialTraits Attiny12Traits{
     .lockSlot = 1,
     .lockFuseReadOrder = LockFuseReadLockFuse,
     .lockFuseWriteOrder = LockFuseWriteFuseLock,
-    .flashCommitBytes = 0,
-    .eepromPaged = false,
     .eepromByteMs = 7,
     .lockOr = 0xF9,
     .fuseHighOr = 0x00,

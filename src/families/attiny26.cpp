@@ -13,7 +13,6 @@ const FamilyUnit& units::Attiny26()
         .operations = Attiny13Operations.Without({ChipOperation::WriteEepromPage}),
         .flashHighMask = 0x03,
         .eepromMask = 0x7F,
-        .eepromPaged = false,
     });
     return unit;
 }

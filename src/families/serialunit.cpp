@@ -139,7 +139,7 @@ bool SerialUnit::ReadEepromByte(const ProgContext& ctx, ChipTarget& chip, std::u
 bool SerialUnit::WriteEepromByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const
 {
     // Paged: the byte waits in the page buffer until WriteEepromPage.
-    if (t_.eepromPaged)
+    if (Has(ChipOperation::WriteEepromPage))
         return SpiInstruction(ctx, {.i1 = 0xC1, .i2 = 0x00, .i3 = std::uint8_t(pos & 3), .i4 = chip.eeprom[pos],
                                     .failText = " 0x44 Data b 0x00 0xC1"});
     return Program(ctx,

@@ -46,15 +46,15 @@ struct SerialTraits {
     bool loadPageFullAddress = false;
     // Write flash page: I3 = low byte of the word address AND this (the page bits).
     std::uint8_t flashPageAddressMask = 0xF0;
-    // Write Program commits a page after this many loaded bytes; 0: every byte is written alone.
+    // Write Program commits a page after this many loaded bytes (units with LoadFlashByte;
+    // the others write every byte on its own).
     std::uint32_t flashCommitBytes = 32;
 
     // EEPROM addressing: I3 = pos AND eepromMask; with eepromHighAddress I2 = pos >> 8.
     std::uint8_t eepromMask = 0x3F;
     bool eepromHighAddress = false;
-    // The EEPROM is loaded into a 4-byte page buffer (C1) and programmed by WriteEepromPage
-    // (C2); otherwise each byte is written on its own (C0).
-    bool eepromPaged = true;
+    // Units with WriteEepromPage load the EEPROM into its 4-byte page buffer (C1) and program
+    // it page by page (C2); the others write each byte on its own (C0).
 
     // Fixed programming times in ms, waited after the instruction's DelaysValue wait.
     int eraseMs = 9;
@@ -87,7 +87,10 @@ public:
     std::uint8_t LockSlot() const override { return t_.lockSlot; }
     std::span<const ChipOperation> LockFuseReadOrder() const override { return t_.lockFuseReadOrder; }
     std::span<const ChipOperation> LockFuseWriteOrder() const override { return t_.lockFuseWriteOrder; }
-    std::uint32_t FlashCommitBytes(const ChipEntry&) const override { return t_.flashCommitBytes; }
+    std::uint32_t FlashCommitBytes(const ChipEntry&) const override
+    {
+        return Has(ChipOperation::LoadFlashByte) ? t_.flashCommitBytes : 0;
+    }
     const SerialTraits& Traits() const { return t_; }
 
     bool EnterProgrammingMode(const ProgContext& ctx, ChipTarget& chip) const override;

@@ -30,15 +30,15 @@ bool SpiRead(const ProgContext& ctx, const SerialInstruction& instruction, SpiAn
     return SpiInstruction(ctx, instruction) && SpiAnswer(ctx, answer);
 }
 
-std::int32_t ReadSerialSignature(const ProgContext& ctx)
+SignatureCode ReadSerialSignature(const ProgContext& ctx)
 {
     ctx.log.WriteLog(LogTrying, QStringLiteral(" read signature bytes"));
-    std::int32_t code = 0;
+    SignatureCode code = 0;
     for (std::uint8_t i = 0; i < 3; ++i) {
         SpiAnswerBytes answer;
         if (!SpiRead(ctx, ReadSignatureInstruction(i), answer))
             return 0;
-        code |= std::int32_t(answer.byte0) << (8 * i);
+        code |= SignatureCode(answer.byte0) << (8 * i);
     }
     ctx.log.WriteLog(LogFinished);
     return code;

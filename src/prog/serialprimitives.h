@@ -4,6 +4,7 @@
 // serial programming with the Programming Enable echo check.
 
 #include "prog/progcontext.h"
+#include "prog/signaturecode.h"
 
 #include <cstdint>
 #include <string_view>
@@ -53,7 +54,7 @@ constexpr SerialInstruction ReadSignatureInstruction(std::uint8_t b)
 
 // Reads signature bytes 0..2 with Read Signature Byte, between a "read signature bytes"
 // start line and its closing line; 0 when a step failed (its line written, the link closed).
-std::int32_t ReadSerialSignature(const ProgContext& ctx);
+SignatureCode ReadSerialSignature(const ProgContext& ctx);
 
 // SpiPrepare, SpiStart, Programming Enable and its echo check. A wrong echo (also an
 // answer of a single byte, which cannot hold the echo) gives false with no line and the

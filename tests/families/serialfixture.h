@@ -5,7 +5,6 @@
 #include "chips/chiptarget.h"
 #include "chips/selection.h"
 #include "families/familyunit.h"
-#include "families/units.h"
 #include "log/operationlog.h"
 
 #include <gtest/gtest.h>
@@ -18,21 +17,6 @@ namespace velmora::testing {
 inline constexpr const char* SerialChips[] = {"AT90S2323", "AT90S2343", "ATtiny12", "ATtiny13", "ATtiny15",
                                               "ATtiny22",  "ATtiny25",  "ATtiny45", "ATtiny85", "ATtiny26"};
 
-// The serial units by their FamilyId.
-inline const FamilyUnit& SerialUnitOf(FamilyId id)
-{
-    switch (id) {
-    case FamilyId::Attiny26: return units::Attiny26();
-    case FamilyId::Attiny25: return units::Attiny25();
-    case FamilyId::Attiny12: return units::Attiny12();
-    case FamilyId::Attiny15: return units::Attiny15();
-    case FamilyId::At90s2323: return units::At90s2323();
-    case FamilyId::At90s2343: return units::At90s2343();
-    case FamilyId::Attiny22: return units::Attiny22();
-    default: return units::Attiny13();
-    }
-}
-
 // A chip as the selection leaves it: factory lock and fuse values, blank images.
 struct SelectedChip {
     explicit SelectedChip(const char* name) : entry(*FindChipByName(name))
@@ -41,7 +25,7 @@ struct SelectedChip {
         SelectChip(state, entry.code, quiet, {});
     }
     ChipTarget Target() { return TargetOf(state.CurrentChip, entry); }
-    const FamilyUnit& Unit() const { return SerialUnitOf(entry.family); }
+    const FamilyUnit& Unit() const { return UnitOf(entry); }
 
     const ChipEntry& entry;
     ChipState state;

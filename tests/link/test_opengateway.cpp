@@ -19,6 +19,7 @@ TEST(OpenGateway, HandshakeIsThreeSendsThenOneAnswer)
     EXPECT_TRUE(ConnectGateway(link, QStringLiteral("/dev/ttyUSB0"), log));
     EXPECT_EQ(link.sent, (std::vector<Bytes>{{0x0A, 0x08, 0x00}, {0x1E}, {0x04}}));
     EXPECT_EQ(link.readsExpected, std::vector<int>{1});
+    EXPECT_EQ(link.discardsBefore, std::vector<int>{2}) << "stray input dropped just before the answered send only";
     EXPECT_TRUE(link.IsOpen());
     EXPECT_EQ(log.Lines(), QStringList{QStringLiteral("The COM-port is open: /dev/ttyUSB0")});
 }

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 
 #include <future>
+#include <thread>
 
 using namespace velmora;
 using velmora::testing::PtyPeer;
@@ -125,6 +126,26 @@ TEST_F(SerialLinkTest, AnswersKeepSurplusBytesAndLateBytesStartTheNextAnswer)
         collected.insert(collected.end(), part.data.begin(), part.data.begin() + part.count);
     }
     EXPECT_EQ(collected, flood);
+}
+
+TEST_F(SerialLinkTest, StrayInputIsDroppedBeforeAPacketThatExpectsAnAnswer)
+{
+    auto gateway = AnswerHandshake(peer, {0x01});
+    ASSERT_TRUE(ConnectGateway(link, Path(), log));
+    gateway.get();
+
+    // A byte nobody asked for, then a packet without an answer: the byte stays waiting.
+    peer.Write({0x77});
+    std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(link.SendPacket({0x15, 0x14}));
+    EXPECT_EQ(peer.Read(2, 1000ms), (Bytes{0x15, 0x14}));
+    // A read command: what waited is dropped first, so the answer is the gateway's own.
+    ASSERT_TRUE(link.SendPacket({0x0B, 0x00, 0x15, 0x10, 0x17}));
+    EXPECT_EQ(peer.Read(5, 1000ms).size(), 5u);
+    peer.Write({0x42});
+    const GatewayPacket answer = link.ReadAnswer(1);
+    ASSERT_EQ(answer.count, 1);
+    EXPECT_EQ(answer.data[0], 0x42);
 }
 
 TEST_F(SerialLinkTest, AnswerReturnsAsSoonAsTheExpectedCountArrived)

@@ -52,6 +52,7 @@ TEST_F(SerialPrimitives, ProgrammingEnableSequenceAndWaits)
     link.QueueAnswer({0x00, 0x53, 0xAC, 0x00});
     EXPECT_TRUE(SpiProgrammingEnable(Context(0), " execute the sinchronization with chip"));
     EXPECT_EQ(link.sent, (std::vector<Bytes>{{0x48}, {0x47}, EnableLoad, {0x46}, {0x45}}));
+    EXPECT_EQ(link.discardsBefore, std::vector<int>{4}) << "only the fetch expects an answer";
     EXPECT_EQ(sleeps, (std::vector<int>{0, 20, 0})) << "20 ms after SpiStart even at DelaysValue 0";
     EXPECT_EQ(log.Lines(), (QStringList{QStringLiteral("Trying to execute the sinchronization with chip"),
                                         QStringLiteral("       Finished with success.")}));
