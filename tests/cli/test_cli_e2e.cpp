@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
 namespace {
 
 class SimProcess {
@@ -133,6 +136,11 @@ struct ChipProgram {
     const char* mcu;
 };
 
+void PrintTo(const ChipProgram& c, std::ostream* os)
+{
+    *os << c.chip;
+}
+
 class CliMemoryEndToEnd : public ::testing::TestWithParam<ChipProgram> {};
 
 TEST_P(CliMemoryEndToEnd, WriteVerifyReadBackThroughThePort)
@@ -160,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(OneChipPerLoop, CliMemoryEndToEnd,
                          ::testing::Values(ChipProgram{"ATmega8", "atmega8"}, ChipProgram{"ATmega168", "atmega168"},
                                            ChipProgram{"ATtiny2313", "attiny2313"}, ChipProgram{"AT90S2313", "at90s2313"},
                                            ChipProgram{"ATtiny13", "attiny13"}, ChipProgram{"ATtiny85", "attiny85"},
-                                           ChipProgram{"AT90S2323", "at90s2323"}));
+                                           ChipProgram{"AT90S2323", "at90s2323"}),
+                         [](const ::testing::TestParamInfo<ChipProgram>& p) { return std::string(p.param.chip); });
 #endif
 
 }  // namespace
