@@ -68,8 +68,8 @@ void ReportOpenError(const FileCommandContext& context, const QString& name, con
 }
 
 // Both writers: the save line, the view back into the image, the file replaced in one go.
-void WriteImageFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context,
-                    ImageFileFormat format)
+bool WriteImage(const QString& name, const ImageFileTarget& target, const FileCommandContext& context,
+                ImageFileFormat format)
 {
     context.log.WriteLog(SaveLineKind(target.kind), name);
     Parse(target);
@@ -91,9 +91,10 @@ void WriteImageFile(const QString& name, const ImageFileTarget& target, const Fi
     });
     if (!written) {
         context.reportError(WithReason(QStringLiteral("Cannot create file %1"), name, reason));
-        return;
+        return false;
     }
     context.log.WriteLog(LogComplete);
+    return true;
 }
 
 bool EndsWith(const QString& name, QLatin1StringView ending)
@@ -146,7 +147,7 @@ QString DroppedBytesText(std::uint64_t count, std::uint64_t firstAddress)
     return QStringLiteral("%1 bytes beyond the memory were not loaded, from address %2").arg(count).arg(address);
 }
 
-void ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
+bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
     context.log.WriteLog(LoadLineKind(target.kind), name);
     Parse(target);
@@ -190,7 +191,7 @@ void ReadHexFile(const QString& name, const ImageFileTarget& target, const FileC
     });
     if (!result) {
         ReportOpenError(context, name, reason);
-        return;
+        return false;
     }
     if (result->stop == HexStop::EndRecord)
         context.log.WriteLog(LogComplete);
@@ -199,14 +200,15 @@ void ReadHexFile(const QString& name, const ImageFileTarget& target, const FileC
     if (result->droppedBytes != 0)
         context.log.WriteLog(LogPlain, DroppedBytesText(result->droppedBytes, result->firstDropped));
     Render(target);
+    return result->stop == HexStop::EndRecord || result->stop == HexStop::EndOfText;
 }
 
-void WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
+bool WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
-    WriteImageFile(name, target, context, ImageFileFormat::IntelHex);
+    return WriteImage(name, target, context, ImageFileFormat::IntelHex);
 }
 
-void ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
+bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
     const std::span<std::uint8_t> memory = Memory(target);
     Parse(target);
@@ -247,17 +249,30 @@ void ReadBinFile(const QString& name, const ImageFileTarget& target, const FileC
     });
     if (!loaded) {
         ReportOpenError(context, name, reason);
-        return;
+        return false;
     }
     Render(target);
     context.log.WriteLog(LogComplete);
     if (beyond != 0)
         context.log.WriteLog(LogPlain, DroppedBytesText(beyond < 0 ? 0 : static_cast<std::uint64_t>(beyond), memory.size()));
+    return true;
 }
 
-void WriteBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
+bool WriteBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
-    WriteImageFile(name, target, context, ImageFileFormat::Binary);
+    return WriteImage(name, target, context, ImageFileFormat::Binary);
+}
+
+bool ReadImageFile(const QString& name, ImageFileFormat format, const ImageFileTarget& target,
+                   const FileCommandContext& context)
+{
+    return format == ImageFileFormat::Binary ? ReadBinFile(name, target, context) : ReadHexFile(name, target, context);
+}
+
+bool WriteImageFile(const QString& name, ImageFileFormat format, const ImageFileTarget& target,
+                    const FileCommandContext& context)
+{
+    return WriteImage(name, target, context, format);
 }
 
 void LoadImageFile(const QString& name, std::int32_t signatureCode, const ImageFileTarget& target,
@@ -267,17 +282,14 @@ void LoadImageFile(const QString& name, std::int32_t signatureCode, const ImageF
         context.log.WriteLog(LogNoChip);
         return;
     }
-    if (LoadFormatFor(name) == ImageFileFormat::Binary)
-        ReadBinFile(name, target, context);
-    else
-        ReadHexFile(name, target, context);
+    ReadImageFile(name, LoadFormatFor(name), target, context);
 }
 
 void SaveImageFile(const QString& name, int filterIndex, const ImageFileTarget& target,
                    const FileCommandContext& context)
 {
     const SaveTarget save = SaveTargetFor(name, filterIndex);
-    WriteImageFile(save.name, target, context, save.format);
+    WriteImage(save.name, target, context, save.format);
 }
 
 }  // namespace velmora

@@ -60,6 +60,16 @@ GatewayPacket GatewayLink::ReadAnswer(int expected)
     return answer;
 }
 
+void GatewayLink::SendSafePacket()
+{
+    if (!SafePacketArmed())
+        return;
+    const GatewayPacket packet = safePacket_;
+    DisarmSafePacket();
+    if (IsOpen())
+        SendPacket(packet);  // best effort: the link is about to close or the command to end
+}
+
 bool OpenGateway(GatewayLink& link, const QString& devicePath, OperationLog& log, QString* reason)
 {
     auto fail = [reason](const QString& why) {
@@ -119,6 +129,7 @@ bool ConnectGateway(GatewayLink& link, const QString& devicePath, OperationLog& 
 
 void DisconnectGateway(GatewayLink& link, OperationLog& log)
 {
+    link.SendSafePacket();
     link.CloseGateway();
     log.WriteLog(LogPortClosed);
 }

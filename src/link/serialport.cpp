@@ -8,12 +8,40 @@
 
 #include <termios.h>
 
+#ifdef __linux__
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
 #include <algorithm>
 
 // Debug output only when asked for: QT_LOGGING_RULES="velmora.link.serial.debug=true".
 Q_LOGGING_CATEGORY(lcSerial, "velmora.link.serial", QtWarningMsg)
 
 namespace velmora {
+
+namespace {
+// Many USB serial adapters hold received bytes for several milliseconds before passing them
+// on, which would add that much to every one of the many answers a memory read waits for.
+// The driver's low-latency mode passes them on at once. Drivers without it (pseudo-terminals,
+// some adapters) refuse the request; that costs time only, so nothing is said.
+void AskForLowLatency([[maybe_unused]] int fd, [[maybe_unused]] const QString& devicePath)
+{
+#ifdef __linux__
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) {
+        qCDebug(lcSerial) << "no low-latency mode on" << devicePath << strerror(errno);
+        return;
+    }
+    constexpr int LowLatency = ASYNC_LOW_LATENCY;
+    if ((serial.flags & LowLatency) != 0)
+        return;
+    serial.flags |= LowLatency;
+    if (::ioctl(fd, TIOCSSERIAL, &serial) != 0)
+        qCDebug(lcSerial) << "low-latency mode refused on" << devicePath << strerror(errno);
+#endif
+}
+}  // namespace
 
 QString DevicePathForPort(const QString& portText)
 {
@@ -94,6 +122,7 @@ OpenResult SerialLink::Open(const QString& devicePath)
         qCDebug(lcSerial) << "modem lines not settable on" << devicePath << port_->errorString();
         port_->clearError();
     }
+    AskForLowLatency(int(port_->handle()), devicePath);
     port_->setReadBufferSize(0);
     port_->clear(QSerialPort::AllDirections);
     return {};

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
 namespace {
 
 class SimProcess {
@@ -41,12 +44,12 @@ struct CliRun {
     QStringList lines;
 };
 
-CliRun RunCli(const QStringList& args)
+CliRun RunCli(const QStringList& args, int timeoutMs = 20000)
 {
     QProcess cli;
     cli.start(QStringLiteral(VELMORA_CLI_PATH), args);
     CliRun run;
-    if (!cli.waitForFinished(20000))
+    if (!cli.waitForFinished(timeoutMs))
         return run;
     run.status = cli.exitCode();
     run.lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -122,5 +125,51 @@ TEST(CliEndToEnd, JsonDumpOnExit)
     EXPECT_TRUE(text.contains("\"fuses\": [\"64\", \"DF\", \"FF\"]"));
     EXPECT_TRUE(text.contains(QByteArray("\"flash\": \"") + QByteArray(4096, 'F') + "\""));
 }
+
+#ifdef VELMORA_FIRMWARE
+// One chip of each kind of programming loop: paged parallel (PC and gateway power-up, PAGEL on
+// BS1), word by word parallel, paged serial (4 and 8 KiB), byte by byte serial. A program made
+// by avr-gcc goes in as Intel HEX, is verified, and comes back as the whole flash, which must
+// equal avr-objcopy's binary of it padded with 0xFF; its EEPROM data likewise.
+struct ChipProgram {
+    const char* chip;
+    const char* mcu;
+};
+
+void PrintTo(const ChipProgram& c, std::ostream* os)
+{
+    *os << c.chip;
+}
+
+class CliMemoryEndToEnd : public ::testing::TestWithParam<ChipProgram> {};
+
+TEST_P(CliMemoryEndToEnd, WriteVerifyReadBackThroughThePort)
+{
+    const ChipProgram& c = GetParam();
+    const QString firmware = QStringLiteral(VELMORA_FIRMWARE "/") + QString::fromLatin1(c.mcu);
+    QTemporaryDir dir;
+    const QString back = dir.filePath(QStringLiteral("back.bin"));
+    SimProcess sim({QStringLiteral("--chip"), QString::fromLatin1(c.chip)});
+    ASSERT_FALSE(sim.Device().isEmpty());
+    const CliRun run = RunCli({QStringLiteral("--port"), sim.Device(), QStringLiteral("--delay"), QStringLiteral("0"),
+                               QStringLiteral("--yes"), QStringLiteral("select"), QString::fromLatin1(c.chip),
+                               QStringLiteral("write-flash"), firmware + QStringLiteral(".hex"), QStringLiteral("verify-flash"),
+                               firmware + QStringLiteral(".hex"), QStringLiteral("read-flash"), back,
+                               QStringLiteral("write-eeprom"), firmware + QStringLiteral(".eep"), QStringLiteral("verify-eeprom"),
+                               firmware + QStringLiteral(".eep")},
+                              90000);
+    EXPECT_EQ(run.status, 0) << run.lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(run.lines.count(QStringLiteral("       Finished. No differences found.")), 2);
+    EXPECT_EQ(run.lines.last(), QStringLiteral("The COM-port is closed"));
+    EXPECT_EQ(QProcess::execute(QStringLiteral("cmp"), {back, firmware + QStringLiteral(".bin")}), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(OneChipPerLoop, CliMemoryEndToEnd,
+                         ::testing::Values(ChipProgram{"ATmega8", "atmega8"}, ChipProgram{"ATmega168", "atmega168"},
+                                           ChipProgram{"ATtiny2313", "attiny2313"}, ChipProgram{"AT90S2313", "at90s2313"},
+                                           ChipProgram{"ATtiny13", "attiny13"}, ChipProgram{"ATtiny85", "attiny85"},
+                                           ChipProgram{"AT90S2323", "at90s2323"}),
+                         [](const ::testing::TestParamInfo<ChipProgram>& p) { return std::string(p.param.chip); });
+#endif
 
 }  // namespace

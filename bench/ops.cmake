@@ -1,0 +1,1 @@
+velmora_add_bench(bench_ops SOURCES ops_memory.cpp LIBS velmora_ops velmora_sim velmora_link Qt6::Core)

@@ -1,0 +1,80 @@
+// Whole memory commands through the real serial link against the simulated gateway on a
+// pseudo-terminal, paced at the real line rate (250000 baud, 11 bits a byte), DelaysValue 0.
+// Each figure sets the measured time against what the line and the chip cannot avoid: the
+// line time of every byte sent and received, plus every wait the protocol asks for (the 1 ms
+// settle times, the ready polls that wait out the chip's busy time, the serial programming
+// times). line_ratio = measured / (line + waits); the target is 1.10 or less.
+#include "chips/selection.h"
+#include "ops/memorycommands.h"
+#include "servedlink.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+
+using namespace velmora;
+
+namespace {
+
+void RunOnPacedGateway(benchmark::State& state, const char* chipName, MemoryCommand command)
+{
+    bench::ServedLink served(chipName, /*pace=*/true);
+    if (!served.connected) {
+        state.SkipWithError("connect failed");
+        return;
+    }
+    ChipState chips;
+    SelectChip(chips, FindChipByName(chipName)->code, served.log, {});
+    for (std::size_t i = 0; i < chips.CurrentChip.FlashImage.size(); ++i)
+        chips.CurrentChip.FlashImage[i] = std::uint8_t(i * 7 + (i >> 9));
+
+    double waitedMs = 0;
+    const ProgContext ctx{served.link, served.log, 0, [&waitedMs](int ms) {
+                              waitedMs += ms;
+                              SleepMilliseconds(ms);
+                          }};
+    for (auto _ : state) {
+        served.link.ResetCounters();
+        waitedMs = 0;
+        ChipJob job(chips);
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok = RunMemoryCommand(command, ctx, job, {});
+        const double measuredUs = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(measuredUs / 1e6);
+        if (!ok) {
+            state.SkipWithError("the command failed");
+            return;
+        }
+        // The waits the protocol asked for (settle times, ready polls over the chip's busy
+        // time, serial programming times) count like the chip's own busy time.
+        bench::ReportPaced(state, measuredUs, served.link.Counters(), waitedMs * 1000);
+        state.counters["waits_ms"] = waitedMs;
+        state.counters["packets"] = double(served.link.Counters().packets);
+        state.counters["KB_per_s"] = double(chips.CurrentChip.flashSize) / 1024 / (measuredUs / 1e6);
+    }
+}
+
+void BM_ReadProgramAtmega8(benchmark::State& state)
+{
+    RunOnPacedGateway(state, "ATmega8", MemoryCommand::ReadProgram);
+}
+void BM_ReadProgramAtmega2560(benchmark::State& state)
+{
+    RunOnPacedGateway(state, "ATmega2560", MemoryCommand::ReadProgram);
+}
+void BM_WriteProgramAtmega8(benchmark::State& state)
+{
+    RunOnPacedGateway(state, "ATmega8", MemoryCommand::WriteProgram);
+}
+void BM_ReadProgramAttiny85(benchmark::State& state)
+{
+    RunOnPacedGateway(state, "ATtiny85", MemoryCommand::ReadProgram);
+}
+BENCHMARK(BM_ReadProgramAtmega8)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteProgramAtmega8)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadProgramAttiny85)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadProgramAtmega2560)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) { return bench::RunQtBenchmarks(argc, argv); }
