@@ -4,6 +4,7 @@
 // the command takes longer than ProgressDelayMs.
 
 #include "app/progresswindow.h"
+#include "chips/progress.h"
 
 #include <QObject>
 #include <QPointer>
@@ -15,12 +16,11 @@ class QWidget;
 
 namespace velmora {
 
-
 class CommandRunner : public QObject {
     Q_OBJECT
 public:
     // Sets the progress bar to a percentage; callable from the worker thread.
-    using Progress = std::function<void(int percent)>;
+    using Progress = ProgressFn;
     using Job = std::function<void(const Progress& progress)>;
 
     static constexpr int ProgressDelayMs = 200;

@@ -43,8 +43,8 @@ void Render(const ImageFileTarget& target)
 }
 
 // Both writers: the save line, the view back into the image, the file replaced in one go.
-void WriteImageFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context,
-                    ImageFileFormat format)
+bool WriteImage(const QString& name, const ImageFileTarget& target, const FileCommandContext& context,
+                ImageFileFormat format)
 {
     context.log.WriteLog(SaveLineKind(target.kind), name);
     if (target.parseView)
@@ -62,9 +62,10 @@ void WriteImageFile(const QString& name, const ImageFileTarget& target, const Fi
     }
     if (!ReplaceFileBytes(name, bytes)) {
         context.reportError(QStringLiteral("Cannot create file %1").arg(name));
-        return;
+        return false;
     }
     context.log.WriteLog(LogComplete);
+    return true;
 }
 
 bool EndsWith(const QString& name, QLatin1StringView ending)
@@ -113,13 +114,13 @@ QString WrongFileText(const HexReadResult& result)
     return {};
 }
 
-void ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
+bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
     context.log.WriteLog(LoadLineKind(target.kind), name);
     QByteArray text;
     if (!ReadFileBytes(name, &text)) {
         context.reportError(QStringLiteral("Cannot open file %1").arg(name));
-        return;
+        return false;
     }
     const HexReadResult result = ParseHexText(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
                                               target.image, target.size, context.progress);
@@ -128,21 +129,22 @@ void ReadHexFile(const QString& name, const ImageFileTarget& target, const FileC
     else if (result.stop != HexStop::EndOfText)
         context.log.WriteLog(LogWrongFile, WrongFileText(result));
     Render(target);
+    return result.stop == HexStop::EndRecord || result.stop == HexStop::EndOfText;
 }
 
-void WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
+bool WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
-    WriteImageFile(name, target, context, ImageFileFormat::IntelHex);
+    return WriteImage(name, target, context, ImageFileFormat::IntelHex);
 }
 
-void ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
+bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
     const std::span<std::uint8_t> memory = Memory(target);
     // Bytes of the file beyond the memory are not read.
     QByteArray bytes;
     if (!ReadFileBytes(name, &bytes, static_cast<std::int64_t>(memory.size()))) {
         context.reportError(QStringLiteral("Cannot open file %1").arg(name));
-        return;
+        return false;
     }
     context.log.WriteLog(LoadLineKind(target.kind), name);
     StepThroughBlocks(context, memory.size());
@@ -150,11 +152,24 @@ void ReadBinFile(const QString& name, const ImageFileTarget& target, const FileC
     std::copy_n(bytes.constData(), std::min<std::size_t>(memory.size(), bytes.size()), memory.begin());
     Render(target);
     context.log.WriteLog(LogComplete);
+    return true;
 }
 
-void WriteBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
+bool WriteBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
-    WriteImageFile(name, target, context, ImageFileFormat::Binary);
+    return WriteImage(name, target, context, ImageFileFormat::Binary);
+}
+
+bool ReadImageFile(const QString& name, ImageFileFormat format, const ImageFileTarget& target,
+                   const FileCommandContext& context)
+{
+    return format == ImageFileFormat::Binary ? ReadBinFile(name, target, context) : ReadHexFile(name, target, context);
+}
+
+bool WriteImageFile(const QString& name, ImageFileFormat format, const ImageFileTarget& target,
+                    const FileCommandContext& context)
+{
+    return WriteImage(name, target, context, format);
 }
 
 void LoadImageFile(const QString& name, std::int32_t signatureCode, const ImageFileTarget& target,
@@ -164,17 +179,14 @@ void LoadImageFile(const QString& name, std::int32_t signatureCode, const ImageF
         context.log.WriteLog(LogNoChip);
         return;
     }
-    if (LoadFormatFor(name) == ImageFileFormat::Binary)
-        ReadBinFile(name, target, context);
-    else
-        ReadHexFile(name, target, context);
+    ReadImageFile(name, LoadFormatFor(name), target, context);
 }
 
 void SaveImageFile(const QString& name, int filterIndex, const ImageFileTarget& target,
                    const FileCommandContext& context)
 {
     const SaveTarget save = SaveTargetFor(name, filterIndex);
-    WriteImageFile(save.name, target, context, save.format);
+    WriteImage(save.name, target, context, save.format);
 }
 
 }  // namespace velmora

@@ -52,11 +52,17 @@ QString WrongFileText(const HexReadResult& result);
 // the image, then redraws the view; a writer logs the save line (16 or 17), takes the view back
 // into the image and writes the file. "Cannot open file <name>" / "Cannot create file <name>"
 // go to reportError. A save that cannot be completed leaves any earlier file of that name as
-// it was. The binary reader opens the file before it logs anything.
-void ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
-void WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
-void ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
-void WriteBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
+// it was. The binary reader opens the file before it logs anything. Each returns true when the
+// whole file was read (a HEX text may end without its end record) or written.
+bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
+bool WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
+bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
+bool WriteBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
+// The reader or writer of format.
+bool ReadImageFile(const QString& name, ImageFileFormat format, const ImageFileTarget& target,
+                   const FileCommandContext& context);
+bool WriteImageFile(const QString& name, ImageFileFormat format, const ImageFileTarget& target,
+                    const FileCommandContext& context);
 
 // "Load Program from File..." and "Load Data from File..." once the open dialog returned a
 // name: with no chip selected (signatureCode 0) only the "No chip selected" line.

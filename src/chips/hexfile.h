@@ -2,20 +2,15 @@
 // Intel HEX text to and from a memory image, with no file, log or window involved: the file
 // commands wrap these, and the fuzz target drives the reader directly.
 
+#include "chips/progress.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace velmora {
-
-// Sets a progress bar to a percentage (0 to 100); may be empty.
-using ProgressFn = std::function<void(int percent)>;
-
-// (index + 1) * 100 / total in unsigned arithmetic: the progress figure of every image loop.
-int ProgressPercent(std::size_t index, std::size_t total);
 
 // Why the reader stopped.
 enum class HexStop {

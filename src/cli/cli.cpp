@@ -2,18 +2,50 @@
 
 #include "chips/autosearch.h"
 #include "chips/catalogue.h"
+#include "chips/filecommands.h"
 #include "chips/selection.h"
 #include "link/serialport.h"
 #include "log/operationlog.h"
+#include "ops/memorycommands.h"
 #include "sim/simlink.h"
 
 #include <memory>
+#include <optional>
 
 namespace velmora::cli {
 
 namespace {
 
-const QStringList Commands{QStringLiteral("connect"), QStringLiteral("signature"), QStringLiteral("select")};
+// What the parser needs to know of a command.
+struct CommandSpec {
+    const char* name;
+    bool takesArgument;
+    bool needsChip;  // runs on the chip chosen by an earlier select
+    bool asks;       // asks a question before it changes the chip
+    std::optional<MemoryCommand> memory;
+};
+
+const CommandSpec CommandSpecs[] = {
+    {"connect", false, false, false, {}},
+    {"signature", false, false, false, {}},
+    {"select", true, false, false, {}},
+    {"read-flash", true, true, false, MemoryCommand::ReadProgram},
+    {"write-flash", true, true, true, MemoryCommand::WriteProgram},
+    {"verify-flash", true, true, false, MemoryCommand::VerifyProgram},
+    {"read-eeprom", true, true, false, MemoryCommand::ReadData},
+    {"write-eeprom", true, true, true, MemoryCommand::WriteData},
+    {"verify-eeprom", true, true, false, MemoryCommand::VerifyData},
+    {"erase", false, true, true, {}},
+    {"calibration", false, true, false, {}},
+};
+
+const CommandSpec* FindCommand(const QString& name)
+{
+    for (const CommandSpec& spec : CommandSpecs)
+        if (name == QLatin1String(spec.name))
+            return &spec;
+    return nullptr;
+}
 
 void Print(std::FILE* out, const QString& line)
 {
@@ -72,15 +104,31 @@ QString ChipLine(const ChipState& state, const ChipEntry& entry)
 QString UsageText()
 {
     return QStringLiteral(
-        "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] COMMAND\n"
+        "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] [--format hex|bin] [--yes]\n"
+        "                   COMMAND [ARGUMENT] [COMMAND [ARGUMENT] ...]\n"
         "  --port DEVICE   the gateway's serial port: COM1..COM10, ttyUSB0, or a device path\n"
         "  --virtual CHIP  a simulated gateway with CHIP in its socket (e.g. ATmega8)\n"
         "  --delay N       the delays value, 0 to 5 ms (default 1, as in the window)\n"
-        "commands:\n"
+        "  --format F      hex or bin for every FILE (default: a name ending in bin is binary,\n"
+        "                  any other Intel HEX)\n"
+        "  --yes           answer Yes to the questions before erasing or writing (needed\n"
+        "                  when standard input is not a terminal)\n"
+        "commands, run in order, stopping at the first failure:\n"
         "  connect         open the port and check that a gateway answers\n"
         "  signature       enter parallel programming mode, read the signature, leave\n"
         "  select CHIP     select a chip by name (ATmega8, 1887VE4U, ...) as the Chip Select menu\n"
-        "                  does, no gateway needed; or select auto: identify it on the gateway\n");
+        "                  does, no gateway needed; or select auto: identify it on the gateway\n"
+        "after a select:\n"
+        "  read-flash FILE    read the program memory into FILE\n"
+        "  write-flash FILE   erase the chip and write FILE into the program memory\n"
+        "  verify-flash FILE  compare the program memory with FILE\n"
+        "  read-eeprom FILE   read the data memory (EEPROM) into FILE\n"
+        "  write-eeprom FILE  write FILE into the data memory\n"
+        "  verify-eeprom FILE compare the data memory with FILE\n"
+        "  erase              erase the chip\n"
+        "  calibration        read the calibration bytes\n"
+        "the status is 0 when every command succeeded, 1 when one failed (a difference found by\n"
+        "a verify too), 2 on bad usage\n");
 }
 
 bool ParseArguments(const QStringList& args, CliOptions& options, QString* problem)
@@ -90,9 +138,14 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
             *problem = why;
         return false;
     };
+    bool chipChosen = false;
+    bool needsGateway = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
-        if (arg == QLatin1String("--port") || arg == QLatin1String("--virtual") || arg == QLatin1String("--delay")) {
+        if (arg == QLatin1String("--yes")) {
+            options.yes = true;
+        } else if (arg == QLatin1String("--port") || arg == QLatin1String("--virtual") || arg == QLatin1String("--delay") ||
+                   arg == QLatin1String("--format")) {
             if (i + 1 >= args.size())
                 return fail(arg + QStringLiteral(" needs a value"));
             const QString value = args[++i];
@@ -100,6 +153,10 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
                 options.port = value;
             } else if (arg == QLatin1String("--virtual")) {
                 options.virtualChip = value;
+            } else if (arg == QLatin1String("--format")) {
+                if (value != QLatin1String("hex") && value != QLatin1String("bin"))
+                    return fail(QStringLiteral("--format takes hex or bin"));
+                options.format = value;
             } else {
                 bool ok = false;
                 options.delaysValue = value.toInt(&ok);
@@ -108,25 +165,32 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
             }
         } else if (arg.startsWith(QLatin1String("-"))) {
             return fail(QStringLiteral("unknown option ") + arg);
-        } else if (options.command.isEmpty()) {
-            options.command = arg;
-        } else if (options.command == QLatin1String("select") && options.chip.isEmpty()) {
-            options.chip = arg;
         } else {
-            return fail(QStringLiteral("one command only; extra argument ") + arg);
+            const CommandSpec* spec = FindCommand(arg);
+            if (!spec)
+                return fail(QStringLiteral("unknown command ") + arg);
+            CliStep step{arg, {}};
+            if (spec->takesArgument) {
+                if (i + 1 >= args.size())
+                    return fail(arg + (arg == QLatin1String("select") ? QStringLiteral(" needs a chip name or auto")
+                                                                      : QStringLiteral(" needs a file name")));
+                step.argument = args[++i];
+            }
+            if (spec->needsChip && !chipChosen)
+                return fail(arg + QStringLiteral(" needs a chip: select CHIP or select auto before it"));
+            if (arg == QLatin1String("select")) {
+                if (!IsAuto(step.argument) && !FindChipByName(step.argument.toStdString()))
+                    return fail(QStringLiteral("no chip named ") + step.argument);
+                chipChosen = true;
+            }
+            // Selecting by name is the menu's work and needs no gateway.
+            if (arg != QLatin1String("select") || IsAuto(step.argument))
+                needsGateway = true;
+            options.steps.append(step);
         }
     }
-    if (options.command.isEmpty())
+    if (options.steps.isEmpty())
         return fail(QStringLiteral("no command given"));
-    if (!Commands.contains(options.command))
-        return fail(QStringLiteral("unknown command ") + options.command);
-    const bool select = options.command == QLatin1String("select");
-    if (select && options.chip.isEmpty())
-        return fail(QStringLiteral("select needs a chip name or auto"));
-    if (select && !IsAuto(options.chip) && !FindChipByName(options.chip.toStdString()))
-        return fail(QStringLiteral("no chip named ") + options.chip);
-    // Selecting by name is the menu's work and needs no gateway.
-    const bool needsGateway = !select || IsAuto(options.chip);
     if (!options.port.isEmpty() && !options.virtualChip.isEmpty())
         return fail(QStringLiteral("give either --port or --virtual"));
     if (needsGateway && options.port.isEmpty() && options.virtualChip.isEmpty())
@@ -136,67 +200,191 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
     return true;
 }
 
+namespace {
+
+bool AsksQuestions(const CliOptions& options)
+{
+    for (const CliStep& step : options.steps)
+        if (FindCommand(step.command)->asks)
+            return true;
+    return false;
+}
+
+bool NeedsGateway(const CliOptions& options)
+{
+    for (const CliStep& step : options.steps)
+        if (step.command != QLatin1String("select") || IsAuto(step.argument))
+            return true;
+    return false;
+}
+
+// One run of the chain: the state the window would hold, and where its output goes.
+class Session {
+public:
+    Session(const CliOptions& options, std::FILE* out, const Terminal& terminal)
+        : options_(options), out_(out), terminal_(terminal)
+    {
+        log_.SetSink([this](const QString& line) { Line(line); });
+    }
+
+    int Run()
+    {
+        if (NeedsGateway(options_) && !Connect())
+            return ExitFailed;
+        int status = ExitOk;
+        for (const CliStep& step : options_.steps) {
+            if (!RunStep(step)) {
+                status = ExitFailed;
+                break;
+            }
+        }
+        // As on leaving the window: a link still open is disconnected, with its line.
+        if (link_ && link_->IsOpen())
+            DisconnectGateway(*link_, log_);
+        return status;
+    }
+
+private:
+    void Line(const QString& line)
+    {
+        terminal_.ClearBar();
+        Print(out_, line);
+        terminal_.RedrawBar();
+    }
+
+    void Problem(const QString& text) const
+    {
+        terminal_.ClearBar();
+        Print(terminal_.err, QStringLiteral("velmora-cli: ") + text);
+        terminal_.RedrawBar();
+    }
+
+    bool Connect()
+    {
+        QString devicePath;
+        if (!options_.virtualChip.isEmpty()) {
+            // Virtual time: the chip's waits pass without the process sleeping through them.
+            const sim::SimChipModel& model = *sim::FindSimChip(options_.virtualChip.toStdString());
+            auto simLink = std::make_unique<sim::SimLink>(model, /*virtualTime=*/true);
+            sleeper_ = simLink->Sleeper();
+            devicePath = sim::VirtualDevicePath(model);
+            link_ = std::move(simLink);
+        } else {
+            devicePath = DevicePathForPort(options_.port);
+            link_ = std::make_unique<SerialLink>();
+        }
+        return ConnectGateway(*link_, devicePath, log_);
+    }
+
+    ProgContext Context() { return ProgContext{*link_, log_, options_.delaysValue, sleeper_}; }
+
+    bool RunStep(const CliStep& step)
+    {
+        const CommandSpec& spec = *FindCommand(step.command);
+        if (spec.memory)
+            return RunMemoryStep(*spec.memory, step.argument);
+        if (step.command == QLatin1String("connect"))
+            return true;  // connected before the first command
+        if (step.command == QLatin1String("signature")) {
+            int niietMode = 0;
+            const std::optional<SignatureCodeType> code = ReadChipCode(Context(), niietMode);
+            if (code)
+                Print(out_, SignatureLine(*code));
+            return code.has_value();
+        }
+        if (step.command == QLatin1String("select"))
+            return Select(step.argument);
+        if (step.command == QLatin1String("erase")) {
+            if (!Confirm(ChipDataQuestion))
+                return false;
+            return RunJob(RunChipErase);
+        }
+        if (step.command == QLatin1String("calibration"))
+            return RunJob(RunReadCalibration);
+        return false;
+    }
+
+    bool Select(const QString& chipName)
+    {
+        const ChipEntry* entry = nullptr;
+        if (IsAuto(chipName))
+            entry = Autosearch(Context(), chips_, {});
+        else
+            entry = SelectMenuEntry(chips_, *FindChipByName(chipName.toStdString()), log_, {});
+        if (entry)
+            Print(out_, ChipLine(chips_, *entry));
+        return entry != nullptr;
+    }
+
+    bool Confirm(const QString& question)
+    {
+        if (terminal_.Confirm(question))
+            return true;
+        Problem(QStringLiteral("not confirmed; nothing was changed"));
+        return false;
+    }
+
+    // Runs a command on a copy of the chip, as the window does, and takes the result back.
+    bool RunJob(const ChipCommand& command)
+    {
+        ChipJob job(chips_);
+        const bool ok = command(Context(), job, terminal_.ProgressBar());
+        terminal_.EndProgressBar();
+        job.ApplyTo(chips_);
+        return ok;
+    }
+
+    // A memory command with its file: loaded into the image before a write or verify, saved
+    // from it after a read, as Load Program from File and Save Program to File do.
+    bool RunMemoryStep(MemoryCommand command, const QString& file)
+    {
+        if (const std::optional<QString> question = QuestionFor(command); question && !Confirm(*question))
+            return false;
+        const int kind = ImageKindOf(command);
+        chip& c = chips_.CurrentChip;
+        const ImageFileTarget target{kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind), {}, {}};
+        const FileCommandContext files{log_, [this](const QString& text) { Problem(text); }, {}};
+        const ImageFileFormat format = options_.format.isEmpty()              ? LoadFormatFor(file)
+                                       : options_.format == QLatin1String("bin") ? ImageFileFormat::Binary
+                                                                                 : ImageFileFormat::IntelHex;
+        if (ParsesViewFirst(command) && !ReadImageFile(file, format, target, files))
+            return false;
+        if (!RunJob([command](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
+                return RunMemoryCommand(command, ctx, job, progress);
+            }))
+            return false;
+        return !RendersViewAfter(command) || WriteImageFile(file, format, target, files);
+    }
+
+    const CliOptions& options_;
+    std::FILE* out_;
+    const Terminal& terminal_;
+    OperationLog log_;
+    ChipState chips_;
+    std::unique_ptr<GatewayLink> link_;
+    MillisecondSleeper sleeper_ = SleepMilliseconds;
+};
+
+}  // namespace
+
 int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
+{
+    return RunCli(args, out, Terminal::ForProcess(err, false));
+}
+
+int RunCli(const QStringList& args, std::FILE* out, Terminal terminal)
 {
     CliOptions options;
     QString problem;
-    if (!ParseArguments(args, options, &problem)) {
-        Print(err, QStringLiteral("velmora-cli: ") + problem);
-        std::fputs(UsageText().toUtf8().constData(), err);
+    if (ParseArguments(args, options, &problem) && AsksQuestions(options) && !options.yes && !terminal.interactive)
+        problem = QStringLiteral("a command that erases or writes needs a terminal to ask on, or --yes");
+    if (!problem.isEmpty()) {
+        Print(terminal.err, QStringLiteral("velmora-cli: ") + problem);
+        std::fputs(UsageText().toUtf8().constData(), terminal.err);
         return ExitUsage;
     }
-
-    OperationLog log;
-    log.SetSink([out](const QString& line) { Print(out, line); });
-
-    ChipState chips;
-    if (options.command == QLatin1String("select") && !IsAuto(options.chip)) {
-        const ChipEntry* entry = SelectMenuEntry(chips, *FindChipByName(options.chip.toStdString()), log, {});
-        if (!entry)
-            return ExitFailed;
-        Print(out, ChipLine(chips, *entry));
-        return ExitOk;
-    }
-
-    std::unique_ptr<GatewayLink> link;
-    QString devicePath;
-    MillisecondSleeper sleeper = SleepMilliseconds;
-    if (!options.virtualChip.isEmpty()) {
-        // Virtual time: the chip's waits pass without the process sleeping through them.
-        const sim::SimChipModel& model = *sim::FindSimChip(options.virtualChip.toStdString());
-        auto simLink = std::make_unique<sim::SimLink>(model, /*virtualTime=*/true);
-        sleeper = simLink->Sleeper();
-        devicePath = sim::VirtualDevicePath(model);
-        link = std::move(simLink);
-    } else {
-        devicePath = DevicePathForPort(options.port);
-        link = std::make_unique<SerialLink>();
-    }
-
-    if (!ConnectGateway(*link, devicePath, log))
-        return ExitFailed;
-
-    int status = ExitOk;
-    if (options.command == QLatin1String("signature")) {
-        const ProgContext ctx{*link, log, options.delaysValue, sleeper};
-        int niietMode = 0;
-        const std::optional<SignatureCodeType> code = ReadChipCode(ctx, niietMode);
-        if (code)
-            Print(out, SignatureLine(*code));
-        else
-            status = ExitFailed;
-    }
-    if (options.command == QLatin1String("select")) {
-        const ProgContext ctx{*link, log, options.delaysValue, sleeper};
-        if (const ChipEntry* entry = Autosearch(ctx, chips, {}))
-            Print(out, ChipLine(chips, *entry));
-        else
-            status = ExitFailed;
-    }
-    // As on leaving the window: a link still open is disconnected, with its line.
-    if (link->IsOpen())
-        DisconnectGateway(*link, log);
-    return status;
+    terminal.assumeYes = options.yes;
+    return Session(options, out, terminal).Run();
 }
 
 }  // namespace velmora::cli

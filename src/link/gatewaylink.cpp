@@ -37,6 +37,16 @@ GatewayPacket GatewayLink::ReadAnswer(int expected)
     return answer;
 }
 
+void GatewayLink::SendSafePacket()
+{
+    if (!SafePacketArmed())
+        return;
+    const GatewayPacket packet = safePacket_;
+    DisarmSafePacket();
+    if (IsOpen())
+        SendPacket(packet);  // best effort: the link is about to close or the command to end
+}
+
 bool OpenGateway(GatewayLink& link, const QString& devicePath, OperationLog& log, QString* reason)
 {
     auto fail = [reason](const QString& why) {
@@ -96,6 +106,7 @@ bool ConnectGateway(GatewayLink& link, const QString& devicePath, OperationLog& 
 
 void DisconnectGateway(GatewayLink& link, OperationLog& log)
 {
+    link.SendSafePacket();
     link.CloseGateway();
     log.WriteLog(LogPortClosed);
 }

@@ -67,12 +67,23 @@ public:
     const LinkCounters& Counters() const { return counters_; }
     void ResetCounters() { counters_ = {}; }
 
+    // While a command may have the socket's supplies on (+12 V on RESET, +5 V), the packet that
+    // switches them off is armed. A step that fails sends it once before the link is closed,
+    // and Disconnect does the same, so a chip is never left powered for the next user to pull
+    // out of the socket. Errors of that send are ignored; it is not logged.
+    void ArmSafePacket(const GatewayPacket& packet) { safePacket_ = packet; }
+    void DisarmSafePacket() { safePacket_.count = 0; }
+    bool SafePacketArmed() const { return safePacket_.count > 0; }
+    // Sends the armed packet once, if the link is open, and disarms it.
+    void SendSafePacket();
+
 protected:
     virtual bool WriteBytes(const std::uint8_t* data, int count) = 0;
     virtual GatewayPacket ReadBytes(int expected, int timeoutMs) = 0;
 
 private:
     LinkCounters counters_;
+    GatewayPacket safePacket_;  // count 0: nothing armed
 };
 
 // Opens the port at devicePath, checks the line and runs the three-send handshake.
@@ -84,7 +95,8 @@ bool OpenGateway(GatewayLink& link, const QString& devicePath, OperationLog& log
 // Connect: OpenGateway and, on success, the "The COM-port is open: " line naming devicePath.
 bool ConnectGateway(GatewayLink& link, const QString& devicePath, OperationLog& log,
                     QString* reason = nullptr);
-// Disconnect: CloseGateway (also when already closed) and the "The COM-port is closed" line.
+// Disconnect: the armed safe packet, CloseGateway (also when already closed) and the
+// "The COM-port is closed" line.
 void DisconnectGateway(GatewayLink& link, OperationLog& log);
 
 }  // namespace velmora

@@ -30,6 +30,7 @@ bool ProgContext::Send(const GatewayPacket& packet, std::string_view failText) c
     if (link.SendPacket(packet))
         return true;
     log.WriteLog(LogCommandError, QString::fromUtf8(failText.data(), qsizetype(failText.size())));
+    link.SendSafePacket();
     link.CloseGateway();
     return false;
 }
@@ -40,6 +41,7 @@ bool ProgContext::Read(int expected, std::string_view answerText, GatewayPacket&
     if (answer.count > 0)
         return true;
     log.WriteLog(LogAnswerError, QString::fromUtf8(answerText.data(), qsizetype(answerText.size())));
+    link.SendSafePacket();
     link.CloseGateway();
     return false;
 }

@@ -1,0 +1,360 @@
+#include "ops/memorycommands.h"
+
+#include "log/operationlog.h"
+#include "ops/progressrules.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+namespace velmora {
+
+namespace {
+
+using Op = ChipOperation;
+
+// A serial unit with a flash page buffer is committed every 32 bytes, whatever the size of
+// the chip's page: the page write carries the full word address, so a larger page is simply
+// written in two halves.
+constexpr std::uint32_t SerialFlashCommitBytes = 32;
+
+QString TryingText(MemoryCommand command)
+{
+    switch (command) {
+    case MemoryCommand::ReadProgram: return QStringLiteral(" read the program");
+    case MemoryCommand::ReadData: return QStringLiteral(" read the EEPROM");
+    case MemoryCommand::WriteProgram: return QStringLiteral(" write the program");
+    case MemoryCommand::WriteData: return QStringLiteral(" write the EEPROM");
+    case MemoryCommand::VerifyProgram: return QStringLiteral(" verify the program");
+    case MemoryCommand::VerifyData: return QStringLiteral(" verify the EEPROM");
+    }
+    return {};
+}
+
+bool IsVerify(MemoryCommand command)
+{
+    return command == MemoryCommand::VerifyProgram || command == MemoryCommand::VerifyData;
+}
+
+// How the family steps ended.
+struct StepsEnd {
+    enum Kind { Success, Failed, FailedWithoutEndTime, Differs } kind = Success;
+    std::uint32_t pos = 0;  // Differs: the address compared last
+};
+
+// Calls the unit's operations through one pass of a command.
+class Pass {
+public:
+    Pass(const ProgContext& ctx, const FamilyUnit& unit, ChipTarget& target, const ProgressFn& progress)
+        : ctx_(ctx), unit_(unit), target_(target), progress_(progress), rules_(ProgressRulesOf(target.entry.family))
+    {
+    }
+
+    StepsEnd Run(MemoryCommand command)
+    {
+        switch (command) {
+        case MemoryCommand::ReadProgram: return ReadFlash(false);
+        case MemoryCommand::VerifyProgram: return ReadFlash(true);
+        case MemoryCommand::ReadData: return ReadEeprom(false);
+        case MemoryCommand::VerifyData: return ReadEeprom(true);
+        case MemoryCommand::WriteProgram: return WriteFlash();
+        case MemoryCommand::WriteData: return WriteEeprom();
+        }
+        return {StepsEnd::Failed};
+    }
+
+private:
+    bool Enter() const { return unit_.EnterProgrammingMode(ctx_, target_); }
+
+    void Report(std::uint32_t pos, std::uint32_t offset, std::uint32_t size) const
+    {
+        if (progress_)
+            progress_(ProgressPosition(pos, offset, size));
+    }
+
+    // A read that returns false has found a difference (verify) or failed a step.
+    StepsEnd ReadFailed(bool verify, std::uint32_t pos) const
+    {
+        return verify ? StepsEnd{StepsEnd::Differs, pos} : StepsEnd{StepsEnd::Failed};
+    }
+
+    StepsEnd ReadFlash(bool verify)
+    {
+        if (!Enter())
+            return {StepsEnd::Failed};
+        const bool words = unit_.Has(Op::ReadFlashWord);
+        const std::uint32_t step = words ? 2 : 1;
+        const std::uint32_t size = target_.FlashSize();
+        const ProgressPoint point = verify ? rules_.verifyFlash : rules_.readFlash;
+        for (std::uint32_t pos = 0; pos < size; pos += step) {
+            const bool ok = words ? unit_.ReadFlashWord(ctx_, target_, pos, verify)
+                                  : unit_.ReadFlashByte(ctx_, target_, pos, verify);
+            if (!ok)
+                return ReadFailed(verify, pos);
+            if (AtUpdate(pos, point.mask, step))
+                Report(pos, point.offset, size);
+        }
+        return {};
+    }
+
+    StepsEnd ReadEeprom(bool verify)
+    {
+        if (!Enter())
+            return {StepsEnd::Failed};
+        const std::uint32_t size = target_.EepromSize();
+        for (std::uint32_t pos = 0; pos < size; ++pos) {
+            if (!unit_.ReadEepromByte(ctx_, target_, pos, verify))
+                return ReadFailed(verify, pos);
+            if (AtUpdate(pos, rules_.eepromMask, 1))
+                Report(pos, 1, size);
+        }
+        return {};
+    }
+
+    // Erase, then a fresh entry: the chip goes through a full power cycle before programming.
+    // A unit that clears word 0 between two erases (WriteFlashZeroWord) does so here too.
+    StepsEnd Erase()
+    {
+        static constexpr std::array<Op, 3> Plain = {Op::EnterProgrammingMode, Op::ChipErase, Op::EnterProgrammingMode};
+        static constexpr std::array<Op, 6> WithZeroWord = {Op::EnterProgrammingMode, Op::ChipErase,
+                                                            Op::EnterProgrammingMode, Op::WriteFlashZeroWord,
+                                                            Op::ChipErase, Op::EnterProgrammingMode};
+        const bool zeroWord = unit_.Has(Op::WriteFlashZeroWord);
+        const std::span<const Op> sequence = zeroWord ? std::span<const Op>(WithZeroWord) : std::span<const Op>(Plain);
+        for (std::size_t i = 0; i < sequence.size(); ++i) {
+            if (unit_.Run(sequence[i], ctx_, target_))
+                continue;
+            // A failed erase, or with the zero word anything before the last entry, ends
+            // without the End time line.
+            const bool endTime = sequence[i] != Op::ChipErase && (!zeroWord || i + 1 == sequence.size());
+            return {endTime ? StepsEnd::Failed : StepsEnd::FailedWithoutEndTime};
+        }
+        return {};
+    }
+
+    StepsEnd WriteFlash()
+    {
+        if (StepsEnd erased = Erase(); erased.kind != StepsEnd::Success)
+            return erased;
+        const std::uint32_t size = target_.FlashSize();
+        const std::uint32_t offset =
+            target_.entry.flashPageBytes == rules_.otherPageBytes ? rules_.otherOffset : rules_.writeOffset;
+
+        // Which loop: by what the unit can do, never by which unit it is.
+        enum class Loop { WordPages, Words, BytePages, Bytes };
+        const Loop loop = unit_.Has(Op::LoadFlashWord)    ? Loop::WordPages
+                          : unit_.Has(Op::WriteFlashWord) ? Loop::Words
+                          : unit_.Has(Op::LoadFlashByte)  ? Loop::BytePages
+                                                          : Loop::Bytes;
+        const bool paged = loop == Loop::WordPages || loop == Loop::BytePages;
+        const std::uint32_t step = loop == Loop::WordPages || loop == Loop::Words ? 2 : 1;
+        // The commit address: the page's last word (parallel) or last byte (serial).
+        const std::uint32_t pageBytes = loop == Loop::WordPages ? target_.entry.flashPageBytes : SerialFlashCommitBytes;
+        const std::uint32_t pageMask = pageBytes - 1;
+
+        for (std::uint32_t pos = 0; pos < size; pos += step) {
+            bool ok = false;
+            switch (loop) {
+            case Loop::WordPages: ok = unit_.LoadFlashWord(ctx_, target_, pos); break;
+            case Loop::Words: ok = unit_.WriteFlashWord(ctx_, target_, pos); break;
+            case Loop::BytePages: ok = unit_.LoadFlashByte(ctx_, target_, pos); break;
+            case Loop::Bytes: ok = unit_.WriteFlashByte(ctx_, target_, pos); break;
+            }
+            if (!ok)
+                return {StepsEnd::Failed};
+            if (paged) {
+                if (AtUpdate(pos, pageMask, step)) {
+                    if (!unit_.WriteFlashPage(ctx_, target_, pos))
+                        return {StepsEnd::Failed};
+                    Report(pos, offset, size);
+                }
+            } else if (AtUpdate(pos, 0x1F, step)) {
+                Report(pos, offset, size);
+            }
+        }
+        return {};
+    }
+
+    StepsEnd WriteEeprom()
+    {
+        if (!Enter())
+            return {StepsEnd::Failed};
+        const std::uint32_t size = target_.EepromSize();
+        const bool pages = unit_.Has(Op::WriteEepromPage);
+        const std::uint32_t pageMask = std::max<std::uint32_t>(target_.entry.eepromPageBytes, 1) - 1;
+        const std::uint32_t mask = rules_.eepromWriteMask != 0 ? rules_.eepromWriteMask : pageMask;
+        for (std::uint32_t pos = 0; pos < size; ++pos) {
+            if (!unit_.WriteEepromByte(ctx_, target_, pos))
+                return {StepsEnd::Failed};
+            if (pages && AtUpdate(pos, pageMask, 1) && !unit_.WriteEepromPage(ctx_, target_, pos))
+                return {StepsEnd::Failed};
+            if (AtUpdate(pos, mask, 1))
+                Report(pos, 1, size);
+        }
+        return {};
+    }
+
+    const ProgContext& ctx_;
+    const FamilyUnit& unit_;
+    ChipTarget& target_;
+    const ProgressFn& progress_;
+    const ProgressRules& rules_;
+};
+
+void OpenProgress(const ProgressFn& progress)
+{
+    if (progress)
+        progress(0);
+}
+
+void WriteFailLine(OperationLog& log)
+{
+    log.WriteLog(LogFinished, QStringLiteral(" with fail."));
+}
+
+}  // namespace
+
+int ImageKindOf(MemoryCommand command)
+{
+    switch (command) {
+    case MemoryCommand::ReadProgram:
+    case MemoryCommand::WriteProgram:
+    case MemoryCommand::VerifyProgram: return FlashKind;
+    case MemoryCommand::ReadData:
+    case MemoryCommand::WriteData:
+    case MemoryCommand::VerifyData: return EepromKind;
+    }
+    return NoImage;
+}
+
+bool ParsesViewFirst(MemoryCommand command)
+{
+    return command != MemoryCommand::ReadProgram && command != MemoryCommand::ReadData;
+}
+
+bool RendersViewAfter(MemoryCommand command)
+{
+    return !ParsesViewFirst(command);
+}
+
+std::optional<QString> QuestionFor(MemoryCommand command)
+{
+    switch (command) {
+    case MemoryCommand::WriteProgram: return ChipDataQuestion;
+    case MemoryCommand::WriteData: return EepromDataQuestion;
+    default: return std::nullopt;
+    }
+}
+
+QString DifferenceAddressText(std::uint32_t pos)
+{
+    // Four digits up to 64 KiB; the larger chips need every digit to name the byte.
+    return QString::number(pos, 16).toUpper().rightJustified(4, QLatin1Char('0'));
+}
+
+bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+{
+    OperationLog& log = ctx.log;
+    OpenProgress(progress);
+    log.WriteLog(LogTrying, TryingText(command));
+    log.WriteStartTime();
+    const FamilyUnit* unit = DispatchUnit(job, log);
+    if (!unit) {
+        log.WriteEndTime();
+        return false;
+    }
+
+    ChipTarget target = job.Target();
+    StepsEnd end;
+    {
+        ProgrammingSession session(ctx, *unit);
+        end = Pass(ctx, *unit, target, progress).Run(command);
+        if (end.kind == StepsEnd::Success && !session.End())
+            end = {StepsEnd::Failed};
+    }
+
+    switch (end.kind) {
+    case StepsEnd::Success:
+        log.WriteLog(LogFinished, IsVerify(command) ? QStringLiteral(". No differences found.") : QString());
+        log.WriteEndTime();
+        return true;
+    case StepsEnd::Differs:
+        // A read whose step failed has closed the link: that is no difference, and its
+        // address was never compared.
+        if (ctx.link.IsOpen())
+            log.WriteLog(LogFinished, QStringLiteral(" with fail. Address: 0x") + DifferenceAddressText(end.pos));
+        else
+            WriteFailLine(log);
+        log.WriteEndTime();
+        return false;
+    case StepsEnd::Failed:
+        WriteFailLine(log);
+        log.WriteEndTime();
+        return false;
+    case StepsEnd::FailedWithoutEndTime:
+        WriteFailLine(log);
+        return false;
+    }
+    return false;
+}
+
+bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+{
+    OpenProgress(progress);
+    const FamilyUnit* unit = DispatchUnit(job, ctx.log);
+    if (!unit)
+        return false;
+    static constexpr std::array<Op, 2> Plain = {Op::EnterProgrammingMode, Op::ChipErase};
+    static constexpr std::array<Op, 5> WithZeroWord = {Op::EnterProgrammingMode, Op::ChipErase,
+                                                        Op::EnterProgrammingMode, Op::WriteFlashZeroWord,
+                                                        Op::ChipErase};
+    const std::span<const Op> sequence = unit->Has(Op::WriteFlashZeroWord) ? std::span<const Op>(WithZeroWord)
+                                                                           : std::span<const Op>(Plain);
+    ChipTarget target = job.Target();
+    ProgrammingSession session(ctx, *unit);
+    for (Op op : sequence) {
+        if (!unit->Run(op, ctx, target)) {
+            WriteFailLine(ctx.log);
+            return false;
+        }
+    }
+    if (!session.End()) {
+        WriteFailLine(ctx.log);
+        return false;
+    }
+    return true;
+}
+
+QString CalibrationText(const chip& c)
+{
+    QString text;
+    for (unsigned i = 0; i < c.CalibrationCount && i < c.CalibrationBytes.size(); ++i)
+        text += QStringLiteral("calibration %1 = 0x%2").arg(i).arg(QString::number(c.CalibrationBytes[i], 16).toUpper().rightJustified(2, QLatin1Char('0')));
+    return text;
+}
+
+bool RunReadCalibration(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+{
+    OpenProgress(progress);
+    const FamilyUnit* unit = DispatchUnit(job, ctx.log);
+    if (!unit)
+        return false;
+    // A family may read its calibration bytes through another unit's entry and read.
+    const FamilyUnit& reader = job.Unit(unit->CalibrationUnit());
+    if (!reader.Has(Op::ReadCalibration)) {
+        ctx.log.WriteLog(LogNotAvailable);
+        return false;
+    }
+    ChipTarget target = job.Target();
+    {
+        ProgrammingSession session(ctx, reader);
+        if (!reader.EnterProgrammingMode(ctx, target) || !reader.ReadCalibration(ctx, target) || !session.End()) {
+            WriteFailLine(ctx.log);
+            return false;
+        }
+    }
+    ctx.log.WriteLog(LogPlain, CalibrationText(job.Chip()));
+    return true;
+}
+
+}  // namespace velmora

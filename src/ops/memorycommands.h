@@ -1,0 +1,52 @@
+#pragma once
+// The memory commands of the main window and the command line, headless: Read, Write and
+// Verify of the program (flash) and data (EEPROM) memories, Chip Erase and Read Calibration.
+// Each drives the family unit of the job's chip over a whole memory, writes the command's
+// own log lines and reports progress; the unit writes the lines of its steps.
+//
+// The caller asks the command's question first (Question()) and, for the writes and
+// verifies, parses the active page's view into the job's image; after a successful read it
+// renders the image into that view.
+
+#include "ops/chipjob.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace velmora {
+
+enum class MemoryCommand { ReadProgram, ReadData, WriteProgram, WriteData, VerifyProgram, VerifyData };
+
+// The image a command reads from or writes to: FlashKind or EepromKind.
+int ImageKindOf(MemoryCommand command);
+// The commands that take the image from the active page's view before they run.
+bool ParsesViewFirst(MemoryCommand command);
+// The commands that put the image into the active page's view after success.
+bool RendersViewAfter(MemoryCommand command);
+
+// The Yes/No questions asked before the commands that change the chip: caption "Warning",
+// No as the default.
+inline const QString QuestionCaption = QStringLiteral("Warning");
+inline const QString ChipDataQuestion = QStringLiteral("All previous chip data will be lost (Flash, EEPROM, Lock Bits). Are you sure?");
+inline const QString EepromDataQuestion = QStringLiteral("All previous chip data will be lost (EEPROM). Are you sure?");
+std::optional<QString> QuestionFor(MemoryCommand command);
+
+// The memory operation frame: the "Trying to" and Start time lines, the family dispatch, the
+// command's family steps and its closing lines. True on success (a verify: no differences).
+bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress);
+
+// Chip Erase, once its question (ChipDataQuestion) was answered Yes: no frame of its own.
+bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress);
+
+// Read Calibration: the calibration bytes into the job and one log line with them.
+bool RunReadCalibration(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress);
+
+// "calibration 0 = 0xA8calibration 1 = 0xA9...": the entries joined with nothing between.
+QString CalibrationText(const chip& c);
+
+// The text of the difference line after " with fail. Address: 0x": the address in upper-case
+// hex, at least four digits.
+QString DifferenceAddressText(std::uint32_t pos);
+
+}  // namespace velmora
