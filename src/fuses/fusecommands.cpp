@@ -5,94 +5,75 @@
 namespace velmora {
 
 namespace {
-ChipTarget TargetOver(const LockFuseJob& job, FuseBytes& fuses, FuseBytes& calibration)
-{
-    return ChipTarget{
-        .entry = *job.entry,
-        .flash = {},
-        .eeprom = {},
-        .fuses = std::span<std::uint8_t, 8>(fuses),
-        .calibrationCount = job.calibrationCount,
-        .calibration = std::span<std::uint8_t, 8>(calibration),
-    };
-}
-
 void LogFail(const ProgContext& ctx)
 {
     ctx.log.WriteLog(LogFinished, QStringLiteral(" with fail."));
 }
 
-// The lines for a job without a chip to work on; nullopt when there is one.
-std::optional<FuseOutcome> Unworkable(const ProgContext& ctx, const LockFuseJob& job)
+// The unit and layout of the job's chip, or the outcome already logged when there is none.
+struct Dispatch {
+    const FamilyUnit* unit = nullptr;
+    const FuseLayout* layout = nullptr;
+    FuseOutcome outcome = FuseOutcome::Done;
+};
+Dispatch DispatchLockFuses(const ProgContext& ctx, const ChipJob& job)
 {
-    if (job.code == 0) {
-        ctx.log.WriteLog(LogNoChip);
-        return FuseOutcome::NoChip;
-    }
-    if (!job.Known()) {
+    Dispatch d;
+    d.unit = DispatchUnit(job, ctx.log);
+    d.layout = LayoutOf(job.Code());
+    if (!d.unit)
+        d.outcome = job.Code() == 0 ? FuseOutcome::NoChip : FuseOutcome::Unknown;
+    else if (!d.layout) {
         ctx.log.WriteLog(LogChipSelected, QStringLiteral(" unknown"));
-        return FuseOutcome::Unknown;
+        d.outcome = FuseOutcome::Unknown;
     }
-    return std::nullopt;
-}
-
-bool RunOrder(const LockFuseJob& job, LockFuseDirection direction, const ProgContext& ctx, FuseBytes& fuses)
-{
-    FuseBytes calibration = job.calibration;
-    ChipTarget target = TargetOver(job, fuses, calibration);
-    return RunLockFuseOrder(*job.unit, direction, ctx, target);
+    return d;
 }
 }  // namespace
 
 bool RunLockFuseOrder(const FamilyUnit& unit, LockFuseDirection direction, const ProgContext& ctx, ChipTarget& chip)
 {
+    ProgrammingSession session(ctx, unit);
     bool ok = unit.EnterProgrammingMode(ctx, chip);
     const auto order = direction == LockFuseDirection::Read ? unit.LockFuseReadOrder() : unit.LockFuseWriteOrder();
     for (auto op = order.begin(); ok && op != order.end(); ++op)
         ok = unit.Run(*op, ctx, chip);
+    ok = ok && session.End();
     if (!ok)
         LogFail(ctx);
     return ok;
 }
 
-LockFuseJob LockFuseJob::For(const ChipState& state)
+FuseOutcome ReadLockFuses(const ProgContext& ctx, ChipJob& job)
 {
-    const chip& c = state.CurrentChip;
-    LockFuseJob job;
-    job.code = c.SignatureCode;
-    job.entry = c.SignatureCode ? FindChipEntry(c.SignatureCode, state.NiietMode == 1) : nullptr;
-    job.unit = job.entry ? &UnitOf(*job.entry) : nullptr;
-    job.layout = LayoutOf(c.SignatureCode);
-    job.fuses = c.FuseDefaults;
-    job.calibrationCount = c.CalibrationCount;
-    job.calibration = c.CalibrationBytes;
-    return job;
+    const Dispatch d = DispatchLockFuses(ctx, job);
+    if (d.outcome != FuseOutcome::Done)
+        return d.outcome;
+    ChipTarget target = job.Target();
+    return RunLockFuseOrder(*d.unit, LockFuseDirection::Read, ctx, target) ? FuseOutcome::Done : FuseOutcome::Failed;
 }
 
-FuseOutcome ReadLockFuses(const ProgContext& ctx, LockFuseJob& job)
-{
-    if (const auto outcome = Unworkable(ctx, job))
-        return *outcome;
-    return RunOrder(job, LockFuseDirection::Read, ctx, job.fuses) ? FuseOutcome::Done : FuseOutcome::Failed;
-}
-
-FuseWriteReport WriteLockFuses(const ProgContext& ctx, LockFuseJob& job)
+FuseWriteReport WriteLockFuses(const ProgContext& ctx, ChipJob& job)
 {
     FuseWriteReport report;
-    if (const auto outcome = Unworkable(ctx, job)) {
-        report.outcome = *outcome;
+    const Dispatch d = DispatchLockFuses(ctx, job);
+    if (d.outcome != FuseOutcome::Done) {
+        report.outcome = d.outcome;
         return report;
     }
-    if (!RunOrder(job, LockFuseDirection::Write, ctx, job.fuses))
+    ChipTarget target = job.Target();
+    if (!RunLockFuseOrder(*d.unit, LockFuseDirection::Write, ctx, target))
         return report;
-    // The slots the read order does not touch keep the values written.
-    FuseBytes back = job.fuses;
-    if (!RunOrder(job, LockFuseDirection::Read, ctx, back))
+    // Read back into a copy; the slots the read order does not touch keep the values written.
+    FuseBytes back = job.Chip().FuseDefaults;
+    ChipTarget readBack{target.entry, target.flash, target.eeprom, std::span<std::uint8_t, 8>(back),
+                        target.calibrationCount, target.calibration};
+    if (!RunLockFuseOrder(*d.unit, LockFuseDirection::Read, ctx, readBack))
         return report;
     report.chipValues = back;
-    report.differences = ShownDifferences(*job.layout, job.fuses, back);
-    for (const ByteDifference& d : report.differences)
-        ctx.log.WriteLog(LogPlain, QStringLiteral("Lock and fuse check: ") + DifferenceText(d));
+    report.differences = ShownDifferences(*d.layout, job.Chip().FuseDefaults, back);
+    for (const ByteDifference& diff : report.differences)
+        ctx.log.WriteLog(LogPlain, QStringLiteral("Lock and fuse check: ") + DifferenceText(diff));
     if (!report.differences.empty())
         LogFail(ctx);
     report.outcome = report.differences.empty() ? FuseOutcome::Done : FuseOutcome::Differs;
