@@ -376,6 +376,7 @@ void Form1::BuildMenus()
     connect(Exit1, &QAction::triggered, this, &Form1::Exit1Click);
     connect(About1, &QAction::triggered, this, &Form1::About1Click);
     connect(KV4417Connection1, &QAction::triggered, this, &Form1::KV4417Connection1Click);
+    connect(LockFuses1, &QAction::triggered, this, &Form1::LockFuses1Click);
 }
 
 QList<QWidget*> Form1::ConnectionDependentButtons() const
@@ -479,6 +480,25 @@ void Form1::KV4417Connection1Click()
 {
     TImageForm form(CurrentPictureFile(), this);
     form.exec();
+}
+
+void Form1::LockFuses1Click()
+{
+    TLockFusesForm form(LockFusesHost(), this);
+    form.exec();
+}
+
+TLockFusesForm::Host Form1::LockFusesHost()
+{
+    TLockFusesForm::Host host;
+    host.chips = &work_.chips;
+    host.runOnLink = [this](const std::function<void(const ProgContext&)>& job) {
+        if (!link_)
+            return false;
+        const int delays = delaysValue_;
+        return runner_->Run([&](const CommandRunner::Progress&) { job(ProgContext{*link_, log_, delays}); });
+    };
+    return host;
 }
 
 void Form1::closeEvent(QCloseEvent* event)
