@@ -38,7 +38,7 @@ void BM_SerialInstructionWithAnswer(benchmark::State& state)
     }
     SpiAnswerBytes answer;
     for (auto _ : state) {
-        if (!SpiInstruction(ctx, 0x20, 0x00, 0x10, 0x00, " 0x44 0x00 b a 0x2H") || !SpiAnswer(ctx, answer)) {
+        if (!SpiRead(ctx, {.i1 = 0x20, .i3 = 0x10, .failText = " 0x44 0x00 b a 0x2H"}, answer)) {
             state.SkipWithError("instruction failed");
             break;
         }

@@ -123,6 +123,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     };
     openFileChooser_ = saveFileChooser_;
     errorReporter_ = [this](const QString& text) { QMessageBox::critical(this, windowTitle(), text); };
+    questionAsker_ = [this](const QString& text) { return AskWarning(this, text); };
 
     BuildControls();
     BuildMenus();
@@ -142,7 +143,10 @@ Form1::~Form1()
 {
     // The port is released without a line, as when the process ends.
     if (link_)
-        runner_->RunQuietly([this] { link_->CloseGateway(); });
+        runner_->RunQuietly([this] {
+            link_->SendSafePacket();
+            link_->CloseGateway();
+        });
     log_.SetSink({});
 }
 
@@ -316,6 +320,14 @@ void Form1::BuildControls()
     connect(Button1, &QPushButton::clicked, this, &Form1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &Form1::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &Form1::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &Form1::Button4Click);
+    connect(Button5, &QPushButton::clicked, this, &Form1::Button5Click);
+    connect(Button6, &QPushButton::clicked, this, &Form1::Button6Click);
+    connect(Button7, &QPushButton::clicked, this, &Form1::Button7Click);
+    connect(Button8, &QPushButton::clicked, this, &Form1::Button8Click);
+    connect(Button9, &QPushButton::clicked, this, &Form1::Button9Click);
+    connect(Button10, &QPushButton::clicked, this, &Form1::Button10Click);
+    connect(Button11, &QPushButton::clicked, this, &Form1::Button11Click);
     connect(ComboBox1, &QComboBox::currentTextChanged, this, &Form1::ComboBox1Change);
     connect(TrackBar1, &QSlider::valueChanged, this, &Form1::TrackBar1Change);
 }
@@ -412,8 +424,10 @@ void Form1::Button1Click()
     QString reason;
     QString devicePath;
     runner_->Run([&](const CommandRunner::Progress&) {
-        if (link_)
+        if (link_) {
+            link_->SendSafePacket();
             link_->CloseGateway();
+        }
         link_ = linkFactory_(portText, &devicePath);
         // The line names the device actually opened; the buttons follow in the window thread.
         connected = ConnectGateway(*link_, devicePath, log_, &reason);

@@ -6,6 +6,7 @@
 #include "chips/filecommands.h"
 #include "link/gatewaylink.h"
 #include "log/operationlog.h"
+#include "ops/chipjob.h"
 #include "views/workspace.h"
 
 #include <QMainWindow>
@@ -29,6 +30,7 @@ class QWidget;
 
 namespace velmora {
 
+enum class MemoryCommand;
 class AboutBox;
 class HexDumpView;
 class CommandRunner;
@@ -45,6 +47,8 @@ public:
     // Shows the save dialog and returns the chosen file, or an empty string on cancel.
     using SaveFileChooser = std::function<QString(QFileDialog& dialog)>;
     using ErrorReporter = std::function<void(const QString& text)>;
+    // Asks a Yes/No question before a command that changes the chip; true for Yes.
+    using QuestionAsker = std::function<bool(const QString& text)>;
 
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
@@ -59,6 +63,9 @@ public:
     // The same for the open dialog.
     void SetOpenFileChooser(SaveFileChooser chooser) { openFileChooser_ = std::move(chooser); }
     void SetErrorReporter(ErrorReporter reporter) { errorReporter_ = std::move(reporter); }
+    void SetQuestionAsker(QuestionAsker asker) { questionAsker_ = std::move(asker); }
+    // The window's question: caption "Warning", Yes and No, the warning icon, No the default.
+    static bool AskWarning(QWidget* parent, const QString& text);
 
     // Handlers, named after the controls they serve.
     void Button1Click();
@@ -90,6 +97,21 @@ public:
     void ChipItemClick(const ChipEntry& entry);
     // Autosearch chip.
     void Button3Click();
+    // The memory commands (memorymenu.cpp), on the page shown.
+    void Button4Click();   // Read Program
+    void Button5Click();   // Write Program
+    void Button6Click();   // Verify Program
+    void Button7Click();   // Read Calibration
+    void Button8Click();   // Read Data
+    void Button9Click();   // Write Data
+    void Button10Click();  // Verify Data
+    void Button11Click();  // Chip Erase
+
+    // Runs a chip command on the worker thread on a copy of the current chip, then takes the
+    // copy's images, lock and fuse values and calibration bytes back: the way every command
+    // that works on the chip runs. False when it did not end with success.
+    bool RunChipJob(const ChipCommand& command);
+    bool AskQuestion(const QString& text);
     // The editing keys of the four dump views and the ID bytes field.
     void RichEdit1KeyDown(QKeyEvent* key) { DumpViewKeyDown(1, key); }
     void RichEdit2KeyDown(QKeyEvent* key) { DumpViewKeyDown(2, key); }
@@ -142,6 +164,7 @@ private:
     void SaveImageFileClick(int kind);
     ImageFileTarget ActiveImageFile(int kind);
     FileCommandContext FileContext();
+    void MemoryCommandClick(MemoryCommand command);
 
     OperationLog log_;
     Workspace work_;
@@ -152,6 +175,7 @@ private:
     SaveFileChooser saveFileChooser_;
     SaveFileChooser openFileChooser_;
     ErrorReporter errorReporter_;
+    QuestionAsker questionAsker_;
 };
 
 }  // namespace velmora

@@ -50,10 +50,11 @@ int AnswerLength(std::uint8_t code);
 // ReadPinB, ReadPinC and SpiFetch: the commands a packet may hold at most one of.
 bool IsReadCommand(std::uint8_t code);
 
-// The gateway answers a fetch with the four bytes of the last transfer, last received first.
+// The gateway answers a fetch with the four bytes of the last transfer, last received first,
+// so a fetch's answer is complete with them: waiting for more would wait out the whole answer
+// time on every serial read. Any non-empty answer is accepted.
 inline constexpr int SpiFetchAnswerBytes = 4;
-// ...but the system asks for 8 and accepts any non-empty answer.
-inline constexpr int SpiFetchExpected = 8;
+inline constexpr int SpiFetchExpected = SpiFetchAnswerBytes;
 
 // Builds one packet, command by command, in sending order. Breaking a packet rule (more
 // than 9 bytes, a second read command) is a programming error and throws std::logic_error.

@@ -1,5 +1,6 @@
 #include "link/gatewaylink.h"
 
+#include "link/gatewaycommands.h"
 #include "log/operationlog.h"
 
 #include <algorithm>
@@ -13,15 +14,35 @@ GatewayPacket::GatewayPacket(std::initializer_list<std::uint8_t> bytes)
     count = static_cast<std::int32_t>(n);
 }
 
+namespace {
+
+// True when one of the packet's commands is answered by the gateway.
+bool ExpectsAnswer(const std::uint8_t* data, int count)
+{
+    for (int i = 0; i < count;) {
+        if (AnswerLength(data[i]) > 0)
+            return true;
+        const int length = CommandLength(data[i]);
+        if (length == 0)
+            return false;  // not a command the gateway knows: it answers nothing
+        i += length;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool GatewayLink::SendPacket(const GatewayPacket& packet)
 {
     const int count = std::clamp<int>(packet.count, 0, int(packet.data.size()));
     ++counters_.packets;
     if (!IsOpen())
         return false;
+    if (ExpectsAnswer(packet.data.data(), count))
+        DiscardInput();
     if (!WriteBytes(packet.data.data(), count))
         return false;
-    counters_.bytesOut += count;
+    counters_.bytesOut += std::uint64_t(count);
     return true;
 }
 
@@ -32,7 +53,7 @@ GatewayPacket GatewayLink::ReadAnswer(int expected)
         answer = ReadBytes(std::clamp<int>(expected, 0, int(answer.data.size())), AnswerTimeoutMs);
     if (answer.count > 0) {
         ++counters_.answers;
-        counters_.bytesIn += answer.count;
+        counters_.bytesIn += std::uint64_t(answer.count);
     }
     return answer;
 }

@@ -57,7 +57,10 @@ public:
     // Closes the port whatever its state; closing a closed link is harmless.
     virtual void CloseGateway() = 0;
 
-    // Writes the first count bytes as one write and returns once it is complete.
+    // Writes the first count bytes as one write and returns once it is complete. Before a
+    // packet that expects an answer, whatever is still waiting in the input is discarded: the
+    // answer can only come after the packet, and a byte left over from an earlier answer
+    // would otherwise shift this answer and every one after it.
     bool SendPacket(const GatewayPacket& packet);
     // Waits until at least expected bytes arrived or about AnswerTimeoutMs passed.
     // Surplus bytes of the same arrival stay in the answer (up to its 32 bytes); bytes
@@ -80,6 +83,9 @@ public:
 protected:
     virtual bool WriteBytes(const std::uint8_t* data, int count) = 0;
     virtual GatewayPacket ReadBytes(int expected, int timeoutMs) = 0;
+    // Drops every received byte not yet read. A link without a receive queue of its own (a
+    // scripted fake) has nothing to drop.
+    virtual void DiscardInput() {}
 
 private:
     LinkCounters counters_;

@@ -119,6 +119,12 @@ bool SerialLink::WriteBytes(const std::uint8_t* data, int count)
     return true;
 }
 
+void SerialLink::DiscardInput()
+{
+    // Both the driver's queue and what the port object has buffered already.
+    port_->clear(QSerialPort::Input);
+}
+
 GatewayPacket SerialLink::ReadBytes(int expected, int timeoutMs)
 {
     GatewayPacket answer;

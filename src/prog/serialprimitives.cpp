@@ -4,10 +4,9 @@
 
 namespace velmora {
 
-bool SpiInstruction(const ProgContext& ctx, std::uint8_t i1, std::uint8_t i2, std::uint8_t i3, std::uint8_t i4,
-                    std::string_view failText)
+bool SpiInstruction(const ProgContext& ctx, const SerialInstruction& in)
 {
-    if (!ctx.Send(PacketBuilder().SpiLoad(i1, i2, i3, i4), failText) ||
+    if (!ctx.Send(PacketBuilder().SpiLoad(in.i1, in.i2, in.i3, in.i4), in.failText) ||
         !ctx.Send(PacketBuilder().SpiTransfer(), LoneCommandText(GatewayCommand::SpiTransfer)))
         return false;
     ctx.DelaySleep();
@@ -26,6 +25,11 @@ bool SpiAnswer(const ProgContext& ctx, SpiAnswerBytes& answer)
     return true;
 }
 
+bool SpiRead(const ProgContext& ctx, const SerialInstruction& instruction, SpiAnswerBytes& answer)
+{
+    return SpiInstruction(ctx, instruction) && SpiAnswer(ctx, answer);
+}
+
 bool SpiProgrammingEnable(const ProgContext& ctx, std::string_view startText)
 {
     ctx.log.WriteLog(LogTrying, QString::fromUtf8(startText.data(), qsizetype(startText.size())));
@@ -36,7 +40,7 @@ bool SpiProgrammingEnable(const ProgContext& ctx, std::string_view startText)
         return false;
     ctx.Sleep(SpiStartSettleMs);
     SpiAnswerBytes answer;
-    if (!SpiInstruction(ctx, 0xAC, 0x53, 0x00, 0x00, ProgrammingEnableText) || !SpiAnswer(ctx, answer))
+    if (!SpiRead(ctx, ProgrammingEnableInstruction, answer))
         return false;
     // Out of step with the chip: no line, the link stays open.
     if (answer.count < 2 || answer.byte1 != 0x53)

@@ -437,7 +437,9 @@ void SimChip::SerialWrite(const std::array<std::uint8_t, 4>& in, std::int64_t no
         busy = model_.eepromWriteUs;
         break;
     case 0xAC:
-        if (in[1] == 0x80) {
+        // Chip Erase is AC 80 on the newer parts; the older ones decode only the top three
+        // bits of the second byte (1010 1100 100x xxxx).
+        if (model_.fuses == SimFuseLayout::Modern ? in[1] == 0x80 : (in[1] & 0xE0) == 0x80) {
             EraseAll();
             busy = model_.eraseUs;
         } else if (model_.fuses == SimFuseLayout::Modern) {

@@ -202,6 +202,8 @@ void SimGateway::Execute(const std::uint8_t* c)
     case GatewayCommand::SpiFetch:
         for (int i = 3; i >= 0; --i)
             Answer(spiReceived_[std::size_t(i)]);
+        for (int i = 4; i < faults_.fetchAnswerBytes; ++i)
+            Answer(0xFF);
         break;
     case GatewayCommand::SpiPrepare:
         chip_.SpiPrepare(Now());

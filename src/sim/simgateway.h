@@ -21,6 +21,8 @@ struct SimFaults {
     bool noHandshakeAnswer = false;
     bool chipBusyForever = false;
     bool wrongEnableEcho = false;
+    // A gateway whose fetch answer is longer than the transfer's 4 bytes (padded with 0xFF).
+    int fetchAnswerBytes = 4;
 };
 
 inline constexpr std::uint32_t LineBaud = 250000;

@@ -64,6 +64,13 @@ GatewayPacket SimLink::ReadBytes(int expected, int timeoutMs)
     return answer;
 }
 
+void SimLink::DiscardInput()
+{
+    std::uint8_t drop[64];
+    while (gateway_->TakeOutput(drop, sizeof drop) > 0) {
+    }
+}
+
 PortLinkFactory VirtualOrSerialLinkFactory()
 {
     auto gateways = std::make_shared<std::map<std::string, std::shared_ptr<SimGateway>>>();

@@ -45,6 +45,7 @@ public:
 protected:
     bool WriteBytes(const std::uint8_t* data, int count) override;
     GatewayPacket ReadBytes(int expected, int timeoutMs) override;
+    void DiscardInput() override;
 
 private:
     std::shared_ptr<SimGateway> gateway_;

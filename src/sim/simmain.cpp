@@ -30,7 +30,7 @@ int Usage(const char* problem)
     std::fprintf(stderr,
                  "usage: velmora-sim [--chip NAME] [--pace] [--json FILE]\n"
                  "                   [--silent-after N] [--unplug-after N] [--no-handshake]\n"
-                 "                   [--busy-forever] [--wrong-echo] | --list\n"
+                 "                   [--busy-forever] [--wrong-echo] [--fetch-bytes N] | --list\n"
                  "  --chip NAME        the chip in the socket (default ATmega8)\n"
                  "  --pace             deliver bytes at the real line rate (250000 baud, 11 bits)\n"
                  "  --json FILE        write the chip's memories and fuses as JSON on exit\n"
@@ -39,6 +39,7 @@ int Usage(const char* problem)
                  "  --no-handshake     never answer the connection handshake\n"
                  "  --busy-forever     the chip's RDY/BSY never reports ready\n"
                  "  --wrong-echo       the chip answers Programming Enable with a wrong echo\n"
+                 "  --fetch-bytes N    answer SpiFetch with N bytes (4 to 32; default 4)\n"
                  "  --list             print the simulated chips and exit\n");
     return 2;
 }
@@ -92,6 +93,12 @@ int main(int argc, char* argv[])
             faults.chipBusyForever = true;
         } else if (arg == "--wrong-echo") {
             faults.wrongEnableEcho = true;
+        } else if (arg == "--fetch-bytes") {
+            const char* v = value("a byte count");
+            long n = 0;
+            if (!v || !ParseCount(v, n) || n < 4 || n > 32)
+                return Usage("--fetch-bytes takes a number from 4 to 32");
+            faults.fetchAnswerBytes = int(n);
         } else if (arg == "--list") {
             for (const SimChipModel& m : SimChipModels())
                 std::printf("%s\n", std::string(m.name).c_str());

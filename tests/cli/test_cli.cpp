@@ -1,5 +1,8 @@
 #include "cli/cli.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,11 +17,22 @@ struct CliRun {
     QString err;
 };
 
-CliRun RunWith(const QStringList& args)
+// Runs with a terminal that answers the questions with answer, or with none when answer is null.
+CliRun RunWith(const QStringList& args, const char* answer = nullptr)
 {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    CliRun run{RunCli(args, out, err), {}, {}};
+    std::FILE* in = std::tmpfile();
+    Terminal terminal;
+    terminal.err = err;
+    terminal.in = in;
+    terminal.interactive = answer != nullptr;
+    if (answer) {
+        std::fputs(answer, in);
+        std::rewind(in);
+    }
+    CliRun run{RunCli(args, out, terminal), {}, {}};
+    std::fclose(in);
     auto slurp = [](std::FILE* f) {
         std::rewind(f);
         std::string text;
@@ -45,7 +59,9 @@ TEST(Cli, BadArgumentsGiveTheUsage)
         {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--delay"), QStringLiteral("6"), QStringLiteral("connect")},
         {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--delay")},
         {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("erase")},
-        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("connect"), QStringLiteral("signature")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("read-flash")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("read-flash"), QStringLiteral("x.hex"), QStringLiteral("select"), QStringLiteral("auto")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--format"), QStringLiteral("srec"), QStringLiteral("connect")},
         {QStringLiteral("--verbose"), QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("connect")},
     };
     for (const QStringList& args : cases) {
@@ -121,6 +137,100 @@ TEST(Cli, SelectByNameOrAuto)
         EXPECT_EQ(run.status, ExitUsage) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
+}
+
+QByteArray Pattern(int size, int seed)
+{
+    QByteArray bytes(size, 0);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i * 31 + seed);
+    return bytes;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(Cli, ChainedMemoryCommandsRoundTrip)
+{
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("fw.bin"));
+    const QString out = dir.filePath(QStringLiteral("back.dat"));
+    const QString eep = dir.filePath(QStringLiteral("data.eep"));
+    const QString eepBack = dir.filePath(QStringLiteral("data-back.hex"));
+    const QByteArray flash = Pattern(8192, 1);
+    ASSERT_TRUE(WriteFile(in, flash));
+    // One EEPROM record at 0x10 in Intel HEX.
+    ASSERT_TRUE(WriteFile(eep, ":0400100001020304E2\r\n:00000001FF\r\n"));
+
+    const CliRun run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--delay"), QStringLiteral("0"),
+                                QStringLiteral("--yes"), QStringLiteral("select"), QStringLiteral("auto"),
+                                QStringLiteral("write-flash"), in, QStringLiteral("verify-flash"), in,
+                                QStringLiteral("--format"), QStringLiteral("bin"), QStringLiteral("read-flash"), out,
+                                QStringLiteral("write-eeprom"), eep, QStringLiteral("read-eeprom"), eepBack,
+                                QStringLiteral("calibration")});
+    EXPECT_EQ(run.status, ExitOk) << run.out.join(QLatin1Char('\n')).toStdString() << run.err.toStdString();
+    EXPECT_EQ(ReadFile(out), flash);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Trying to write the program")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("       Finished. No differences found.")));
+    EXPECT_TRUE(ReadFile(eepBack).contains(":0800100001020304FFFFFFFF"))
+        << "an EEPROM image holds what was written and blank bytes elsewhere";
+    EXPECT_TRUE(run.out.at(run.out.size() - 2).startsWith(QStringLiteral("calibration 0 = 0x")));
+    EXPECT_EQ(run.out.back(), QStringLiteral("The COM-port is closed"));
+    EXPECT_TRUE(run.err.isEmpty()) << "no terminal: no progress bar";
+}
+
+TEST(Cli, QuestionsAndFailuresStopTheChain)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("fw.bin"));
+    ASSERT_TRUE(WriteFile(file, Pattern(8192, 2)));
+    const QStringList write{QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"),
+                            QStringLiteral("ATmega8"), QStringLiteral("write-flash"), file, QStringLiteral("erase")};
+
+    // Without a terminal or --yes nothing runs.
+    CliRun run = RunWith(write);
+    EXPECT_EQ(run.status, ExitUsage);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--yes")));
+
+    // Answered No on the terminal: the question, no write, status 1.
+    run = RunWith(write, "n\n");
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Warning: All previous chip data will be lost (Flash, EEPROM, Lock Bits). Are you sure? [y/N]")));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write the program")));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to erase the chip")));
+
+    // Yes to both.
+    run = RunWith(write, "y\nyes\n");
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Trying to erase the chip")));
+
+    // A difference fails the verify and stops the chain before the read.
+    const QString other = dir.filePath(QStringLiteral("other.bin"));
+    ASSERT_TRUE(WriteFile(other, Pattern(8192, 3)));
+    run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--yes"), QStringLiteral("select"),
+                   QStringLiteral("ATmega8"), QStringLiteral("write-flash"), file, QStringLiteral("verify-flash"), other,
+                   QStringLiteral("read-flash"), dir.filePath(QStringLiteral("never.bin"))});
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("       Finished with fail. Address: 0x0000")));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("never.bin"))));
+    EXPECT_EQ(run.out.back(), QStringLiteral("The COM-port is closed"));
+
+    // A file that cannot be read fails before the chip is touched.
+    run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"), QStringLiteral("ATmega8"),
+                   QStringLiteral("verify-flash"), dir.filePath(QStringLiteral("missing.hex"))});
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot open file")));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to verify the program")));
 }
 
 TEST(Cli, MissingPortFails)

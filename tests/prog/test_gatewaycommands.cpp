@@ -34,7 +34,7 @@ TEST(GatewayCommands, NineBytePacketWithOneRead)
     EXPECT_EQ(Bytes(b.Packet()), (std::vector<std::uint8_t>{0x11, 0x08, 0x0B, 0x00, 0x15, 0x10, 0x17, 0x15, 0x14}));
     EXPECT_TRUE(b.HasRead());
     EXPECT_EQ(b.ExpectedAnswer(), 1);
-    EXPECT_EQ(PacketBuilder().SpiFetch().ExpectedAnswer(), 8) << "the system asks for 8 and takes what comes";
+    EXPECT_EQ(PacketBuilder().SpiFetch().ExpectedAnswer(), 4) << "a fetch answer is complete with the transfer's 4 bytes";
     EXPECT_EQ(PacketBuilder().SetPortB(0x45).ExpectedAnswer(), 0) << "0x45 as an operand is no fetch";
 }
 

@@ -11,7 +11,7 @@ const Bytes EnableLoad{0x44, 0x00, 0x00, 0x53, 0xAC};
 
 TEST_F(SerialPrimitives, InstructionSendsLoadThenTransferThenWaits)
 {
-    EXPECT_TRUE(SpiInstruction(Context(3), 0x20, 0x01, 0x7F, 0x00, " 0x44 0x00 b a 0x2H"));
+    EXPECT_TRUE(SpiInstruction(Context(3), {.i1 = 0x20, .i2 = 0x01, .i3 = 0x7F, .i4 = 0x00, .failText = " 0x44 0x00 b a 0x2H"}));
     EXPECT_EQ(link.sent, (std::vector<Bytes>{{0x44, 0x00, 0x7F, 0x01, 0x20}, {0x46}}));
     EXPECT_EQ(sleeps, std::vector<int>{3});
     EXPECT_TRUE(log.Lines().isEmpty());
@@ -25,19 +25,19 @@ TEST_F(SerialPrimitives, InstructionFailureLines)
         rec.Open(QStringLiteral("rec"));
         rec.FailSendsFrom(failing);
         OperationLog l;
-        EXPECT_FALSE(SpiInstruction(ProgContext{rec, l, 0, [](int) {}}, 0x20, 0, 0, 0, " 0x44 0x00 b a 0x2H"));
+        EXPECT_FALSE(SpiInstruction(ProgContext{rec, l, 0, [](int) {}}, {.i1 = 0x20, .failText = " 0x44 0x00 b a 0x2H"}));
         EXPECT_EQ(l.Lines(), QStringList{QString::fromUtf8(lines[failing])});
         EXPECT_FALSE(rec.IsOpen());
     }
 }
 
-TEST_F(SerialPrimitives, AnswerAsksForEightAndTakesWhatCame)
+TEST_F(SerialPrimitives, AnswerAsksForTheTransfersFourBytesAndTakesWhatCame)
 {
     link.QueueAnswer({0x42, 0x53, 0x20, 0xFF});
     SpiAnswerBytes answer;
     EXPECT_TRUE(SpiAnswer(Context(), answer));
     EXPECT_EQ(link.sent, std::vector<Bytes>{{0x45}});
-    EXPECT_EQ(link.readsExpected, std::vector<int>{8});
+    EXPECT_EQ(link.readsExpected, std::vector<int>{4});
     EXPECT_EQ(answer.byte0, 0x42);
     EXPECT_EQ(answer.byte1, 0x53);
     EXPECT_EQ(answer.count, 4);

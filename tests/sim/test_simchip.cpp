@@ -91,12 +91,12 @@ TEST(SimChip, SerialPartsAnswerSignatureAndCalibration)
         ASSERT_TRUE(SpiProgrammingEnable(ctx, " execute Programming Enable")) << model.name;
         for (std::uint8_t i = 0; i < 3; ++i) {
             SpiAnswerBytes answer;
-            ASSERT_TRUE(SpiInstruction(ctx, 0x30, 0x00, i, 0x00, " sig") && SpiAnswer(ctx, answer));
+            ASSERT_TRUE(SpiRead(ctx, ReadSignatureInstruction(i), answer));
             EXPECT_EQ(answer.byte0, model.signature[i]) << model.name;
         }
         if (model.calibrationCount) {
             SpiAnswerBytes answer;
-            ASSERT_TRUE(SpiInstruction(ctx, 0x38, 0x00, 0x00, 0x00, " cal") && SpiAnswer(ctx, answer));
+            ASSERT_TRUE(SpiRead(ctx, {.i1 = 0x38, .failText = " cal"}, answer));
             EXPECT_EQ(answer.byte0, bench.Chip().Calibration()[0]);
         }
     }

@@ -53,7 +53,7 @@ TEST(SimGateway, SpiFetchAnswersFourBytesLastReceivedFirst)
     SimBench bench("ATtiny13");
     const ProgContext ctx = bench.Context();
     ASSERT_TRUE(SpiProgrammingEnable(ctx, " execute the sinchronization with chip"));
-    ASSERT_TRUE(SpiInstruction(ctx, 0x30, 0x00, 0x01, 0x00, " sig"));
+    ASSERT_TRUE(SpiInstruction(ctx, ReadSignatureInstruction(1)));
     ASSERT_TRUE(ctx.Send(PacketBuilder().SpiFetch(), " 0x45"));
     const GatewayPacket answer = bench.link.ReadAnswer(8);
     ASSERT_EQ(answer.count, 4) << "the gateway sends the 4 bytes of the transfer, never 8";

@@ -24,6 +24,7 @@ public:
 
     std::vector<Bytes> sent;          // every packet written, in order
     std::vector<int> readsExpected;   // the expected count of every ReadAnswer
+    std::vector<int> discardsBefore;  // for each input discard, the index in sent of the packet it preceded
     int closes = 0;
     OpenStatus openStatus = OpenStatus::Ok;
     QString openedPath;
@@ -31,6 +32,8 @@ public:
 protected:
     bool WriteBytes(const std::uint8_t* data, int count) override;
     GatewayPacket ReadBytes(int expected, int timeoutMs) override;
+    // The queued answers are the gateway's answers still to come, never stray input: kept.
+    void DiscardInput() override { discardsBefore.push_back(int(sent.size())); }
 
 private:
     bool open_ = false;

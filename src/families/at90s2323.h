@@ -1,0 +1,34 @@
+#pragma once
+// The AT90S2323 traits, shared by the AT90S2343 and the ATtiny22.
+
+#include "families/serialunit.h"
+
+namespace velmora {
+
+// AT90S2323 (datasheet "Serial Programming Instruction Set"): flash and EEPROM written a byte
+// at a time (up to 9 ms per byte at low supply voltage, a chip erase twice that); lock bits and
+// fuse bits read as one byte (0101 1000 ... 12Sx xxxF) and written in the second byte: Write
+// Lock Bits 1010 1100 1111 1211, Write Fuse Bits 1010 1100 1011 111F.
+inline constexpr std::array<ChipOperation, 1> LockFuseReadCombined{ChipOperation::ReadFuseAndLockBits};
+inline constexpr SerialTraits At90s2323Traits{
+    .id = FamilyId::At90s2323,
+    .startText = " execute Programming Enable",
+    .operations = {ChipOperation::EnterProgrammingMode, ChipOperation::ChipErase, ChipOperation::ReadFlashByte,
+                   ChipOperation::WriteFlashByte, ChipOperation::ReadEepromByte, ChipOperation::WriteEepromByte,
+                   ChipOperation::ReadFuseAndLockBits, ChipOperation::WriteLockBits, ChipOperation::WriteFuseByte},
+    .lockSlot = 1,
+    .lockFuseReadOrder = LockFuseReadCombined,
+    .lockFuseWriteOrder = LockFuseWriteFuseLock,
+    .flashHighMask = 0x03,
+    .flashCommitBytes = 0,
+    .eepromMask = 0x7F,
+    .eepromPaged = false,
+    .eraseMs = 18,
+    .flashByteMs = 9,
+    .lockOr = 0x00,
+    .fuseHighOr = 0x00,
+    .lockWriteOldForm = true,
+    .fuseWriteOldForm = true,
+};
+
+}  // namespace velmora

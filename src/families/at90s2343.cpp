@@ -1,0 +1,18 @@
+// AT90S2343 (datasheet "Serial Programming Instruction Set"): the instructions, times and lock and
+// fuse forms of the AT90S2323 (at90s2323.h).
+#include "families/at90s2323.h"
+#include "families/units.h"
+
+namespace velmora {
+
+const FamilyUnit& units::At90s2343()
+{
+    static const SerialUnit unit([] {
+        SerialTraits t = At90s2323Traits;
+        t.id = FamilyId::At90s2343;
+        return t;
+    }());
+    return unit;
+}
+
+}  // namespace velmora

@@ -1,0 +1,39 @@
+// ATtiny25/45/85 (datasheet "Serial Programming Instruction Set"): every instruction carries
+// the full address: Load Program Memory Page 0100 H000 000a aaaa bbbb bbbb, Write Program
+// Memory Page 0100 1100 000a aaaa bbbb bbbb, Read and Write EEPROM (Page) with the address
+// high bits in the second byte. An extended fuse byte (50 08 / AC A4); the lock and fuse bytes
+// are read and written as they are. The lock byte follows the extended fuse byte in slot 3.
+#include "families/serialunit.h"
+#include "families/units.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr std::array<ChipOperation, 4> ReadOrder{ChipOperation::ReadLockBits, ChipOperation::ReadFuseExtended,
+                                                 ChipOperation::ReadFuseHigh, ChipOperation::ReadFuseLow};
+constexpr std::array<ChipOperation, 4> WriteOrder{ChipOperation::WriteFuseExtended, ChipOperation::WriteFuseHigh,
+                                                  ChipOperation::WriteFuseLow, ChipOperation::WriteLockBits};
+
+}  // namespace
+
+const FamilyUnit& units::Attiny25()
+{
+    static const SerialUnit unit(SerialTraits{
+        .id = FamilyId::Attiny25,
+        .operations = Attiny13Operations.With({ChipOperation::ReadFuseExtended, ChipOperation::WriteFuseExtended}),
+        .lockSlot = 3,
+        .lockFuseReadOrder = ReadOrder,
+        .lockFuseWriteOrder = WriteOrder,
+        .flashHighMask = 0xFF,
+        .loadPageFullAddress = true,
+        .flashPageAddressMask = 0xFF,
+        .eepromMask = 0xFF,
+        .eepromHighAddress = true,
+        .lockOr = 0x00,
+        .fuseHighOr = 0x00,
+    });
+    return unit;
+}
+
+}  // namespace velmora
