@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace velmora {
 
 namespace {
@@ -22,19 +24,11 @@ QString Text(std::string_view s)
 }
 }  // namespace
 
-bool AskWarning(QWidget* parent, const QString& text)
-{
-    return QMessageBox::warning(parent, QStringLiteral("Warning"), text, QMessageBox::Yes | QMessageBox::No,
-                                QMessageBox::No) == QMessageBox::Yes;
-}
-
 TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), host_(std::move(host))
 {
     setObjectName(QStringLiteral("LockFusesForm"));
     setWindowTitle(QStringLiteral("Lock & Fuses"));
-    if (!host_.ask)
-        host_.ask = [this](const QString& text) { return AskWarning(this, text); };
     if (!host_.tell)
         host_.tell = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Warning"), text); };
 
@@ -130,13 +124,14 @@ void TLockFusesForm::OKButtonClick()
 void TLockFusesForm::Button1Click()
 {
     ChipState& chips = *host_.chips;
-    ChipJob job(chips);
-    FuseOutcome outcome = FuseOutcome::Failed;
-    if (!host_.runOnLink([&](const ProgContext& ctx) { outcome = ReadLockFuses(ctx, job); }))
-        return;
-    // Slots read before a failure hold their new bytes; the boxes keep their state then.
-    chips.CurrentChip.FuseDefaults = job.Chip().FuseDefaults;
-    if (outcome == FuseOutcome::Failed)
+    // Slots read before a failure hold their new bytes (the job is taken back); the boxes
+    // keep their state then.
+    std::optional<FuseOutcome> outcome;
+    host_.runChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+        outcome = ReadLockFuses(ctx, job);
+        return outcome == FuseOutcome::Done;
+    });
+    if (!outcome || outcome == FuseOutcome::Failed)
         return;
     if (outcome == FuseOutcome::Done)
         chips.CurrentChip.FusesReadFromChip = chips.CurrentChip.FuseDefaults;
@@ -156,10 +151,11 @@ void TLockFusesForm::Button2Click()
         if (!question.isEmpty() && !host_.ask(question))
             return;
     }
-    ChipJob job(chips);
     FuseWriteReport report;
-    if (!host_.runOnLink([&](const ProgContext& ctx) { report = WriteLockFuses(ctx, job); }))
-        return;
+    host_.runChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+        report = WriteLockFuses(ctx, job);
+        return report.outcome == FuseOutcome::Done;
+    });
     if (!report.chipValues)
         return;
     // Show what the chip holds, which is what it will do.

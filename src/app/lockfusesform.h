@@ -5,7 +5,7 @@
 // window shows its box state and asks the questions.
 
 #include "fuses/fuseboxes.h"
-#include "prog/progcontext.h"
+#include "ops/chipjob.h"
 
 #include <QDialog>
 
@@ -27,12 +27,12 @@ public:
     // What the dialog needs from the window that opens it.
     struct Host {
         ChipState* chips = nullptr;  // CurrentChip and NiietMode of the run
-        // Runs a job with the link on the worker thread while the progress window marks the
-        // work; false when nothing could be run.
-        std::function<bool(const std::function<void(const ProgContext& ctx)>& job)> runOnLink;
-        // A Yes/No question, caption "Warning", No as the default; true for Yes.
+        // Runs a command on a copy of the current chip on the worker thread, while the progress
+        // window marks the work, and takes the copy back (Form1::RunChipJob).
+        std::function<bool(const ChipCommand& command)> runChipJob;
+        // The window's Yes/No question, caption "Warning", No as the default; true for Yes.
         std::function<bool(const QString& text)> ask;
-        // A warning to acknowledge.
+        // A warning to acknowledge; a message box unless set.
         std::function<void(const QString& text)> tell;
     };
 
@@ -70,8 +70,5 @@ private:
     const FuseLayout* layout_ = nullptr;
     FuseBoxes boxes_;
 };
-
-// Asks text in a Yes/No message box with the caption "Warning" and No as the default.
-bool AskWarning(QWidget* parent, const QString& text);
 
 }  // namespace velmora

@@ -506,12 +506,8 @@ TLockFusesForm::Host Form1::LockFusesHost()
 {
     TLockFusesForm::Host host;
     host.chips = &work_.chips;
-    host.runOnLink = [this](const std::function<void(const ProgContext&)>& job) {
-        if (!link_)
-            return false;
-        const int delays = delaysValue_;
-        return runner_->Run([&](const CommandRunner::Progress&) { job(ProgContext{*link_, log_, delays}); });
-    };
+    host.runChipJob = [this](const ChipCommand& command) { return RunChipJob(command); };
+    host.ask = [this](const QString& text) { return AskQuestion(text); };
     return host;
 }
 

@@ -44,12 +44,13 @@ protected:
     {
         TLockFusesForm::Host host;
         host.chips = &state;
-        host.runOnLink = [this](const std::function<void(const ProgContext&)>& job) {
+        // As the window does it, on this thread.
+        host.runChipJob = [this](const ChipCommand& command) {
             ++runs;
-            if (!link)
-                return false;
-            job(ProgContext{*link, log, 0, link->Sleeper()});
-            return true;
+            ChipJob job(state);
+            const bool ok = command(ProgContext{*link, log, 0, link->Sleeper()}, job, {});
+            job.ApplyTo(state);
+            return ok;
         };
         host.ask = [this](const QString& text) {
             questions << text;
