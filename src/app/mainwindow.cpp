@@ -556,7 +556,7 @@ void Form1::Button3Click()
 {
     if (!link_)
         return;
-    std::optional<SignatureCodeType> code;
+    std::optional<SignatureCode> code;
     int niietMode = work_.NiietMode();
     const int delays = delaysValue_;
     // The gateway half runs where the link lives; the selection then shows in this thread.

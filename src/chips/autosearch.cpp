@@ -5,7 +5,7 @@
 
 namespace velmora {
 
-std::optional<SignatureCodeType> ReadChipCode(const ProgContext& ctx, int& niietMode)
+std::optional<SignatureCode> ReadChipCode(const ProgContext& ctx, int& niietMode)
 {
     if (!EnterParallelMode(ctx)) {
         ctx.log.WriteLog(LogFinished, QStringLiteral(" with fail."));
@@ -13,7 +13,7 @@ std::optional<SignatureCodeType> ReadChipCode(const ProgContext& ctx, int& niiet
     }
     // The generic entry cannot tell a NIIET part from its AVR twin, so the AVR entry is found.
     niietMode = 0;
-    const SignatureCodeType code = ReadSignature(ctx);
+    const SignatureCode code = ReadSignature(ctx);
     if (!ExitParallelMode(ctx)) {
         ctx.log.WriteLog(LogFinished, QStringLiteral(" with fail."));
         return std::nullopt;
@@ -23,7 +23,7 @@ std::optional<SignatureCodeType> ReadChipCode(const ProgContext& ctx, int& niiet
 
 const ChipEntry* Autosearch(const ProgContext& ctx, ChipState& state, const ShowChipFn& showChip)
 {
-    const std::optional<SignatureCodeType> code = ReadChipCode(ctx, state.NiietMode);
+    const std::optional<SignatureCode> code = ReadChipCode(ctx, state.NiietMode);
     return code ? SelectChip(state, *code, ctx.log, showChip) : nullptr;
 }
 

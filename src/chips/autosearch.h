@@ -13,7 +13,7 @@ namespace velmora {
 // exit. Returns the code read (0 when the read failed), or nothing when the entry or the exit
 // failed; those write " with fail." after their own lines. Touches no view, so it can run on
 // the thread that owns the link.
-std::optional<SignatureCodeType> ReadChipCode(const ProgContext& ctx, int& niietMode);
+std::optional<SignatureCode> ReadChipCode(const ProgContext& ctx, int& niietMode);
 
 // The whole of Autosearch: ReadChipCode, then SelectChip with the code read.
 const ChipEntry* Autosearch(const ProgContext& ctx, ChipState& state, const ShowChipFn& showChip);

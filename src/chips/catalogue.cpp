@@ -257,7 +257,7 @@ std::span<const ChipEntry, ChipCount> ChipCatalogue()
     return std::span<const ChipEntry, ChipCount>(Catalogue);
 }
 
-const ChipEntry* FindChipEntry(SignatureCodeType code, bool niietMode)
+const ChipEntry* FindChipEntry(SignatureCode code, bool niietMode)
 {
     if (code == 0)
         return nullptr;

@@ -2,6 +2,8 @@
 // The 55 supported chips as data, in the order of the Chip Select menu, and the lookup by
 // signature that selection and the family dispatch share.
 
+#include "prog/signaturecode.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -9,13 +11,6 @@
 
 namespace velmora {
 
-// Byte 0 | byte 1 << 8 | byte 2 << 16 of the chip's signature; 0 means no chip.
-using SignatureCodeType = std::int32_t;
-
-constexpr SignatureCodeType MakeSignatureCode(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2)
-{
-    return static_cast<SignatureCodeType>(b0 | (b1 << 8) | (b2 << 16));
-}
 
 // The family units, each named after one chip of its family: the 21 programmed through the
 // high-voltage parallel interface, then the 8 programmed over SPI. The order is the order of
@@ -33,7 +28,7 @@ std::string_view FamilyName(FamilyId id);
 
 struct ChipEntry {
     std::string_view name;     // shown in the chip name field and the log, e.g. "ATmega8"
-    SignatureCodeType code;    // SignatureCode
+    SignatureCode code;    // SignatureCode
     FamilyId family;           // the unit that programs the chip
     std::uint32_t flashSize;   // bytes
     // Bytes of FlashImage per flash page; 0 when the flash is written word by word (parallel)
@@ -59,7 +54,7 @@ std::span<const ChipEntry, ChipCount> ChipCatalogue();
 
 // The entry for code: an AVR entry, or with niietMode set one of the two NIIET entries
 // (which share their codes with the ATmega8535 and the ATmega128). Null when there is none.
-const ChipEntry* FindChipEntry(SignatureCodeType code, bool niietMode);
+const ChipEntry* FindChipEntry(SignatureCode code, bool niietMode);
 
 // The entry by its name as shown ("ATmega8", "1887ВЕ4У" in UTF-8) or by its menu item name
 // ("ATmega81", "N188741"), case-insensitively, names taking precedence; the NIIET parts also

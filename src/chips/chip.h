@@ -23,7 +23,7 @@ public:
 
     std::string name;     // UTF-8
     std::string picture;  // connection picture file name
-    SignatureCodeType SignatureCode = 0;
+    velmora::SignatureCode SignatureCode = 0;
     std::uint32_t flashSize = 0;
     std::vector<std::uint8_t> FlashImage;  // FlashImageSize bytes; word w at [2w] (low), [2w+1]
     std::uint32_t eepromSize = 0;

@@ -4,7 +4,7 @@
 
 namespace velmora {
 
-const ChipEntry* SelectChip(ChipState& state, SignatureCodeType code, OperationLog& log, const ShowChipFn& showChip)
+const ChipEntry* SelectChip(ChipState& state, SignatureCode code, OperationLog& log, const ShowChipFn& showChip)
 {
     if (code == 0) {
         log.WriteLog(LogNoChip);

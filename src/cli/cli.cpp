@@ -109,7 +109,7 @@ void Print(std::FILE* out, const QString& line)
 }
 
 // "Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8"
-QString SignatureLine(SignatureCodeType code)
+QString SignatureLine(SignatureCode code)
 {
     const ChipEntry* entry = FindChipEntry(code, false);
     QString bytes;
@@ -357,7 +357,7 @@ private:
             return true;  // connected before the first command
         if (step.command == QLatin1String("signature")) {
             int niietMode = 0;
-            const std::optional<SignatureCodeType> code = ReadChipCode(Context(), niietMode);
+            const std::optional<SignatureCode> code = ReadChipCode(Context(), niietMode);
             if (code)
                 Print(out_, SignatureLine(*code));
             return code.has_value();

@@ -219,7 +219,7 @@ std::span<const FuseLayout> FuseLayouts()
     return Layouts;
 }
 
-const FuseLayout* LayoutOf(SignatureCodeType code)
+const FuseLayout* LayoutOf(SignatureCode code)
 {
     if (code == 0)
         return nullptr;

@@ -25,7 +25,7 @@ public:
     // Copies the current chip of state; its row is found by SignatureCode under NiietMode.
     explicit ChipJob(const ChipState& state, UnitResolver units = nullptr);
 
-    SignatureCodeType Code() const { return copy_.SignatureCode; }
+    SignatureCode Code() const { return copy_.SignatureCode; }
     // The catalogue row, or null with no chip selected or a code no family serves.
     const ChipEntry* Entry() const { return entry_; }
     chip& Chip() { return copy_; }

@@ -57,18 +57,55 @@ bool WaitReady(const ProgContext& ctx)
     return false;
 }
 
-bool EnterParallelMode(const ProgContext& ctx)
+bool WriteAndWaitReady(const ProgContext& ctx, const GatewayPacket& packet, std::string_view failText)
+{
+    if (!ctx.Send(packet, failText))
+        return false;
+    ctx.DelaySleep();
+    return WaitReady(ctx);
+}
+
+bool FixedWritePulse(const ProgContext& ctx, PulseKind pulse)
+{
+    if (!ctx.Send(Packets::Pulse(pulse), PulseText(pulse)))
+        return false;
+    ctx.DelaySleep();
+    return true;
+}
+
+namespace {
+
+// The datasheets' entry: +5 V, at least six XTAL1 pulses with the Prog_enable lines low,
+// then +12 V on RESET.
+bool PowerUpFromPc(const ProgContext& ctx)
+{
+    if (!ctx.Send(Packets::SupplyOn(), " enable +5V"))
+        return false;
+    for (int i = 0; i < 6; ++i) {
+        if (!ctx.Send(Packets::Pulse(PulseKind::GiveXTALPosPulse), " GiveXTALPosPulse"))
+            return false;
+    }
+    return ctx.Send(Packets::ProgrammingVoltageOn(), " enable +12V");
+}
+
+}  // namespace
+
+bool EnterParallelMode(const ProgContext& ctx, const EntryTexts& texts, EntryPower power)
 {
     ctx.log.WriteLog(LogTrying, QStringLiteral(" enter Programming Mode"));
-    if (!ctx.Send(Packets::ReleaseDataBus(), " 0x0B 0x0 0x0D 0x0") ||
-        !ctx.Send(Packets::PortCIdle(), " 0x0F 0x32 0x11 0x0") ||
-        !ctx.Send(Packets::PortDAllLow(), " 0x13 0xFC 0x15 0x0"))
+    if (!ctx.Send(Packets::ReleaseDataBus(), texts.releaseBus) || !ctx.Send(Packets::PortCIdle(), texts.portCIdle) ||
+        !ctx.Send(Packets::PortDAllLow(), texts.portDLow))
         return false;
+    // The chip without supply for a moment: it forgets whatever mode it was in.
     ctx.SettleSleep();
-    if (!ctx.Send(Packets::Pulse(PulseKind::EnterHVPProgMode_AVR), " 0x1D 0x0"))
+    if (power == EntryPower::Pc) {
+        if (!PowerUpFromPc(ctx))
+            return false;
+    } else if (!ctx.Send(Packets::Pulse(PulseKind::EnterHVPProgMode_AVR), texts.powerUp)) {
         return false;
+    }
     ctx.SettleSleep();
-    if (!ctx.Send(Packets::PortDWork(), " 0x15 0x14(PD_WORK)"))
+    if (!ctx.Send(Packets::PortDWork(), texts.work))
         return false;
     ctx.log.WriteLog(LogFinished, QStringLiteral(" with success."));
     return true;

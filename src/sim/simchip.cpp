@@ -124,8 +124,10 @@ void SimChip::SetLines(const SimLines& lines, std::int64_t now)
     lines_ = lines;
     if (!parallelMode_)
         return;
-    // PAGEL on a port pin (shared with BS1) works as a transparent latch while high.
-    if (lines_.pagel && !before.pagel)
+    // PAGEL on a port pin (shared with BS1): a transparent latch while high, or one that
+    // takes the data when the line falls.
+    const bool latch = model_.pagelLatchesOnFall ? (before.pagel && !lines_.pagel) : (lines_.pagel && !before.pagel);
+    if (latch)
         LatchPage();
     if (before.wr && !lines_.wr)
         WriteStrobe(1, now);
@@ -149,7 +151,7 @@ void SimChip::XtalPulse(std::uint8_t bus, std::int64_t now)
     } else if (!lines_.xa1 && lines_.xa0) {
         (lines_.bs1 ? dataHigh_ : dataLow_) = bus;
     }
-    if (lines_.pagel)
+    if (lines_.pagel && !model_.pagelLatchesOnFall)
         LatchPage();
 }
 

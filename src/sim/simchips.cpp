@@ -59,6 +59,14 @@ constexpr SimChipModel AnyBs1(SimChipModel m)
     return m;
 }
 
+// A latch that takes its data at the falling edge of the shared BS1/PAGEL line: a word still
+// in the data latches when the WR pulse comes with BS1 high is not in the page.
+constexpr SimChipModel PagelOnFall(SimChipModel m)
+{
+    m.pagelLatchesOnFall = true;
+    return m;
+}
+
 constexpr SimChipModel Niiet(SimChipModel m)
 {
     m.niiet = true;
@@ -91,7 +99,7 @@ constexpr std::array<SimChipModel, SimChipCount> Models{{
     Serial("ATtiny13", 0x90, 0x07, 1024, 64, 32, 4, 1, F{0x6A, 0xFF, 0xFF}, 3, Modern, 4500, 4500, 8000),
     Serial("ATtiny15", 0x90, 0x06, 1024, 64, 0, 0, 1, F{0x5C, 0xFF}, 2, Separate, 3500, 6000, 8000),
     Serial("ATtiny22", 0x91, 0x06, 2048, 128, 0, 0, 1, F{0xDE, 0xFF}, 2, Combined, 4000, 4000, 8000),
-    AnyBs1(SharedPins(Parallel("ATtiny2313", 0x91, 0x0A, 2048, 128, 32, 4, 2, F{0x64, 0xDF, 0xFF, 0xFF}, 4, Timed))),
+    PagelOnFall(AnyBs1(SharedPins(Parallel("ATtiny2313", 0x91, 0x0A, 2048, 128, 32, 4, 2, F{0x64, 0xDF, 0xFF, 0xFF}, 4, Timed)))),
     Serial("ATtiny25", 0x91, 0x08, 2048, 128, 32, 4, 2, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Modern, 4500, 4500, 8000),
     Serial("ATtiny26", 0x91, 0x09, 2048, 128, 32, 0, 4, F{0xE1, 0xF7, 0xFF}, 3, Modern, 4500, 8000, 8000),
     SharedPins(Parallel("ATtiny261", 0x91, 0x0C, 2048, 128, 32, 4, 1, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Xtal)),

@@ -53,6 +53,9 @@ struct SimChipModel {
     std::uint32_t eepromWriteUs;
     std::uint32_t eraseUs;
     std::uint32_t fuseWriteUs;
+    // With PAGEL on BS1: the page latch takes the data latches when BS1 falls (the end of the
+    // PAGEL pulse) rather than following them while BS1 is high.
+    bool pagelLatchesOnFall = false;
 
     bool HasExtendedAddress() const { return flashBytes > 0x20000; }
     std::uint8_t FuseCount() const { return std::uint8_t(factoryCount - 1); }

@@ -12,7 +12,7 @@ Workspace::Workspace()
     views[0].text = "FF FF FF";
 }
 
-std::string IdBytesText(SignatureCodeType code)
+std::string IdBytesText(SignatureCode code)
 {
     char text[16];
     std::snprintf(text, sizeof text, "%02X %02X %02X ", unsigned(code >> 16) & 0xFF, unsigned(code >> 8) & 0xFF,
@@ -20,7 +20,7 @@ std::string IdBytesText(SignatureCodeType code)
     return std::string(text, 8);
 }
 
-void Workspace::ShowChip(SignatureCodeType code)
+void Workspace::ShowChip(SignatureCode code)
 {
     if (code == 0)
         return;
@@ -67,14 +67,14 @@ void Workspace::ParseView(int view, int kind)
     views[view].caret = std::min<std::size_t>(dump::FirstHexColumn, views[view].text.size());
 }
 
-const ChipEntry* Workspace::SelectChip(SignatureCodeType code, OperationLog& log)
+const ChipEntry* Workspace::SelectChip(SignatureCode code, OperationLog& log)
 {
-    return velmora::SelectChip(chips, code, log, [this](SignatureCodeType c) { ShowChip(c); });
+    return velmora::SelectChip(chips, code, log, [this](SignatureCode c) { ShowChip(c); });
 }
 
 const ChipEntry* Workspace::SelectMenuEntry(const ChipEntry& entry, OperationLog& log)
 {
-    return velmora::SelectMenuEntry(chips, entry, log, [this](SignatureCodeType c) { ShowChip(c); });
+    return velmora::SelectMenuEntry(chips, entry, log, [this](SignatureCode c) { ShowChip(c); });
 }
 
 void Workspace::KeyDown(int view, const dump::KeyStroke& key)

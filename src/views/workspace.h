@@ -44,7 +44,7 @@ public:
     static int ImageKindOfView(int view) { return view == 1 || view == 2 ? FlashKind : view >= 3 ? EepromKind : NoImage; }
 
     // Sizes the four dump views for the current chip, blanks them and shows name and ID bytes.
-    void ShowChip(SignatureCodeType code);
+    void ShowChip(SignatureCode code);
     // Replaces a dump view's text by its blank lines.
     void FillBlankView(int view);
     // Copies an image into a dump view's cells (view 0: the signature into the ID bytes field).
@@ -53,7 +53,7 @@ public:
     void ParseView(int view, int kind);
 
     // Chip selection with this workspace's views: see SelectChip.
-    const ChipEntry* SelectChip(SignatureCodeType code, OperationLog& log);
+    const ChipEntry* SelectChip(SignatureCode code, OperationLog& log);
     // A Chip Select menu item.
     const ChipEntry* SelectMenuEntry(const ChipEntry& entry, OperationLog& log);
 
@@ -64,6 +64,6 @@ public:
 };
 
 // The ID bytes text of a signature: bytes 2, 1, 0 as upper-case hex, "07 93 1E" for 0x07931E.
-std::string IdBytesText(SignatureCodeType code);
+std::string IdBytesText(SignatureCode code);
 
 }  // namespace velmora

@@ -23,7 +23,7 @@ TEST(AutosearchSim, FindsEveryParallelChipAsItsCatalogueEntry)
         Workspace work;
         work.NiietMode() = 1;
         const ChipEntry* found = Autosearch(ProgContext{link, log, 0, link.Sleeper()}, work.chips,
-                                            [&work](SignatureCodeType c) { work.ShowChip(c); });
+                                            [&work](SignatureCode c) { work.ShowChip(c); });
         const QString last = log.Lines().isEmpty() ? QString() : log.Lines().back();
         if (model.interface != sim::SimInterface::Parallel) {
             // A chip without the parallel interface leaves the data bus floating high.

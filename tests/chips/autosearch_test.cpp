@@ -32,7 +32,7 @@ protected:
     const ChipEntry* Run()
     {
         const ProgContext ctx{link, log, 0, [](int) {}};
-        return Autosearch(ctx, work.chips, [this](SignatureCodeType c) { work.ShowChip(c); });
+        return Autosearch(ctx, work.chips, [this](SignatureCode c) { work.ShowChip(c); });
     }
     void ExpectPreviousChipKept()
     {

@@ -35,7 +35,7 @@ TEST(Catalogue, HoldsFiftyFiveChipsWithUniqueNamesAndItems)
 
 TEST(Catalogue, AvrCodesAreUniqueAndNiietPartsShareTwoOfThem)
 {
-    std::set<SignatureCodeType> avr;
+    std::set<SignatureCode> avr;
     for (const ChipEntry& e : ChipCatalogue()) {
         if (!e.niiet) {
             EXPECT_TRUE(avr.insert(e.code).second) << e.name;
@@ -50,7 +50,7 @@ TEST(Catalogue, AvrCodesAreUniqueAndNiietPartsShareTwoOfThem)
 
 struct EntryCase {
     const char* name;
-    SignatureCodeType code;
+    SignatureCode code;
     std::uint32_t flash, eeprom;
     int calibration;
     const char* picture;
@@ -107,7 +107,7 @@ TEST(Catalogue, SignatureCodeOfTheBytes)
 TEST(Catalogue, LookupByCodeFollowsNiietMode)
 {
     struct Case {
-        SignatureCodeType code;
+        SignatureCode code;
         bool niiet;
         const char* expected;  // null: no entry
     } cases[] = {

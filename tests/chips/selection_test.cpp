@@ -112,7 +112,7 @@ TEST_F(Selection, FailuresWriteTheirLineAndKeepTheCurrentChip)
 
     struct Case {
         int niiet;
-        SignatureCodeType code;
+        SignatureCode code;
         const char* line;
     } cases[] = {
         {0, 0, "No chip selected"},

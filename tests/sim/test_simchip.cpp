@@ -242,7 +242,8 @@ TEST(SimChip, SharedPagelPinLatchesWithTheHighByte)
     for (std::uint8_t w = 0; w < 16; ++w)
         ASSERT_TRUE(LoadAddressLow(ctx, w) && LoadDataLow(ctx, std::uint8_t(0x10 + w)) && LoadDataHigh(ctx, std::uint8_t(0x80 + w)));
     ASSERT_TRUE(LoadAddressHigh(ctx, 0));
-    ASSERT_TRUE(ctx.Send(PacketBuilder().Pulse(PulseKind::GiveWRNegPulse), "wr") && WaitReady(ctx));
+    // BS1 falls before the WR pulse: the end of the last word's PAGEL pulse.
+    ASSERT_TRUE(ctx.Send(PacketBuilder().SetPortC(0x08).Pulse(PulseKind::GiveWRNegPulse), "wr") && WaitReady(ctx));
     for (std::uint8_t w = 0; w < 16; w += 5)
         EXPECT_EQ(ReadWord(ctx, w), 0x8010 + w * 0x0101);
 

@@ -1,0 +1,18 @@
+// ATmega162: extended fuse byte; its calibration byte is read through the ATmega163 unit.
+#include "families/parallelunit.h"
+#include "families/units.h"
+
+namespace velmora::units {
+
+namespace {
+constexpr ParallelTraits Traits{
+    .id = FamilyId::Atmega162,
+    .operations = ExtendedFuseOperations.Without({ChipOperation::ReadCalibration}),
+    .lockSlot = 3,
+    .calibrationFrom = FamilyId::Atmega163,
+};
+}  // namespace
+
+const FamilyUnit& Atmega162() { return ParallelUnitFor<Traits>(); }
+
+}  // namespace velmora::units

@@ -1,0 +1,17 @@
+// ATmega169: as the ATmega8, with the extended fuse byte.
+#include "families/parallelunit.h"
+#include "families/units.h"
+
+namespace velmora::units {
+
+namespace {
+constexpr ParallelTraits Traits{
+    .id = FamilyId::Atmega169,
+    .operations = ExtendedFuseOperations,
+    .lockSlot = 3,
+};
+}  // namespace
+
+const FamilyUnit& Atmega169() { return ParallelUnitFor<Traits>(); }
+
+}  // namespace velmora::units
