@@ -37,7 +37,7 @@ void BM_RenderView256K(benchmark::State& state)
         work.RenderView(1, FlashKind);
         benchmark::DoNotOptimize(work.views[1].text.data());
     }
-    state.SetBytesProcessed(state.iterations() * FlashImageSize);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(FlashImageSize));
 }
 BENCHMARK(BM_RenderView256K)->Unit(benchmark::kMillisecond);
 
@@ -51,7 +51,7 @@ void BM_ParseView256K(benchmark::State& state)
         work.ParseView(1, FlashKind);
         benchmark::DoNotOptimize(work.CurrentChip().FlashImage.data());
     }
-    state.SetBytesProcessed(state.iterations() * FlashImageSize);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(FlashImageSize));
 }
 BENCHMARK(BM_ParseView256K)->Unit(benchmark::kMillisecond);
 
@@ -102,7 +102,7 @@ void BM_MemoryOfTheFourViews(benchmark::State& state)
     for (auto _ : state) {
         work.SelectMenuEntry(*FindChipByName("ATmega2560"), log);
         bytes = 0;
-        for (int v = 1; v <= 4; ++v)
+        for (std::size_t v = 1; v <= 4; ++v)
             bytes += work.views[v].text.capacity();
     }
     state.counters["view_bytes"] = static_cast<double>(bytes);

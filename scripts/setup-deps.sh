@@ -12,9 +12,11 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
   libjpeg62-turbo-dev
+  # the connection pictures are drawn at build time with this font
+  fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  unrtf xvfb xauth fonts-dejavu-core
+  unrtf xvfb xauth
   # the AVR toolchain and srecord make and check real image files in the tests
   gcc-avr binutils-avr avr-libc srecord
   # libFuzzer and the sanitizer runtimes

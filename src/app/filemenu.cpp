@@ -20,7 +20,7 @@ int FilterIndex(const QFileDialog& dialog)
 
 ImageFileTarget Form1::ActiveImageFile(int kind)
 {
-    const int view = kind == FlashKind ? ActiveFlashView() : ActiveEepromView();
+    const std::size_t view = kind == FlashKind ? ActiveFlashView() : ActiveEepromView();
     chip& c = work_.CurrentChip();
     return {kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind),
             [this, view, kind] { RenderView(view, kind); }, [this, view, kind] { ParseView(view, kind); }};

@@ -262,9 +262,9 @@ void HexDumpView::paintEvent(QPaintEvent*)
         // Address, hex cells and bar are plain ASCII; the character cells are placed one by
         // one so that a substitute glyph from another font cannot shift its neighbours.
         painter.drawText(x0, baseline, QString::fromLatin1(text.data() + start, dump::FirstCharColumn));
-        for (int k = 0; k < dump::BytesPerLine; ++k) {
-            const int column = dump::FirstCharColumn + k;
-            painter.drawText(x0 + column * charWidth, baseline,
+        for (std::size_t k = 0; k < dump::BytesPerLine; ++k) {
+            const std::size_t column = dump::CharColumnOf(k);
+            painter.drawText(x0 + static_cast<int>(column) * charWidth, baseline,
                              QString(Cp1252Char(static_cast<std::uint8_t>(text[start + column]))));
         }
     }

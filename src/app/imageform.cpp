@@ -2,6 +2,8 @@
 
 #include "app/jpegimage.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
@@ -35,10 +37,10 @@ TImageForm::TImageForm(const QString& pictureFile, QWidget* parent)
 
     if (pictureFile.isEmpty())
         return;
-    const QFileInfo file(pictureFile);
+    const QString path = FindPicture(pictureFile, PictureFolders(QCoreApplication::applicationDirPath()));
     QImage picture;
-    if (file.exists())
-        picture = DecodeJpegFile(file.filePath());
+    if (!path.isEmpty())
+        picture = DecodeJpegFile(path);
     if (picture.isNull()) {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), MissingPictureText(), QMessageBox::Ok);
         box.exec();
@@ -46,6 +48,21 @@ TImageForm::TImageForm(const QString& pictureFile, QWidget* parent)
         return;
     }
     Image1->setPixmap(QPixmap::fromImage(picture));
+}
+
+QStringList TImageForm::PictureFolders(const QString& programFolder)
+{
+    return {QDir::currentPath(), QDir::cleanPath(programFolder + QStringLiteral("/../share/velmora/pictures"))};
+}
+
+QString TImageForm::FindPicture(const QString& pictureFile, const QStringList& folders)
+{
+    for (const QString& folder : folders) {
+        const QFileInfo file(QDir(folder), pictureFile);
+        if (file.isFile())
+            return file.filePath();
+    }
+    return {};
 }
 
 bool TImageForm::HasPicture() const

@@ -312,7 +312,7 @@ void Form1::BuildControls()
     // views insert nothing by themselves and pass their editing keys to their handlers.
     Edit2->installEventFilter(this);
     const std::array<HexDumpView*, 4> views = {RichEdit1, RichEdit2, RichEdit3, RichEdit4};
-    for (int view = 1; view <= 4; ++view) {
+    for (std::size_t view = 1; view <= 4; ++view) {
         views[view - 1]->SetModel(&work_.views[view]);
         views[view - 1]->SetKeyDownHandler([this, view](QKeyEvent* key) { DumpViewKeyDown(view, key); });
     }
@@ -579,7 +579,7 @@ HexDumpView* Form1::HexView(int view) const
     }
 }
 
-void Form1::DumpViewKeyDown(int view, QKeyEvent* key)
+void Form1::DumpViewKeyDown(std::size_t view, QKeyEvent* key)
 {
     if (const auto stroke = KeyStrokeOf(*key))
         work_.KeyDown(view, *stroke);
@@ -605,23 +605,23 @@ bool Form1::Edit2KeyDown(QKeyEvent* key)
     return true;
 }
 
-int Form1::ActiveFlashView() const
+std::size_t Form1::ActiveFlashView() const
 {
     return Workspace::ActiveFlashView(PageControl1->currentIndex());
 }
 
-int Form1::ActiveEepromView() const
+std::size_t Form1::ActiveEepromView() const
 {
     return Workspace::ActiveEepromView(PageControl1->currentIndex());
 }
 
-void Form1::RenderView(int view, int kind)
+void Form1::RenderView(std::size_t view, int kind)
 {
     work_.RenderView(view, kind);
     ShowWorkspace();
 }
 
-void Form1::ParseView(int view, int kind)
+void Form1::ParseView(std::size_t view, int kind)
 {
     work_.ParseView(view, kind);
     ShowWorkspace();

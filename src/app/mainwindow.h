@@ -121,11 +121,11 @@ public:
     bool Edit2KeyDown(QKeyEvent* key);
 
     // The views of the page shown (the active page rule).
-    int ActiveFlashView() const;
-    int ActiveEepromView() const;
+    std::size_t ActiveFlashView() const;
+    std::size_t ActiveEepromView() const;
     // Image to view and back, for the commands that read, write and load; the widgets follow.
-    void RenderView(int view, int kind);
-    void ParseView(int view, int kind);
+    void RenderView(std::size_t view, int kind);
+    void ParseView(std::size_t view, int kind);
     // Shows the workspace's texts in the chip fields and the four views.
     void ShowWorkspace();
     HexDumpView* HexView(int view) const;
@@ -158,7 +158,7 @@ private:
     void BuildControls();
     void BuildMenus();
     QList<QWidget*> ConnectionDependentButtons() const;
-    void DumpViewKeyDown(int view, QKeyEvent* key);
+    void DumpViewKeyDown(std::size_t view, QKeyEvent* key);
     // The File menu's load and save commands for an ImageKind, on the page shown.
     void LoadImageFileClick(int kind);
     void SaveImageFileClick(int kind);

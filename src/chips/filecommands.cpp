@@ -149,7 +149,7 @@ bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileC
     context.log.WriteLog(LoadLineKind(target.kind), name);
     StepThroughBlocks(context, memory.size());
     // A shorter file leaves the rest of the image as it was.
-    std::copy_n(bytes.constData(), std::min<std::size_t>(memory.size(), bytes.size()), memory.begin());
+    std::copy_n(bytes.constData(), std::min(memory.size(), static_cast<std::size_t>(bytes.size())), memory.begin());
     Render(target);
     context.log.WriteLog(LogComplete);
     return true;

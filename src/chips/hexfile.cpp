@@ -13,9 +13,9 @@ constexpr std::array<std::int8_t, 256> MakeNibbles()
     std::array<std::int8_t, 256> table{};
     for (auto& v : table)
         v = -1;
-    for (int c = '0'; c <= '9'; ++c)
+    for (std::size_t c = '0'; c <= '9'; ++c)
         table[c] = static_cast<std::int8_t>(c - '0');
-    for (int c = 'a'; c <= 'f'; ++c) {
+    for (std::size_t c = 'a'; c <= 'f'; ++c) {
         table[c] = static_cast<std::int8_t>(c - 'a' + 10);
         table[c - 'a' + 'A'] = static_cast<std::int8_t>(c - 'a' + 10);
     }
@@ -124,13 +124,14 @@ HexReadResult ParseHexText(std::string_view text, std::span<std::uint8_t> image,
             return {HexStop::BadRecord, i};
         switch (type) {
         case 0x00: {
+            const auto bytes = static_cast<std::size_t>(count);
             // The whole record is checked before its first byte is stored.
-            for (std::int64_t j = 0; j < count; ++j)
+            for (std::size_t j = 0; j < bytes; ++j)
                 if (HexField(line, DataAt + 2 * j, 1) < 0)
                     return {HexStop::BadRecord, i};
             const std::uint64_t base = linearBase + segmentBase + static_cast<std::uint64_t>(offset);
-            for (std::int64_t j = 0; j < count; ++j) {
-                const std::uint64_t address = base + static_cast<std::uint64_t>(j);
+            for (std::size_t j = 0; j < bytes; ++j) {
+                const std::uint64_t address = base + j;
                 if (address < limit)
                     image[address] = static_cast<std::uint8_t>(HexField(line, DataAt + 2 * j, 1));
             }

@@ -2,6 +2,8 @@
 
 #include "log/operationlog.h"
 
+#include <array>
+
 namespace velmora {
 
 const ChipEntry* SelectChip(ChipState& state, SignatureCode code, OperationLog& log, const ShowChipFn& showChip)
@@ -25,7 +27,7 @@ const ChipEntry* SelectChip(ChipState& state, SignatureCode code, OperationLog& 
     if (showChip)
         showChip(code);
     log.WriteLog(LogChipSelected, QStringLiteral(" ") + QString::fromUtf8(entry->name.data(), qsizetype(entry->name.size())));
-    for (std::uint8_t type : {1, 2, 3, 4})
+    for (const std::uint8_t type : std::array<std::uint8_t, 4>{1, 2, 3, 4})
         ResetBuffer(state, type);
     return entry;
 }

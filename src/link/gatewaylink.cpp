@@ -42,7 +42,7 @@ bool GatewayLink::SendPacket(const GatewayPacket& packet)
         DiscardInput();
     if (!WriteBytes(packet.data.data(), count))
         return false;
-    counters_.bytesOut += std::uint64_t(count);
+    counters_.bytesOut += static_cast<std::uint64_t>(count);
     return true;
 }
 
@@ -53,7 +53,7 @@ GatewayPacket GatewayLink::ReadAnswer(int expected)
         answer = ReadBytes(std::clamp<int>(expected, 0, int(answer.data.size())), AnswerTimeoutMs);
     if (answer.count > 0) {
         ++counters_.answers;
-        counters_.bytesIn += std::uint64_t(answer.count);
+        counters_.bytesIn += static_cast<std::uint64_t>(answer.count);
     }
     return answer;
 }

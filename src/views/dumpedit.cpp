@@ -16,7 +16,7 @@ char Upper(std::uint8_t code)
 }
 
 // Rewrites the character cell of the byte whose hex digits are on line start lineStart.
-void RefreshCell(std::string& text, std::size_t lineStart, int byteInLine)
+void RefreshCell(std::string& text, std::size_t lineStart, std::size_t byteInLine)
 {
     const std::size_t hex = lineStart + HexColumnOf(byteInLine);
     const int value = (std::max(HexValue(text[hex]), 0) << 4) | std::max(HexValue(text[hex + 1]), 0);
@@ -24,7 +24,7 @@ void RefreshCell(std::string& text, std::size_t lineStart, int byteInLine)
 }
 
 // Writes a whole byte: its two hex digits and the given cell character.
-void WriteByte(std::string& text, std::size_t lineStart, int byteInLine, std::uint8_t value, char cell)
+void WriteByte(std::string& text, std::size_t lineStart, std::size_t byteInLine, std::uint8_t value, char cell)
 {
     const std::size_t hex = lineStart + HexColumnOf(byteInLine);
     text[hex] = HexDigitUpper(value >> 4);
@@ -44,6 +44,8 @@ std::size_t DumpKeyDown(std::string& text, std::size_t caret, const KeyStroke& k
     const std::size_t start = line * LineStride;
     const std::size_t previous = (line == 0 ? lines - 1 : line - 1) * LineStride;
     const std::size_t next = (line + 1 == lines ? 0 : line + 1) * LineStride;
+    // The position of a column of this line; only used for columns 0 and above.
+    const auto at = [start](int c) { return start + static_cast<std::size_t>(c); };
 
     if (key.kind == KeyStroke::Backspace) {
         const int c = column - 1;
@@ -51,17 +53,17 @@ std::size_t DumpKeyDown(std::string& text, std::size_t caret, const KeyStroke& k
         case Region::Address:
             return previous + GapFirstColumn;
         case Region::Separator:
-            return start + c;
+            return at(c);
         case Region::HexDigit:
-            text[start + c] = 'F';
+            text[at(c)] = 'F';
             RefreshCell(text, start, ByteOfColumn(c));
-            return start + c;
+            return at(c);
         case Region::Gap:
             return previous + EndColumn;
         case Region::Character:
         case Region::End:
             WriteByte(text, start, ByteOfColumn(c), 0xFF, '\xFF');
-            return start + c;
+            return at(c);
         }
         return caret;
     }
@@ -81,18 +83,18 @@ std::size_t DumpKeyDown(std::string& text, std::size_t caret, const KeyStroke& k
         // The digits take the key's code; the cell shows it with letters upper-cased.
         const std::uint8_t code = std::max<std::uint8_t>(k.code, 0x1F);
         WriteByte(text, start, ByteOfColumn(column), code, Upper(code));
-        return start + column + 1;
+        return at(column + 1);
     }
     case Region::Gap:
         return next + FirstHexColumn;
     case Region::HexDigit:
         if (IsHexKey(k.code)) {
-            text[start + column] = Upper(k.code);
+            text[at(column)] = Upper(k.code);
             RefreshCell(text, start, ByteOfColumn(column));
         }
-        return start + column + 1;
+        return at(column + 1);
     case Region::Separator:
-        return start + column + 1;
+        return at(column + 1);
     case Region::Address:
         return start + FirstHexColumn;
     }
@@ -111,14 +113,14 @@ int IdBytesKeyDown(std::string& text, int caret, const KeyStroke& key)
         if (p < 0)
             return End;
         if (!separator(p))
-            text[p] = 'F';
+            text[static_cast<std::size_t>(p)] = 'F';
         return p;
     }
     const std::uint8_t code = key.kind == KeyStroke::Delete ? 'F' : key.code;
     if (caret > End - 1)
         return 0;
     if (IsHexKey(code) && !separator(caret))
-        text[caret] = Upper(code);
+        text[static_cast<std::size_t>(caret)] = Upper(code);
     return caret + 1;
 }
 

@@ -55,13 +55,14 @@ inline constexpr Region ColumnRegion(int column)
     return Region::End;
 }
 
-// The byte of the line (0 to 15) a hex or character column belongs to.
-inline constexpr int ByteOfColumn(int column)
+// The byte of the line (0 to 15) a hex or character column belongs to; column is one of those.
+inline constexpr std::size_t ByteOfColumn(int column)
 {
-    return column >= FirstCharColumn ? column - FirstCharColumn : (column - FirstHexColumn) / 3;
+    return static_cast<std::size_t>(column >= FirstCharColumn ? column - FirstCharColumn
+                                                              : (column - FirstHexColumn) / 3);
 }
 
-inline constexpr int HexColumnOf(int byteInLine) { return FirstHexColumn + 3 * byteInLine; }
-inline constexpr int CharColumnOf(int byteInLine) { return FirstCharColumn + byteInLine; }
+inline constexpr std::size_t HexColumnOf(std::size_t byteInLine) { return FirstHexColumn + 3 * byteInLine; }
+inline constexpr std::size_t CharColumnOf(std::size_t byteInLine) { return FirstCharColumn + byteInLine; }
 
 }  // namespace velmora::dump

@@ -24,7 +24,7 @@ std::string LineTemplate(std::uint8_t value, char cell)
     std::string line(LineChars, ' ');
     std::memset(line.data(), '0', 8);
     line[8] = ':';
-    for (int k = 0; k < BytesPerLine; ++k) {
+    for (std::size_t k = 0; k < BytesPerLine; ++k) {
         WriteHex(&line[HexColumnOf(k)], value);
         line[CharColumnOf(k)] = cell;
     }
@@ -37,7 +37,7 @@ std::string HexDumpLine(std::uint32_t address, const std::uint8_t* bytes)
 {
     std::string line = LineTemplate(0, ' ');
     WriteAddress(line.data(), address);
-    for (int k = 0; k < BytesPerLine; ++k) {
+    for (std::size_t k = 0; k < BytesPerLine; ++k) {
         WriteHex(&line[HexColumnOf(k)], bytes[k]);
         line[CharColumnOf(k)] = CellChar(bytes[k]);
     }

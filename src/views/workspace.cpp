@@ -26,13 +26,13 @@ void Workspace::ShowChip(SignatureCode code)
         return;
     const chip& c = CurrentChip();
     ViewByteCount = {0, c.flashSize, c.flashSize, c.eepromSize, c.eepromSize};
-    for (int view = 1; view <= 4; ++view)
+    for (std::size_t view = 1; view <= 4; ++view)
         FillBlankView(view);
     chipNameText = c.name;
     RenderView(0, NoImage);
 }
 
-void Workspace::FillBlankView(int view)
+void Workspace::FillBlankView(std::size_t view)
 {
     if (view < 1 || view >= ViewCount)
         return;
@@ -42,7 +42,7 @@ void Workspace::FillBlankView(int view)
     v.caret = v.text.size();
 }
 
-void Workspace::RenderView(int view, int kind)
+void Workspace::RenderView(std::size_t view, int kind)
 {
     if (view == 0) {
         views[0].text = IdBytesText(CurrentChip().SignatureCode);
@@ -57,7 +57,7 @@ void Workspace::RenderView(int view, int kind)
     views[view].caret = std::min<std::size_t>(dump::FirstHexColumn, views[view].text.size());
 }
 
-void Workspace::ParseView(int view, int kind)
+void Workspace::ParseView(std::size_t view, int kind)
 {
     if (CurrentChip().SignatureCode == 0 || view < 1 || view >= ViewCount)
         return;
@@ -77,9 +77,9 @@ const ChipEntry* Workspace::SelectMenuEntry(const ChipEntry& entry, OperationLog
     return velmora::SelectMenuEntry(chips, entry, log, [this](SignatureCode c) { ShowChip(c); });
 }
 
-void Workspace::KeyDown(int view, const dump::KeyStroke& key)
+void Workspace::KeyDown(std::size_t view, const dump::KeyStroke& key)
 {
-    if (view < 0 || view >= ViewCount)
+    if (view >= ViewCount)
         return;
     DumpView& v = views[view];
     if (view == 0)
@@ -88,9 +88,9 @@ void Workspace::KeyDown(int view, const dump::KeyStroke& key)
         v.caret = dump::DumpKeyDown(v.text, v.caret, key);
 }
 
-void Workspace::SetCaret(int view, std::size_t position)
+void Workspace::SetCaret(std::size_t view, std::size_t position)
 {
-    if (view < 0 || view >= ViewCount)
+    if (view >= ViewCount)
         return;
     views[view].caret = std::min(position, views[view].text.size());
 }

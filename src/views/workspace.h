@@ -17,7 +17,7 @@ class OperationLog;
 
 // View numbers: 0 the ID bytes field; 1 and 2 the flash views of "Page1" and "Page2"; 3 and 4
 // the EEPROM views of "Page1" and "Page2".
-inline constexpr int ViewCount = 5;
+inline constexpr std::size_t ViewCount = 5;
 
 struct DumpView {
     std::string text;       // Windows-1252 bytes; for views 1 to 4 a laid-out dump or empty
@@ -39,18 +39,18 @@ public:
     std::string chipNameText = "None";  // the chip name field (UTF-8)
 
     // The views of the page shown: tab index 0 gives 1 and 3, tab index 1 gives 2 and 4.
-    static int ActiveFlashView(int tabIndex) { return tabIndex == 1 ? 2 : 1; }
-    static int ActiveEepromView(int tabIndex) { return tabIndex == 1 ? 4 : 3; }
-    static int ImageKindOfView(int view) { return view == 1 || view == 2 ? FlashKind : view >= 3 ? EepromKind : NoImage; }
+    static std::size_t ActiveFlashView(int tabIndex) { return tabIndex == 1 ? 2 : 1; }
+    static std::size_t ActiveEepromView(int tabIndex) { return tabIndex == 1 ? 4 : 3; }
+    static int ImageKindOfView(std::size_t view) { return view == 1 || view == 2 ? FlashKind : view >= 3 ? EepromKind : NoImage; }
 
     // Sizes the four dump views for the current chip, blanks them and shows name and ID bytes.
     void ShowChip(SignatureCode code);
     // Replaces a dump view's text by its blank lines.
-    void FillBlankView(int view);
+    void FillBlankView(std::size_t view);
     // Copies an image into a dump view's cells (view 0: the signature into the ID bytes field).
-    void RenderView(int view, int kind);
+    void RenderView(std::size_t view, int kind);
     // Copies a dump view's hex cells into an image; nothing without a chip.
-    void ParseView(int view, int kind);
+    void ParseView(std::size_t view, int kind);
 
     // Chip selection with this workspace's views: see SelectChip.
     const ChipEntry* SelectChip(SignatureCode code, OperationLog& log);
@@ -58,9 +58,9 @@ public:
     const ChipEntry* SelectMenuEntry(const ChipEntry& entry, OperationLog& log);
 
     // One key on view 0 (ID bytes) or a dump view, at the view's caret.
-    void KeyDown(int view, const dump::KeyStroke& key);
+    void KeyDown(std::size_t view, const dump::KeyStroke& key);
     // Moves the caret of a view to position, clamped to its text.
-    void SetCaret(int view, std::size_t position);
+    void SetCaret(std::size_t view, std::size_t position);
 };
 
 // The ID bytes text of a signature: bytes 2, 1, 0 as upper-case hex, "07 93 1E" for 0x07931E.

@@ -46,8 +46,8 @@ protected:
     }
 
     void Choose(const QString& caption) { window->ChipItems.value(caption)->trigger(); }
-    const std::string& Text(int view) { return window->Work().views[view].text; }
-    std::size_t Caret(int view) { return window->Work().views[view].caret; }
+    const std::string& Text(std::size_t view) { return window->Work().views[view].text; }
+    std::size_t Caret(std::size_t view) { return window->Work().views[view].caret; }
     // Clicks the view at a line on screen and a column.
     void ClickAt(HexDumpView* view, int screenLine, int column)
     {
@@ -182,8 +182,8 @@ TEST_F(DumpViewTest, PagesAreIndependent)
 {
     Choose(QStringLiteral("ATmega8"));
     window->PageControl1->setCurrentIndex(1);
-    EXPECT_EQ(window->ActiveFlashView(), 2);
-    EXPECT_EQ(window->ActiveEepromView(), 4);
+    EXPECT_EQ(window->ActiveFlashView(), 2u);
+    EXPECT_EQ(window->ActiveEepromView(), 4u);
     window->Work().CurrentChip().FlashImage[0] = 0x41;
     window->RenderView(window->ActiveFlashView(), FlashKind);
     EXPECT_EQ(Text(2).substr(10, 2), "41");

@@ -51,7 +51,7 @@ TEST(AutosearchSim, CatalogueAgreesWithTheChipModels)
         EXPECT_EQ(model->eepromBytes, e.eepromSize);
         EXPECT_EQ(model->calibrationCount, e.calibrationCount);
         EXPECT_EQ(model->factoryCount, e.factoryCount);
-        for (int i = 0; i < e.factoryCount; ++i)
+        for (std::size_t i = 0; i < e.factoryCount; ++i)
             EXPECT_EQ(model->factory[i], e.factory[i]) << i;
         EXPECT_EQ(model->niiet, e.niiet);
     }

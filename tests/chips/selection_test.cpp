@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
 namespace velmora {
 namespace {
@@ -36,7 +37,7 @@ TEST_F(Selection, StartsWithNoChip)
     EXPECT_EQ(work.CurrentChip().SignatureCode, 0);
     EXPECT_EQ(work.chipNameText, "None");
     EXPECT_EQ(work.views[0].text, "FF FF FF");
-    for (int v = 1; v <= 4; ++v)
+    for (std::size_t v = 1; v <= 4; ++v)
         EXPECT_TRUE(work.views[v].text.empty());
     EXPECT_EQ(work.NiietMode(), 0);
 }
@@ -165,7 +166,7 @@ TEST(ResetBuffer, OtherTypesDoNothingAndBlankFollowsNiietMode)
     ChipState state;
     state.CurrentChip.FlashImage[3] = 1;
     state.CurrentChip.EepromImage[3] = 1;
-    for (std::uint8_t type : {0, 5, 255})
+    for (const std::uint8_t type : std::array<std::uint8_t, 3>{0, 5, 255})
         ResetBuffer(state, type);
     EXPECT_EQ(state.CurrentChip.FlashImage[3], 1);
     state.NiietMode = 1;

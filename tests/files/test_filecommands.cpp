@@ -319,7 +319,7 @@ TEST_F(FileCommands, SaveThenLoadRestoresTheImageInBothFormats)
     for (int filterIndex : {1, 3}) {
         SCOPED_TRACE(filterIndex);
         for (std::size_t a = 0; a < 131072; ++a)
-            flash[a] = static_cast<std::uint8_t>(a * 7 + a / 251 + filterIndex);
+            flash[a] = static_cast<std::uint8_t>(a * 7 + a / 251 + static_cast<std::size_t>(filterIndex));
         const std::vector<std::uint8_t> saved = flash;
         SaveImageFile(Path("round"), filterIndex, Program(131072), Context());
         std::fill(flash.begin(), flash.end(), 0);

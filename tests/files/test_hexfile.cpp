@@ -223,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"AddressesAbove4GiBAreDroppedNotWrapped",
                  ":02000004FFFFFC\r\n:02000002FFFFFE\r\n:02FFFF000102FD\r\n:00000001FF", FlashBuffer,
                  HexStop::EndRecord, 3, {}}),
-    [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ReadCase>& test) { return std::string(test.param.name); });
 
 TEST(HexReaderBounds, NeverWritesPastTheBufferWhateverTheMemorySize)
 {

@@ -54,8 +54,9 @@ TEST(OpenGateway, EveryFailureWritesItsOneLineAndLeavesThePortClosed)
         EXPECT_EQ(log.Lines(), QStringList{QString::fromLatin1(c.line)});
         EXPECT_FALSE(link.IsOpen());
         EXPECT_EQ(link.closes, c.closes);
-        if (c.openStatus == OpenStatus::Ok)
+        if (c.openStatus == OpenStatus::Ok) {
             EXPECT_FALSE(reason.isEmpty());  // the status bar says why the handshake failed
+        }
     }
 }
 

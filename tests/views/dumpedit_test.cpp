@@ -17,7 +17,7 @@ protected:
     void SetUp() override
     {
         std::vector<std::uint8_t> bytes(64);
-        for (int i = 0; i < 64; ++i)
+        for (std::size_t i = 0; i < 64; ++i)
             bytes[i] = static_cast<std::uint8_t>(0x40 + i);
         text = BlankText(64, false);
         Render(text, bytes.data(), bytes.size());
@@ -28,9 +28,9 @@ protected:
         for (const KeyStroke& k : keys)
             caret = DumpKeyDown(text, caret, k);
     }
-    std::string Hex(std::size_t line, int byte) const { return text.substr(line * 82 + 10 + 3 * byte, 2); }
-    char Cell(std::size_t line, int byte) const { return text[line * 82 + 64 + byte]; }
-    std::size_t At(std::size_t line, int column) const { return line * 82 + column; }
+    std::string Hex(std::size_t line, std::size_t byte) const { return text.substr(line * 82 + 10 + 3 * byte, 2); }
+    char Cell(std::size_t line, std::size_t byte) const { return text[line * 82 + 64 + byte]; }
+    std::size_t At(std::size_t line, std::size_t column) const { return line * 82 + column; }
 
     std::string text, original;
     std::size_t caret = 10;
@@ -189,7 +189,7 @@ TEST(DumpEditProperty, RandomKeysNeverBreakTheLayout)
         std::string text = blank;
         std::size_t caret = 0;
         for (int step = 0; step < 200000; ++step) {
-            const int pick = random() % 10;
+            const auto pick = random() % 10;
             const KeyStroke key = pick == 0   ? KeyStroke::Back()
                                   : pick == 1 ? KeyStroke::Del()
                                   : pick < 5  ? K("0123456789abcdefABCDEF"[random() % 22])
@@ -202,20 +202,21 @@ TEST(DumpEditProperty, RandomKeysNeverBreakTheLayout)
             ASSERT_EQ(text.size(), blank.size());
             for (std::size_t l = 0; l < 6; ++l) {
                 const std::size_t s = l * 82;
-                for (int c = 0; c < 82 && s + c < text.size(); ++c) {
-                    const Region r = ColumnRegion(c);
+                for (std::size_t c = 0; c < 82 && s + c < text.size(); ++c) {
+                    const Region r = ColumnRegion(static_cast<int>(c));
                     if (r == Region::HexDigit) {
                         ASSERT_GE(HexValue(text[s + c]), 0);
                     } else if (r != Region::Character) {
                         ASSERT_EQ(text[s + c], blank[s + c]) << "line " << l << " column " << c;
                     }
                 }
-                for (int k = 0; k < 16; ++k) {
+                for (std::size_t k = 0; k < 16; ++k) {
                     // A cell is its blank form until its byte is edited, then shows the byte.
                     const char cell = text[s + 64 + k];
                     const int value = HexValue(text[s + 10 + 3 * k]) * 16 + HexValue(text[s + 11 + 3 * k]);
-                    const char upper = value >= 'a' && value <= 'z' ? char(value - 32) : CellChar(value);
-                    ASSERT_TRUE(cell == blank[s + 64 + k] || cell == upper || cell == CellChar(value))
+                    const auto byte = static_cast<std::uint8_t>(value);
+                    const char upper = byte >= 'a' && byte <= 'z' ? char(byte - 32) : CellChar(byte);
+                    ASSERT_TRUE(cell == blank[s + 64 + k] || cell == upper || cell == CellChar(byte))
                         << "line " << l << " byte " << k;
                 }
             }

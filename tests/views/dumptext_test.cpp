@@ -52,7 +52,7 @@ TEST(DumpText, RenderWritesOnlyCells)
 {
     std::string text = BlankText(32, false);
     std::vector<std::uint8_t> bytes(32);
-    for (int i = 0; i < 32; ++i)
+    for (std::size_t i = 0; i < 32; ++i)
         bytes[i] = static_cast<std::uint8_t>(i * 7);
     Render(text, bytes.data(), bytes.size());
     EXPECT_EQ(text.substr(0, 80), HexDumpLine(0, bytes.data()));

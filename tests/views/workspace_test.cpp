@@ -29,7 +29,7 @@ TEST_F(WorkspaceViews, Edit2ShowsTheSignatureMostSignificantFirst)
 TEST_F(WorkspaceViews, At90s1200EepromHasFourLines)
 {
     Select("AT90S1200");
-    for (int view : {3, 4}) {
+    for (std::size_t view : {3u, 4u}) {
         const std::string& t = work.views[view].text;
         EXPECT_EQ(t.size(), 4u * 82 - 2);
         EXPECT_EQ(t.substr(3 * 82, 8), "00000030");
@@ -47,7 +47,7 @@ TEST_F(WorkspaceViews, RenderOnOnePageLeavesTheOtherAlone)
     c.FlashImage[1] = 0x00;
     c.FlashImage[2] = 0x1F;
     c.FlashImage[8191] = 0x7E;
-    const int view = Workspace::ActiveFlashView(1);
+    const std::size_t view = Workspace::ActiveFlashView(1);
     ASSERT_EQ(view, 2);
     work.RenderView(view, FlashKind);
     EXPECT_EQ(work.views[1].text, page1);
@@ -63,7 +63,7 @@ TEST_F(WorkspaceViews, ParseTakesTheEditedViewIntoTheImage)
     Select("ATmega8");
     work.SetCaret(3, 82 + 10);
     for (char k : {'1', '2', ' ', '3', '4'})
-        work.KeyDown(3, dump::KeyStroke::Char(k));
+        work.KeyDown(3, dump::KeyStroke::Char(static_cast<std::uint8_t>(k)));
     EXPECT_EQ(work.CurrentChip().EepromImage[16], 0xFF);  // editing never touches the image
     work.ParseView(Workspace::ActiveEepromView(0), EepromKind);
     EXPECT_EQ(work.CurrentChip().EepromImage[16], 0x12);
@@ -105,7 +105,7 @@ TEST_F(WorkspaceViews, RoundTripOfRandomImagesForEveryChip)
 TEST_F(WorkspaceViews, NiietBlankViewsAndImages)
 {
     Select("1887ВЕ7Т");
-    for (int view = 1; view <= 4; ++view) {
+    for (std::size_t view = 1; view <= 4; ++view) {
         const std::string& t = work.views[view].text;
         for (std::size_t i = 0; i < work.ViewByteCount[view]; i += 131) {
             ASSERT_EQ(t.substr(dump::HexCellPos(i), 2), "00");
