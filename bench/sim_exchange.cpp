@@ -3,51 +3,19 @@
 //  - SimExchangePaced: 10,000 exchanges with the server pacing bytes at the line rate, the
 //    measured time divided by the line time of the same bytes (line_ratio);
 //  - SpiFetchOverPty: one fetch, which waits out the link's answer time (see the README).
-#include "link/serialport.h"
-#include "log/operationlog.h"
-#include "sim/ptyserver.h"
-#include "sim/simchips.h"
+#include "servedlink.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <memory>
-#include <thread>
 #include <vector>
 
 using namespace velmora;
 
 namespace {
 
-struct ServedLink {
-    explicit ServedLink(bool pace)
-        : gateway(std::make_shared<sim::SimGateway>(*sim::FindSimChip("ATmega8"))), server(gateway, pace)
-    {
-        if (!server.Open(nullptr))
-            return;
-        thread = std::thread([this] { server.Serve(stop); });
-        connected = ConnectGateway(link, QString::fromStdString(server.DevicePath()), log);
-    }
-    ~ServedLink()
-    {
-        link.CloseGateway();
-        stop = true;
-        if (thread.joinable())
-            thread.join();
-    }
-
-    std::shared_ptr<sim::SimGateway> gateway;
-    sim::PtyServer server;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-    SerialLink link;
-    OperationLog log;
-    bool connected = false;
-};
+using bench::ServedLink;
 
 // Bus to input, OE low, read PINB: the packet of every byte read from a chip.
 const GatewayPacket ReadRequest{0x0B, 0x00, 0x15, 0x10, 0x17};
@@ -56,7 +24,7 @@ const GatewayPacket SelectedReadRequest{0x11, 0x0A, 0x0B, 0x00, 0x15, 0x90, 0x17
 
 void BM_SimExchange(benchmark::State& state)
 {
-    ServedLink served(false);
+    ServedLink served("ATmega8", false);
     if (!served.connected) {
         state.SkipWithError("connect failed");
         return;
@@ -91,7 +59,7 @@ void BM_SimExchangePaced(benchmark::State& state)
 {
     constexpr int Exchanges = 10000;
     const GatewayPacket& request = state.range(0) == 9 ? SelectedReadRequest : ReadRequest;
-    ServedLink served(true);
+    ServedLink served("ATmega8", true);
     if (!served.connected) {
         state.SkipWithError("connect failed");
         return;
@@ -107,11 +75,7 @@ void BM_SimExchangePaced(benchmark::State& state)
             }
         }
         const double measured = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-        const LinkCounters& c = served.link.Counters();
-        const double line = double(c.bytesOut + c.bytesIn) * sim::LineBitsPerByte * 1e6 / sim::LineBaud;
-        state.counters["measured_ms"] = measured / 1000;
-        state.counters["line_ms"] = line / 1000;
-        state.counters["line_ratio"] = measured / line;
+        bench::ReportPaced(state, measured, served.link.Counters());
     }
 }
 // Argument: the request's length in bytes (5: a flash or EEPROM byte read, 9: a fuse read).
@@ -121,7 +85,7 @@ BENCHMARK(BM_SimExchangePaced)->Arg(5)->Arg(9)->Unit(benchmark::kMillisecond)->I
 // system asks for 8, so the real link waits its whole answer time for every fetch.
 void BM_SpiFetchOverPty(benchmark::State& state)
 {
-    ServedLink served(false);
+    ServedLink served("ATmega8", false);
     if (!served.connected) {
         state.SkipWithError("connect failed");
         return;
@@ -139,11 +103,4 @@ BENCHMARK(BM_SpiFetchOverPty)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunQtBenchmarks(argc, argv); }

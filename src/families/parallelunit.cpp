@@ -44,7 +44,11 @@ bool ReadByteInto(const ProgContext& ctx, const PacketBuilder& packet, std::stri
     return true;
 }
 
-bool Latch(const ProgContext& ctx, PulseKind pulse) { return ctx.Send(Packets::Pulse(pulse), PulseText(pulse)); }
+// PAGEL: latch the data bytes into the page buffer.
+bool GivePagel(const ProgContext& ctx)
+{
+    return ctx.Send(Packets::Pulse(PulseKind::GivePagelPosPulse), PulseText(PulseKind::GivePagelPosPulse));
+}
 
 bool WrPulseAndWaitReady(const ProgContext& ctx, std::string_view failText)
 {
@@ -153,11 +157,11 @@ bool ParallelUnit::LoadFlashWord(const ProgContext& ctx, ChipTarget& chip, std::
         return false;
     if (!LoadAddressLow(ctx, std::uint8_t(pos >> 1)) || !LoadDataLow(ctx, chip.flash[pos]))
         return false;
-    if (traits_.flashLatch == FlashLatch::TwoPagel && !Latch(ctx, PulseKind::GivePagelPosPulse))
+    if (traits_.flashLatch == FlashLatch::TwoPagel && !GivePagel(ctx))
         return false;
     if (!LoadDataHigh(ctx, chip.flash[pos + 1]))
         return false;
-    if (traits_.flashLatch != FlashLatch::SharedBs1 && !Latch(ctx, PulseKind::GivePagelPosPulse))
+    if (traits_.flashLatch != FlashLatch::SharedBs1 && !GivePagel(ctx))
         return false;
     ctx.DelaySleep();
     return true;
@@ -231,7 +235,7 @@ bool ParallelUnit::WriteEepromByte(const ProgContext& ctx, ChipTarget& chip, std
         if (!ctx.Send(PacketBuilder().SetPortC(0x0A), " set BS1=1"))
             return false;
         ctx.DelaySleep();
-    } else if (!Latch(ctx, PulseKind::GivePagelPosPulse)) {
+    } else if (!GivePagel(ctx)) {
         return false;
     }
     if (((pos + 1) & (page - 1)) != 0)

@@ -8,6 +8,9 @@
 
 #include <array>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora::testing {
@@ -53,7 +56,8 @@ inline const FamilyUnit& ParallelUnitOf(FamilyId id)
     return Units.at(static_cast<std::size_t>(id))();
 }
 
-inline bool IsParallel(FamilyId id) { return static_cast<std::size_t>(id) < 21; }
+// The parallel units come first in FamilyId order.
+inline bool IsParallel(FamilyId id) { return static_cast<std::size_t>(id) <= static_cast<std::size_t>(FamilyId::At90s2333); }
 
 inline const ChipEntry& Chip(std::string_view name)
 {
