@@ -43,7 +43,7 @@ void Form1::MemoryCommandClick(MemoryCommand command)
     if (const std::optional<QString> question = QuestionFor(command); question && !AskQuestion(*question))
         return;
     const int kind = ImageKindOf(command);
-    const int view = kind == FlashKind ? ActiveFlashView() : ActiveEepromView();
+    const std::size_t view = kind == FlashKind ? ActiveFlashView() : ActiveEepromView();
     // The view is the user's working copy, unsaved edits included.
     if (ParsesViewFirst(command))
         ParseView(view, kind);

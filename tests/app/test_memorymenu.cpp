@@ -54,7 +54,7 @@ protected:
     const std::string& ViewText(int view) { return window->Work().views[std::size_t(view)].text; }
     void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     // A pattern typed into the flash view of the page shown, as the user's working copy.
-    void PutPattern(int view, int kind, std::uint8_t seed)
+    void PutPattern(std::size_t view, int kind, std::uint8_t seed)
     {
         chip& c = window->Work().CurrentChip();
         std::uint8_t* image = c.Image(kind);
