@@ -1,6 +1,6 @@
 // The lock and fuse sequences with the real family units: each chip's read and write orders,
-// its lock slot against its layout, and for one chip of every layout a write, a read-back and
-// a fresh read on the simulated chip, which must hold exactly the shown bits written.
+// its lock slot against its layout, and for every chip a write, a read-back and a fresh read
+// on the simulated chip, which must hold exactly the shown bits written.
 #include "chips/selection.h"
 #include "fuses/fusecommands.h"
 #include "log/operationlog.h"
@@ -96,17 +96,18 @@ FuseBytes Changed(const FuseLayout& layout, FuseBytes values)
     return values;
 }
 
-TEST(LockFuseSimulator, OneChipPerLayoutTakesWhatIsWrittenAndReadsItBack)
+TEST(LockFuseSimulator, EveryChipTakesWhatIsWrittenAndReadsItBack)
 {
-    for (const FuseLayout& layout : FuseLayouts()) {
-        const char* name = layout.chips[0].data();
+    for (const ChipEntry& entry : ChipCatalogue()) {
+        const std::string name(entry.name);
+        const FuseLayout& layout = *LayoutOf(entry.code);
         SCOPED_TRACE(name);
         sim::SimLink link(*sim::FindSimChip(name), /*virtualTime=*/true);
         link.Open(QStringLiteral("virtual"));
         OperationLog log;
         const ProgContext ctx{link, log, 0, link.Sleeper()};
         ChipState state;
-        SelectMenuEntry(state, *FindChipByName(name), log, {});
+        SelectMenuEntry(state, entry, log, {});
 
         ChipJob first(state);
         ASSERT_EQ(ReadLockFuses(ctx, first), FuseOutcome::Done) << log.Lines().join('\n').toStdString();
