@@ -415,6 +415,7 @@ void Form1::BuildMenus()
     connect(Exit1, &QAction::triggered, this, &Form1::Exit1Click);
     connect(About1, &QAction::triggered, this, &Form1::About1Click);
     connect(KV4417Connection1, &QAction::triggered, this, &Form1::KV4417Connection1Click);
+    connect(LockFuses1, &QAction::triggered, this, &Form1::LockFuses1Click);
 }
 
 QList<QWidget*> Form1::ConnectionDependentButtons() const
@@ -544,6 +545,21 @@ void Form1::KV4417Connection1Click()
 {
     TImageForm form(CurrentPictureFile(), this);
     form.exec();
+}
+
+void Form1::LockFuses1Click()
+{
+    TLockFusesForm form(LockFusesHost(), this);
+    form.exec();
+}
+
+TLockFusesForm::Host Form1::LockFusesHost()
+{
+    TLockFusesForm::Host host;
+    host.chips = &work_.chips;
+    host.runChipJob = [this](const ChipCommand& command) { return RunChipJob(command); };
+    host.ask = [this](const QString& text) { return AskQuestion(text); };
+    return host;
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -2,6 +2,7 @@
 // The main window Form1: menus, the connection and operation buttons, the two pages of
 // hex views, the log, and the handlers of the commands this window owns itself.
 
+#include "app/lockfusesform.h"
 #include "chips/filecommands.h"
 #include "link/gatewaylink.h"
 #include "log/operationlog.h"
@@ -81,6 +82,10 @@ public:
     void Save1Click();
     void About1Click();
     void KV4417Connection1Click();
+    // Edit menu: the Lock & Fuses dialog, shown modally.
+    void LockFuses1Click();
+    // What the Lock & Fuses dialog works with: this run's chip, the link on the worker thread.
+    TLockFusesForm::Host LockFusesHost();
     void ShowConnected();
     void ShowDisconnected();
 

@@ -42,6 +42,7 @@ void ResetBuffer(ChipState& state, std::uint8_t type)
         break;
     case 3: {
         c.FuseDefaults.fill(0xFF);
+        c.FusesReadFromChip.reset();
         // Both NIIET parts have the factory values of their AVR counterparts.
         if (const ChipEntry* e = FindChipEntry(c.SignatureCode, false))
             std::copy_n(e->factory.begin(), e->factoryCount, c.FuseDefaults.begin());

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
     std::uint32_t eepromSize = 0;
     std::vector<std::uint8_t> EepromImage;  // EepromImageSize bytes
     std::array<std::uint8_t, 8> FuseDefaults{};
+    // The lock and fuse bytes this chip last gave in this run (a read, or the check after a
+    // write); none since the selection, which puts factory values into FuseDefaults.
+    std::optional<std::array<std::uint8_t, 8>> FusesReadFromChip;
     std::uint8_t CalibrationCount = 0;
     std::array<std::uint8_t, 8> CalibrationBytes{};
 
@@ -51,7 +55,8 @@ inline std::uint8_t BlankValue(const ChipState& state)
 }
 
 // 1: flash image blank; 2: EEPROM image blank; 3: factory lock and fuse values of the current
-// chip; 4: calibration bytes 0xFF. Any other type does nothing.
+// chip, and the values read from a chip forgotten; 4: calibration bytes 0xFF. Any other type
+// does nothing.
 void ResetBuffer(ChipState& state, std::uint8_t type);
 
 }  // namespace velmora

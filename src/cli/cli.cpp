@@ -4,11 +4,13 @@
 #include "chips/catalogue.h"
 #include "chips/filecommands.h"
 #include "chips/selection.h"
+#include "fuses/fusecommands.h"
 #include "link/serialport.h"
 #include "log/operationlog.h"
 #include "ops/memorycommands.h"
 #include "sim/simlink.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -37,7 +39,58 @@ const CommandSpec CommandSpecs[] = {
     {"verify-eeprom", true, true, false, MemoryCommand::VerifyData},
     {"erase", false, true, true, {}},
     {"calibration", false, true, false, {}},
+    {"read-fuses", false, true, false, {}},
+    // Asks only when a value is risky, so it is refused at that point without a terminal.
+    {"write-fuses", true, true, false, {}},
 };
+
+// The bytes write-fuses takes, by the name the user gives them.
+const char* const FuseByteNames[] = {"low", "high", "ext", "lock"};
+
+// The FuseDefaults slot of a byte name in layout, or -1 when the chip has no such byte: low is
+// the fuse byte (or low fuse byte), lock the last group.
+int FuseSlotOf(const FuseLayout& layout, const QString& name)
+{
+    if (name == QLatin1String("low"))
+        return 0;
+    if (name == QLatin1String("lock"))
+        return layout.LockSlot();
+    if (name == QLatin1String("high"))
+        return layout.groupCount >= 3 ? 1 : -1;
+    if (name == QLatin1String("ext"))
+        return layout.groupCount >= 4 ? 2 : -1;
+    return -1;
+}
+
+// "low=E1 lock=fc": each word NAME=HH with a known name, once; the bytes by name.
+bool ParseFuseAssignments(const QStringList& words, QList<QPair<QString, std::uint8_t>>& bytes, QString* problem)
+{
+    for (const QString& word : words) {
+        const qsizetype eq = word.indexOf(QLatin1Char('='));
+        const QString name = word.left(eq).toLower();
+        QString hex = word.mid(eq + 1);
+        if (hex.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+            hex = hex.mid(2);
+        bool ok = false;
+        const uint value = hex.toUInt(&ok, 16);
+        if (eq < 0 || std::none_of(std::begin(FuseByteNames), std::end(FuseByteNames),
+                                   [&](const char* n) { return name == QLatin1String(n); })) {
+            *problem = QStringLiteral("write-fuses takes low=HH, high=HH, ext=HH and lock=HH, not ") + word;
+            return false;
+        }
+        if (!ok || hex.isEmpty() || hex.size() > 2) {
+            *problem = QStringLiteral("not a byte in hex: ") + word;
+            return false;
+        }
+        for (const auto& b : bytes)
+            if (b.first == name) {
+                *problem = QStringLiteral("write-fuses: %1 given twice").arg(name);
+                return false;
+            }
+        bytes.append({name, std::uint8_t(value)});
+    }
+    return true;
+}
 
 const CommandSpec* FindCommand(const QString& name)
 {
@@ -129,6 +182,12 @@ QString UsageText()
         "  verify-eeprom FILE compare the data memory with FILE\n"
         "  erase              erase the chip\n"
         "  calibration        read the calibration bytes\n"
+        "  read-fuses         read the lock and fuse bytes; each byte in hex with its programmed bits\n"
+        "  write-fuses low=HH [high=HH] [ext=HH] [lock=HH]\n"
+        "                     write the given lock and fuse bytes (the others as the chip holds them),\n"
+        "                     then read them back; asks first when a value locks the chip, disables\n"
+        "                     serial programming or the reset pin, refused then without a terminal\n"
+        "                     unless --yes (any of the four names may be left out)\n"
         "the status is 0 when every command succeeded, 1 when one failed (a difference found by\n"
         "a verify too), 2 on bad usage\n");
 }
@@ -172,7 +231,18 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
             if (!spec)
                 return fail(QStringLiteral("unknown command ") + arg);
             CliStep step{arg, {}};
-            if (spec->takesArgument) {
+            if (arg == QLatin1String("write-fuses")) {
+                QStringList words;
+                while (i + 1 < args.size() && args[i + 1].contains(QLatin1Char('=')))
+                    words << args[++i];
+                QList<QPair<QString, std::uint8_t>> bytes;
+                QString why;
+                if (words.isEmpty())
+                    return fail(QStringLiteral("write-fuses needs at least one of low=HH high=HH ext=HH lock=HH"));
+                if (!ParseFuseAssignments(words, bytes, &why))
+                    return fail(why);
+                step.argument = words.join(QLatin1Char(' '));
+            } else if (spec->takesArgument) {
                 if (i + 1 >= args.size())
                     return fail(arg + (arg == QLatin1String("select") ? QStringLiteral(" needs a chip name or auto")
                                                                       : QStringLiteral(" needs a file name")));
@@ -303,7 +373,78 @@ private:
         }
         if (step.command == QLatin1String("calibration"))
             return RunJob(RunReadCalibration);
+        if (step.command == QLatin1String("read-fuses"))
+            return ReadFuses(true);
+        if (step.command == QLatin1String("write-fuses"))
+            return WriteFuses(step.argument);
         return false;
+    }
+
+    // The lock and fuse bytes as the dialog reads them; printed by group when asked to.
+    bool ReadFuses(bool print)
+    {
+        std::optional<FuseOutcome> outcome;
+        RunJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+            outcome = ReadLockFuses(ctx, job);
+            return outcome == FuseOutcome::Done;
+        });
+        if (outcome != FuseOutcome::Done)
+            return false;
+        chips_.CurrentChip.FusesReadFromChip = chips_.CurrentChip.FuseDefaults;
+        if (print)
+            PrintFuses();
+        return true;
+    }
+
+    // "Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1", one line per byte the chip has.
+    void PrintFuses()
+    {
+        const chip& c = chips_.CurrentChip;
+        const FuseLayout* layout = LayoutOf(c.SignatureCode);
+        for (int g = 0; layout && g < layout->groupCount; ++g) {
+            const FuseGroup& group = layout->groups[std::size_t(g)];
+            const std::uint8_t value = c.FuseDefaults[std::size_t(g)];
+            Print(out_, QStringLiteral("%1: %2, programmed: %3")
+                            .arg(QString::fromUtf8(group.caption.data(), qsizetype(group.caption.size())),
+                                 QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(),
+                                 ProgrammedNames(group, value)));
+        }
+    }
+
+    // The given bytes over what the chip holds, the window's questions, the write and its
+    // read-back.
+    bool WriteFuses(const QString& assignments)
+    {
+        const FuseLayout* layout = LayoutOf(chips_.CurrentChip.SignatureCode);
+        QList<QPair<QString, std::uint8_t>> bytes;
+        QString problem;
+        ParseFuseAssignments(assignments.split(QLatin1Char(' ')), bytes, &problem);
+        for (const auto& b : bytes) {
+            if (!layout || FuseSlotOf(*layout, b.first) < 0) {
+                Problem(QStringLiteral("the %1 has no %2 byte; nothing was changed")
+                            .arg(QString::fromStdString(chips_.CurrentChip.name), b.first));
+                return false;
+            }
+        }
+        if (!ReadFuses(false))
+            return false;
+        chip& c = chips_.CurrentChip;
+        for (const auto& b : bytes)
+            c.FuseDefaults[std::size_t(FuseSlotOf(*layout, b.first))] = b.second;
+        const QString question = WriteQuestion(*layout, c.FuseDefaults, c.FusesReadFromChip);
+        if (!question.isEmpty() && !Confirm(question))
+            return false;
+        FuseWriteReport report;
+        RunJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+            report = WriteLockFuses(ctx, job);
+            return report.outcome == FuseOutcome::Done;
+        });
+        if (!report.chipValues)
+            return false;
+        c.FuseDefaults = *report.chipValues;
+        c.FusesReadFromChip = *report.chipValues;
+        PrintFuses();
+        return report.outcome == FuseOutcome::Done;
     }
 
     bool Select(const QString& chipName)

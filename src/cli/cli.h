@@ -11,9 +11,11 @@
 // Chip Select menu does, no gateway needed; or "auto": Autosearch on the gateway; then the
 // chip's catalogue data), and after a select the memory commands: read-flash FILE,
 // write-flash FILE, verify-flash FILE, read-eeprom FILE, write-eeprom FILE, verify-eeprom FILE,
-// erase, calibration. A FILE ending in BIN (any case) is binary, any other Intel HEX, unless
+// erase, calibration, and the lock and fuse commands read-fuses and write-fuses low=HH
+// [high=HH] [ext=HH] [lock=HH]. A FILE ending in BIN (any case) is binary, any other Intel HEX, unless
 // --format says. The commands that erase or write ask the window's question on the terminal,
-// and are refused without one unless --yes is given.
+// and are refused without one unless --yes is given; write-fuses asks only about values that
+// lock the chip or cut off its programming, or whose reset pin they take.
 
 #include "cli/terminal.h"
 

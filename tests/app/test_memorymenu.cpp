@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/progresswindow.h"
 #include "ops/memorycommands.h"
+#include "app/portlinks.h"
 #include "sim/simlink.h"
 #include "support/qtapp.h"
 
@@ -29,7 +30,7 @@ protected:
     {
         velmora::testing::EnsureApplication();
         window = std::make_unique<Form1>();
-        window->SetLinkFactory(sim::VirtualOrSerialLinkFactory());
+        window->SetLinkFactory(VirtualOrSerialLinkFactory());
         window->SetQuestionAsker([this](const QString& text) {
             questions << text;
             return answer;

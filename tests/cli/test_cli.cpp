@@ -254,6 +254,77 @@ TEST(Cli, QuestionsAndFailuresStopTheChain)
     EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to verify the program")));
 }
 
+// The lock and fuse commands on a virtual ATmega8 (factory values E1 D9 FF).
+QStringList FuseArgs(std::initializer_list<const char*> commands)
+{
+    QStringList args{QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"), QStringLiteral("ATmega8")};
+    for (const char* c : commands)
+        args << QString::fromLatin1(c);
+    return args;
+}
+
+TEST(Cli, ReadFusesPrintsEachByteByGroup)
+{
+    const CliRun run = RunWith(FuseArgs({"read-fuses"}));
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Trying to read lock-bits")));
+    const QStringList tail = run.out.mid(run.out.size() - 4);
+    EXPECT_EQ(tail, (QStringList{"Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1",
+                                 "High Fuses: D9, programmed: SPIEN BOOTSZ1 BOOTSZ0", "Lock bits: FF, programmed: none",
+                                 "The COM-port is closed"}));
+}
+
+TEST(Cli, WriteFusesAsksOnlyAboutRiskyValues)
+{
+    // A clock byte: no question, so no terminal is needed; the chip is read back.
+    CliRun run = RunWith(FuseArgs({"write-fuses", "low=E4", "read-fuses"}));
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Trying to write fuse low byte")));
+    EXPECT_EQ(run.out.count(QStringLiteral("Low Fuses: E4, programmed: SUT0 CKSEL3 CKSEL1 CKSEL0")), 2);
+
+    // Lock bits: refused without a terminal, then answered No, then Yes.
+    run = RunWith(FuseArgs({"write-fuses", "lock=FC"}));
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("not confirmed; nothing was changed")));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write lock-bits")));
+    run = RunWith(FuseArgs({"write-fuses", "lock=FC"}), "n\n");
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Warning: This write changes bits that are hard to take back:")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("LB2 (Lock bits) programmed: the memories become unreadable until a chip erase.")));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write lock-bits")));
+    run = RunWith(FuseArgs({"write-fuses", "lock=FC"}), "y\n");
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Lock bits: FC, programmed: LB2 LB1")));
+}
+
+TEST(Cli, WriteFusesTheChipRefusesFails)
+{
+    // Programmed lock bits stay so until a chip erase: the second write reports the difference.
+    QStringList args = FuseArgs({"write-fuses", "lock=FC", "write-fuses", "lock=FF", "read-flash"});
+    args << QStringLiteral("never.bin");
+    args.prepend(QStringLiteral("--yes"));
+    const CliRun run = RunWith(args);
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Lock and fuse check: Lock bits written FF, the chip holds FC")));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to read the program")));
+}
+
+TEST(Cli, WriteFusesTakesOnlyBytesTheChipHas)
+{
+    CliRun run = RunWith(FuseArgs({"write-fuses", "ext=FF"}));
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("the ATmega8 has no ext byte; nothing was changed")));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to enter Programming Mode")));
+
+    for (const QStringList& words : {QStringList{}, QStringList{"low=GG"}, QStringList{"fuse=12"}, QStringList{"low=123"},
+                                     QStringList{"low=E1", "low=E2"}}) {
+        QStringList args = FuseArgs({"write-fuses"});
+        args << words;
+        run = RunWith(args);
+        EXPECT_EQ(run.status, ExitUsage) << words.join(QLatin1Char(' ')).toStdString();
+    }
+}
+
 TEST(Cli, MissingPortFails)
 {
     const CliRun run = RunWith({QStringLiteral("--port"), QStringLiteral("/dev/velmora-no-such-port"), QStringLiteral("connect")});

@@ -1,0 +1,199 @@
+#include "app/lockfusesform.h"
+
+#include "chips/chip.h"
+#include "fuses/fusecommands.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <optional>
+
+namespace velmora {
+
+namespace {
+QString Text(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+}  // namespace
+
+TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), host_(std::move(host))
+{
+    setObjectName(QStringLiteral("LockFusesForm"));
+    setWindowTitle(QStringLiteral("Lock & Fuses"));
+    if (!host_.tell)
+        host_.tell = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Warning"), text); };
+
+    auto* column = new QVBoxLayout(this);
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    auto* groups = new QHBoxLayout(Panel1);
+    for (int g = 0; g < FuseGroupCount; ++g) {
+        QGroupBox* box = GroupBox[std::size_t(g)] = new QGroupBox(Panel1);
+        box->setObjectName(QStringLiteral("GroupBox%1").arg(g + 1));
+        auto* bits = new QVBoxLayout(box);
+        // Bit 7 at the top, bit 0 at the bottom; a hidden bit keeps its place.
+        for (int b = FuseBitsPerGroup - 1; b >= 0; --b) {
+            const int index = FuseBoxes::Index(g, b);
+            QCheckBox* check = CheckBox[std::size_t(index)] = new QCheckBox(box);
+            check->setObjectName(QStringLiteral("CheckBox%1").arg(index + 1));
+            QSizePolicy policy = check->sizePolicy();
+            policy.setRetainSizeWhenHidden(true);
+            check->setSizePolicy(policy);
+            bits->addWidget(check);
+        }
+        groups->addWidget(box);
+    }
+    column->addWidget(Panel1);
+
+    auto* buttons = new QHBoxLayout;
+    auto button = [this, buttons](const QString& name, const QString& caption) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+        return b;
+    };
+    OKButton = button(QStringLiteral("OKButton"), QStringLiteral("Save changes && Close the window"));
+    Button1 = button(QStringLiteral("Button1"), QStringLiteral("Read Lock && Fuses"));
+    Button2 = button(QStringLiteral("Button2"), QStringLiteral("Write Lock && Fuses"));
+    // Puts back what the chip gave in this run, after edits that went wrong.
+    Button3 = button(QStringLiteral("Button3"), QStringLiteral("Restore read values"));
+    column->addLayout(buttons);
+    column->setSizeConstraint(QLayout::SetFixedSize);  // sized to its contents
+
+    connect(OKButton, &QPushButton::clicked, this, &TLockFusesForm::OKButtonClick);
+    connect(Button1, &QPushButton::clicked, this, &TLockFusesForm::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TLockFusesForm::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TLockFusesForm::Button3Click);
+
+    layout_ = LayoutOf(host_.chips->CurrentChip.SignatureCode);
+    boxes_ = OpenedFuseBoxes(layout_, Fuses());
+    ShowBoxes();
+}
+
+FuseSlots TLockFusesForm::Fuses()
+{
+    return FuseSlots(host_.chips->CurrentChip.FuseDefaults);
+}
+
+void TLockFusesForm::ShowBoxes()
+{
+    Panel1->setVisible(boxes_.panelVisible);
+    for (int g = 0; g < FuseGroupCount; ++g) {
+        GroupBox[std::size_t(g)]->setTitle(Text(boxes_.groupCaption[std::size_t(g)]));
+        GroupBox[std::size_t(g)]->setVisible(boxes_.groupVisible[std::size_t(g)]);
+    }
+    for (int i = 0; i < FuseBoxCount; ++i) {
+        const FuseBox& box = boxes_.boxes[std::size_t(i)];
+        QCheckBox* check = CheckBox[std::size_t(i)];
+        const QSignalBlocker quiet(check);
+        check->setText(Text(box.caption));
+        check->setToolTip(Text(box.tip));
+        check->setChecked(box.checked);
+        check->setEnabled(box.enabled);
+        check->setVisible(box.visible);
+    }
+    // The chip's values from this run can be put back once there are any.
+    Button3->setVisible(layout_ != nullptr);
+    Button3->setEnabled(host_.chips->CurrentChip.FusesReadFromChip.has_value());
+}
+
+void TLockFusesForm::TakeChecks()
+{
+    for (int i = 0; i < FuseBoxCount; ++i)
+        boxes_.boxes[std::size_t(i)].checked = CheckBox[std::size_t(i)]->isChecked();
+}
+
+void TLockFusesForm::OKButtonClick()
+{
+    TakeChecks();
+    BoxesToFuses(layout_, boxes_, Fuses());
+    accept();
+}
+
+void TLockFusesForm::Button1Click()
+{
+    ChipState& chips = *host_.chips;
+    // Slots read before a failure hold their new bytes (the job is taken back); the boxes
+    // keep their state then.
+    std::optional<FuseOutcome> outcome;
+    host_.runChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+        outcome = ReadLockFuses(ctx, job);
+        return outcome == FuseOutcome::Done;
+    });
+    if (!outcome || outcome == FuseOutcome::Failed)
+        return;
+    if (outcome == FuseOutcome::Done)
+        chips.CurrentChip.FusesReadFromChip = chips.CurrentChip.FuseDefaults;
+    ShowFuses(layout_, Fuses(), boxes_);
+    ShowBoxes();
+}
+
+void TLockFusesForm::Button2Click()
+{
+    ChipState& chips = *host_.chips;
+    TakeChecks();
+    BoxesToFuses(layout_, boxes_, Fuses());
+    // Bits that lock the chip or cut off its programming, and values that never came from
+    // this chip, are written only when the user says so.
+    if (layout_) {
+        const QString question = WriteQuestion(*layout_, Fuses(), chips.CurrentChip.FusesReadFromChip);
+        if (!question.isEmpty() && !host_.ask(question))
+            return;
+    }
+    FuseWriteReport report;
+    host_.runChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+        report = WriteLockFuses(ctx, job);
+        return report.outcome == FuseOutcome::Done;
+    });
+    if (!report.chipValues)
+        return;
+    // Show what the chip holds, which is what it will do.
+    chips.CurrentChip.FuseDefaults = *report.chipValues;
+    chips.CurrentChip.FusesReadFromChip = *report.chipValues;
+    ShowFuses(layout_, Fuses(), boxes_);
+    ShowBoxes();
+    if (!report.differences.empty()) {
+        QString text = QStringLiteral("The chip did not take every value written; the boxes now show what it holds.");
+        for (const ByteDifference& d : report.differences)
+            text += QStringLiteral("\n") + DifferenceText(d);
+        host_.tell(text);
+    }
+}
+
+void TLockFusesForm::Button3Click()
+{
+    const auto& read = host_.chips->CurrentChip.FusesReadFromChip;
+    if (!read)
+        return;
+    ShowFuses(layout_, ConstFuseSlots(*read), boxes_);
+    ShowBoxes();
+}
+
+void TLockFusesForm::reject()
+{
+}
+
+void TLockFusesForm::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+}
+
+void TLockFusesForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+}  // namespace velmora

@@ -1,0 +1,74 @@
+#pragma once
+// The Lock & Fuses dialog: the current chip's lock and fuse bytes as columns of check boxes
+// (a checked box is a programmed bit, 0), generated from the chip's layout; Read and Write
+// run through the chip's family unit on the worker thread. The logic lives in fuses/; this
+// window shows its box state and asks the questions.
+
+#include "fuses/fuseboxes.h"
+#include "ops/chipjob.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QPushButton;
+
+namespace velmora {
+
+struct ChipState;
+
+class TLockFusesForm : public QDialog {
+    Q_OBJECT
+public:
+    // What the dialog needs from the window that opens it.
+    struct Host {
+        ChipState* chips = nullptr;  // CurrentChip and NiietMode of the run
+        // Runs a command on a copy of the current chip on the worker thread, while the progress
+        // window marks the work, and takes the copy back (Form1::RunChipJob).
+        std::function<bool(const ChipCommand& command)> runChipJob;
+        // The window's Yes/No question, caption "Warning", No as the default; true for Yes.
+        std::function<bool(const QString& text)> ask;
+        // A warning to acknowledge; a message box unless set.
+        std::function<void(const QString& text)> tell;
+    };
+
+    TLockFusesForm(Host host, QWidget* parent = nullptr);
+
+    // The buttons' handlers.
+    void OKButtonClick();
+    void Button1Click();  // Read Lock & Fuses
+    void Button2Click();  // Write Lock & Fuses
+    void Button3Click();  // Restore read values
+
+    // The box state shown.
+    const FuseBoxes& Boxes() const { return boxes_; }
+
+    // Controls, with the form's names.
+    QFrame* Panel1;
+    std::array<QGroupBox*, FuseGroupCount> GroupBox{};  // GroupBox1 .. GroupBox4
+    std::array<QCheckBox*, FuseBoxCount> CheckBox{};    // CheckBox1 .. CheckBox32
+    QPushButton *OKButton, *Button1, *Button2, *Button3;
+
+    // Only OK closes the dialog: Escape and the window manager's close do nothing.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // The box state into the widgets, and the user's checks back into the box state.
+    void ShowBoxes();
+    void TakeChecks();
+    FuseSlots Fuses();
+
+    Host host_;
+    const FuseLayout* layout_ = nullptr;
+    FuseBoxes boxes_;
+};
+
+}  // namespace velmora
