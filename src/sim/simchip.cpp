@@ -346,7 +346,7 @@ std::array<std::uint8_t, 4> SimChip::SpiExchange(const std::array<std::uint8_t, 
         return out;
     const bool enable = in[0] == 0xAC && in[1] == 0x53;
     if (!serialMode_) {
-        if (!enable || now - resetLowAt_ < SerialStartUs)
+        if (!enable || (checkTiming && now - resetLowAt_ < SerialStartUs))
             return out;  // not listening yet, or out of step: no echo
         serialMode_ = true;
     }
