@@ -146,7 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case SpiExchange: {
             SpiAnswerBytes answer;
-            ok = SpiInstruction(ctx, 0x30, 0x00, input.Byte() % 3, 0x00, " read") && SpiAnswer(ctx, answer);
+            const SerialInstruction read{.i1 = 0x30, .i2 = 0x00, .i3 = std::uint8_t(input.Byte() % 3), .i4 = 0x00, .failText = " read"};
+            ok = SpiInstruction(ctx, read) && SpiAnswer(ctx, answer);
             Check(!ok || (answer.count > 0 && answer.count <= 32));
             break;
         }
