@@ -19,7 +19,7 @@ namespace velmora::cli {
 namespace {
 
 // What the parser needs to know of a command.
-struct CommandSpec {
+struct CommandForm {
     const char* name;
     bool takesArgument;
     bool needsChip;  // runs on the chip chosen by an earlier select
@@ -27,7 +27,7 @@ struct CommandSpec {
     std::optional<MemoryCommand> memory;
 };
 
-const CommandSpec CommandSpecs[] = {
+const CommandForm CommandForms[] = {
     {"connect", false, false, false, {}},
     {"signature", false, false, false, {}},
     {"select", true, false, false, {}},
@@ -92,11 +92,11 @@ bool ParseFuseAssignments(const QStringList& words, QList<QPair<QString, std::ui
     return true;
 }
 
-const CommandSpec* FindCommand(const QString& name)
+const CommandForm* FindCommand(const QString& name)
 {
-    for (const CommandSpec& spec : CommandSpecs)
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandForm& form : CommandForms)
+        if (name == QLatin1String(form.name))
+            return &form;
     return nullptr;
 }
 
@@ -227,8 +227,8 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
         } else if (arg.startsWith(QLatin1String("-"))) {
             return fail(QStringLiteral("unknown option ") + arg);
         } else {
-            const CommandSpec* spec = FindCommand(arg);
-            if (!spec)
+            const CommandForm* form = FindCommand(arg);
+            if (!form)
                 return fail(QStringLiteral("unknown command ") + arg);
             CliStep step{arg, {}};
             if (arg == QLatin1String("write-fuses")) {
@@ -242,13 +242,13 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
                 if (!ParseFuseAssignments(words, bytes, &why))
                     return fail(why);
                 step.argument = words.join(QLatin1Char(' '));
-            } else if (spec->takesArgument) {
+            } else if (form->takesArgument) {
                 if (i + 1 >= args.size())
                     return fail(arg + (arg == QLatin1String("select") ? QStringLiteral(" needs a chip name or auto")
                                                                       : QStringLiteral(" needs a file name")));
                 step.argument = args[++i];
             }
-            if (spec->needsChip && !chipChosen)
+            if (form->needsChip && !chipChosen)
                 return fail(arg + QStringLiteral(" needs a chip: select CHIP or select auto before it"));
             if (arg == QLatin1String("select")) {
                 if (!IsAuto(step.argument) && !FindChipByName(step.argument.toStdString()))
@@ -352,9 +352,9 @@ private:
 
     bool RunStep(const CliStep& step)
     {
-        const CommandSpec& spec = *FindCommand(step.command);
-        if (spec.memory)
-            return RunMemoryStep(*spec.memory, step.argument);
+        const CommandForm& form = *FindCommand(step.command);
+        if (form.memory)
+            return RunMemoryStep(*form.memory, step.argument);
         if (step.command == QLatin1String("connect"))
             return true;  // connected before the first command
         if (step.command == QLatin1String("signature")) {

@@ -108,8 +108,8 @@ constexpr bool WellFormed()
         if (lock.caption != "Lock bits")
             return false;
         // LB1 sits right below LB2, in bit 0 or (the AT90S form) bit 1.
-        const bool low = lock.bits[0].name == "LB1" && lock.bits[1].name == "LB2";
-        const bool old = lock.bits[1].name == "LB1" && lock.bits[2].name == "LB2" && !lock.bits[0].Shown();
+        const bool low = "LB1" == lock.bits[0].name && "LB2" == lock.bits[1].name;
+        const bool old = "LB1" == lock.bits[1].name && "LB2" == lock.bits[2].name && !lock.bits[0].Shown();
         if (low == old)
             return false;
         for (const std::string_view& chip : l.chips)
@@ -127,7 +127,7 @@ constexpr bool DisabledOnlyReserved()
     for (const FuseLayout& l : Layouts)
         for (const FuseGroup& g : l.groups)
             for (const FuseBit& b : g.bits)
-                if (b.disabled != (b.name == "RESERVED"))
+                if (b.disabled != ("RESERVED" == b.name))
                     return false;
     return true;
 }

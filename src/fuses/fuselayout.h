@@ -64,7 +64,7 @@ constexpr FuseGroup Group(std::string_view caption, std::array<std::string_view,
     FuseGroup g{.caption = caption};
     for (int i = 0; i < FuseBitsPerGroup; ++i) {
         const std::string_view name = bit7to0[std::size_t(i)];
-        g.bits[std::size_t(FuseBitsPerGroup - 1 - i)].name = name == "-" ? std::string_view{} : name;
+        g.bits[std::size_t(FuseBitsPerGroup - 1 - i)].name = "-" == name ? std::string_view{} : name;
     }
     return g;
 }

@@ -8,9 +8,9 @@ out=$1
 shift
 mkdir -p "$out"
 cd "$out"
-for spec in "$@"; do
-    mcu=${spec%%:*}
-    size=${spec##*:}
+for chipsize in "$@"; do
+    mcu=${chipsize%%:*}
+    size=${chipsize##*:}
     avr-gcc -mmcu="$mcu" -Os -o "$mcu.elf" "$src/blink.c"
     avr-objcopy -O ihex -R .eeprom "$mcu.elf" "$mcu.hex"
     avr-objcopy -O binary -R .eeprom --gap-fill 0xFF --pad-to "$size" "$mcu.elf" "$mcu.bin"
