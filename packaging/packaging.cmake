@@ -48,17 +48,17 @@ set(CPACK_PACKAGE_CONTACT "Velmora maintainers <maintainers@velmora.org>")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Velmora maintainers <maintainers@velmora.org>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://velmora.org/")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "programmer for AVR microcontrollers through a serial gateway")
-# The extended description: one paragraph per line of the control file, as Debian shows it.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "programmer for AVR microcontrollers through a serial gateway
- Velmora reads, writes, verifies and erases the flash and EEPROM of Atmel AVR
- microcontrollers (and two compatible NIIET parts), identifies chips by their
- signature, reads their calibration bytes and edits their lock and fuse bits,
- through the KV-4417 UART to I2C/SPI/1W gateway on a serial port. Fifty-five
- chips are programmed in high-voltage parallel or serial mode.
- .
- The package holds the window (velmora), the command line (velmora-cli), which
- takes Intel HEX, Motorola S-record, avr-gcc ELF and binary files, and a
- simulated gateway (velmora-sim) for working without the board.")
+# The extended description below the synopsis; CPack indents its lines, and a lone "."
+# separates paragraphs as Debian shows them.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velmora reads, writes, verifies and erases the flash and EEPROM of Atmel AVR
+microcontrollers (and two compatible NIIET parts), identifies chips by their
+signature, reads their calibration bytes and edits their lock and fuse bits,
+through the KV-4417 UART to I2C/SPI/1W gateway on a serial port. Fifty-five
+chips are programmed in high-voltage parallel or serial mode.
+.
+The package holds the window (velmora), the command line (velmora-cli), which
+takes Intel HEX, Motorola S-record, avr-gcc ELF and binary files, and a
+simulated gateway (velmora-sim) for working without the board.")
 set(CPACK_RPM_PACKAGE_LICENSE "GPL-3.0-or-later")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

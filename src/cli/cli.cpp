@@ -157,7 +157,7 @@ QString ChipLine(const ChipState& state, const ChipEntry& entry)
 QString UsageText()
 {
     return QStringLiteral(
-        "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] [--format hex|bin] [--yes]\n"
+        "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] [--format hex|srec|elf|bin] [--yes]\n"
         "                   COMMAND [ARGUMENT] [COMMAND [ARGUMENT] ...]\n"
         "       velmora-cli --help\n"
         "  --port DEVICE   the gateway's serial port: COM1..COM10, ttyUSB0, or a device path\n"
