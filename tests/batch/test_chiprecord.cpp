@@ -1,0 +1,130 @@
+#include "batch/chiprecord.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+TEST(ChipRecord, Sha256OfKnownInputs)
+{
+    const std::uint8_t abc[] = {'a', 'b', 'c'};
+    EXPECT_EQ(Sha256Hex(abc).toStdString(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Sha256Hex({}).toStdString(), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+}
+
+TEST(ChipRecord, TimeCarriesItsZoneOffset)
+{
+    const QDate day(2026, 12, 10);
+    const QTime at(13, 6, 0, 123);
+    EXPECT_EQ(RecordTime(QDateTime(day, at, Qt::OffsetFromUTC, 3600)).toStdString(),
+              "2026-12-10T13:06:00.123+01:00");
+    EXPECT_EQ(RecordTime(QDateTime(day, at, Qt::UTC)).toStdString(), "2026-12-10T13:06:00.123+00:00");
+    const QRegularExpression withZone(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)"));
+    EXPECT_TRUE(withZone.match(RecordTime(QDateTime::currentDateTime())).hasMatch())
+        << RecordTime(QDateTime::currentDateTime()).toStdString();
+}
+
+TEST(ChipRecord, OneLineOfJsonWithEveryFieldGiven)
+{
+    ChipRecord r;
+    r.time = QDateTime(QDate(2026, 12, 10), QTime(13, 6), Qt::UTC);
+    r.host = QStringLiteral("bench-3");
+    r.port = QStringLiteral("/dev/ttyUSB1");
+    r.chip = QStringLiteral("ATmega8");
+    r.signature = 0x07931E;
+    r.calibration = std::vector<std::uint8_t>{0xA8, 0xA9, 0xAA, 0xAB};
+    r.flashSha256 = QStringLiteral("aa");
+    r.eepromSha256 = QStringLiteral("bb");
+    r.fuses = {{QStringLiteral("low"), 0xE1}, {QStringLiteral("lock"), 0x3C}};
+    r.serial = 4000000000u;
+    r.commands = {QStringLiteral("select auto"), QStringLiteral("write-flash fw.hex")};
+    r.ok = false;
+    r.failLine = QStringLiteral("Error writing to the COM-port:\n 0x13");
+
+    const QByteArray line = RecordLine(r);
+    ASSERT_TRUE(line.endsWith('\n'));
+    EXPECT_EQ(line.count('\n'), 1);  // a line break inside a text stays escaped
+    QJsonParseError error{};
+    const QJsonObject o = QJsonDocument::fromJson(line, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(o[QStringLiteral("time")].toString(), QStringLiteral("2026-12-10T13:06:00.000+00:00"));
+    EXPECT_EQ(o[QStringLiteral("host")].toString(), QStringLiteral("bench-3"));
+    EXPECT_EQ(o[QStringLiteral("port")].toString(), QStringLiteral("/dev/ttyUSB1"));
+    EXPECT_EQ(o[QStringLiteral("chip")].toString(), QStringLiteral("ATmega8"));
+    EXPECT_EQ(o[QStringLiteral("signature")].toString(), QStringLiteral("1E 93 07"));
+    EXPECT_EQ(o[QStringLiteral("calibration")].toString(), QStringLiteral("A8 A9 AA AB"));
+    EXPECT_EQ(o[QStringLiteral("flash_sha256")].toString(), QStringLiteral("aa"));
+    EXPECT_EQ(o[QStringLiteral("eeprom_sha256")].toString(), QStringLiteral("bb"));
+    EXPECT_EQ(o[QStringLiteral("fuses")].toObject()[QStringLiteral("low")].toString(), QStringLiteral("E1"));
+    EXPECT_EQ(o[QStringLiteral("fuses")].toObject()[QStringLiteral("lock")].toString(), QStringLiteral("3C"));
+    EXPECT_EQ(o[QStringLiteral("serial")].toInteger(), 4000000000LL);  // above 2^31: not a negative int
+    EXPECT_EQ(o[QStringLiteral("commands")].toArray().size(), 2);
+    EXPECT_EQ(o[QStringLiteral("result")].toString(), QStringLiteral("fail"));
+    EXPECT_EQ(o[QStringLiteral("fail_line")].toString(), r.failLine);
+}
+
+TEST(ChipRecord, FieldsWithoutAValueAreLeftOut)
+{
+    ChipRecord r;
+    r.time = QDateTime::currentDateTime();
+    r.port = QStringLiteral("COM3");
+    r.ok = true;
+    r.failLine = QStringLiteral("kept only for a failure");
+    const QJsonObject o = QJsonDocument::fromJson(RecordLine(r)).object();
+    for (const char* absent : {"chip", "signature", "calibration", "flash_sha256", "eeprom_sha256", "fuses", "serial",
+                               "fail_line"})
+        EXPECT_FALSE(o.contains(QLatin1String(absent))) << absent;
+    EXPECT_EQ(o[QStringLiteral("result")].toString(), QStringLiteral("ok"));
+}
+
+// Writers on many threads with lines larger than a pipe buffer: every line arrives whole.
+TEST(ChipRecord, ConcurrentAppendsNeverInterleave)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("records.jsonl"));
+    constexpr int Writers = 4;
+    constexpr int Each = 20;
+    {
+        std::vector<std::jthread> threads;
+        for (int t = 0; t < Writers; ++t)
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < Each; ++i) {
+                    ChipRecord r;
+                    r.time = QDateTime::currentDateTime();
+                    r.port = QStringLiteral("port%1").arg(t);
+                    r.serial = std::uint32_t(i);
+                    r.failLine = QString(20000, QLatin1Char('a' + char(t)));
+                    QString error;
+                    EXPECT_TRUE(AppendRecordLine(file, RecordLine(r), &error)) << error.toStdString();
+                }
+            });
+    }
+    QFile in(file);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = in.readAll().split('\n');
+    ASSERT_EQ(lines.size(), Writers * Each + 1);
+    EXPECT_TRUE(lines.last().isEmpty());
+    for (int i = 0; i < Writers * Each; ++i) {
+        QJsonParseError error{};
+        const QJsonObject o = QJsonDocument::fromJson(lines[i], &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << "line " << i;
+        EXPECT_EQ(o[QStringLiteral("port")].toString().back(), QChar(u'0' + (o[QStringLiteral("fail_line")].toString()[0].unicode() - u'a')));
+    }
+
+    QString error;
+    EXPECT_FALSE(AppendRecordLine(dir.filePath(QStringLiteral("missing/records.jsonl")), "{}\n", &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+}  // namespace
+}  // namespace velmora
