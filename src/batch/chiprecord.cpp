@@ -1,5 +1,7 @@
 #include "batch/chiprecord.h"
 
+#include "log/operationlog.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
@@ -30,6 +32,19 @@ QString SystemReason(int errorNumber)
 }
 
 }  // namespace
+
+QString FailingLine(const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        if (line.startsWith(LogPrefix(LogPortUnavailable)) || line.startsWith(LogPrefix(LogGetParamsError)) ||
+            line.startsWith(LogPrefix(LogSetParamsError)) || line.startsWith(LogPrefix(LogCommandError)) ||
+            line.startsWith(LogPrefix(LogAnswerError)) || line == LogPrefix(LogWrongFile) ||
+            line.startsWith(LogPrefix(LogNoChip)) || line == LogPrefix(LogNotAvailable) ||
+            line.startsWith(LogPrefix(LogFinished) + QStringLiteral(" with fail")))
+            return line;
+    }
+    return lines.isEmpty() ? QString() : lines.last();
+}
 
 QString Sha256Hex(std::span<const std::uint8_t> bytes)
 {

@@ -35,6 +35,11 @@ struct ChipRecord {
     QString failLine;  // the log line that tells why, when not ok
 };
 
+// The line of a run's log that tells why it failed: the first error, difference or refusal
+// (what follows it are its consequences, such as the exit step failing on a dropped link);
+// the last line when none stands out.
+QString FailingLine(const QStringList& lines);
+
 // SHA-256 of bytes in lower-case hex.
 QString Sha256Hex(std::span<const std::uint8_t> bytes);
 

@@ -51,6 +51,40 @@ SwapEnd WaitForNextChip(const SignatureProbe& probe, const std::function<bool()>
     }
 }
 
+bool ChipQuota::Take(const std::function<bool()>& stop)
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (stop && stop())
+            return false;
+        if (!count_ || succeeded_ + running_ < *count_) {
+            ++running_;
+            return true;
+        }
+        if (succeeded_ >= *count_)
+            return false;
+        // Stop is asked again now and then: it is a flag set by a signal, not a notification.
+        changed_.wait_for(lock, std::chrono::milliseconds(100));
+    }
+}
+
+void ChipQuota::Done(bool ok)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        --running_;
+        if (ok)
+            ++succeeded_;
+    }
+    changed_.notify_all();
+}
+
+int ChipQuota::Succeeded() const
+{
+    const std::lock_guard lock(mutex_);
+    return succeeded_;
+}
+
 std::optional<SignatureCode> ProbeSocket(GatewayLink& link, int delaysValue, const MillisecondSleeper& sleeper)
 {
     // Four checks a second would bury the log; the run's own lines are what it is for.

@@ -7,7 +7,9 @@
 #include "link/sleeper.h"
 #include "prog/signaturecode.h"
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 namespace velmora {
@@ -36,6 +38,29 @@ using SignatureProbe = std::function<std::optional<SignatureCode>()>;
 // once), which goes into *next. stop is asked before every check.
 SwapEnd WaitForNextChip(const SignatureProbe& probe, const std::function<bool()>& stop,
                         const MillisecondSleeper& sleep, const ChipSwapTiming& timing, SignatureCode* next);
+
+// How many chips a repeated run programs, shared by all its ports: a port takes a place before
+// each chip and gives it back when that chip failed, so the run ends after count chips that
+// succeeded. No count: no end but stop.
+class ChipQuota {
+public:
+    explicit ChipQuota(std::optional<int> count = std::nullopt) : count_(count) {}
+
+    // A place for the next chip. While every place left is held by a chip still running (which
+    // may yet fail and free it) it waits; false once count chips succeeded, or when stop says
+    // so.
+    bool Take(const std::function<bool()>& stop);
+    // The chip of a place taken has ended.
+    void Done(bool ok);
+    int Succeeded() const;
+
+private:
+    std::optional<int> count_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    int succeeded_ = 0;
+    int running_ = 0;
+};
 
 // The real check on a gateway: identification as Autosearch does it, its lines kept out of the
 // operation log, then both supplies off.

@@ -126,5 +126,21 @@ TEST(ChipRecord, ConcurrentAppendsNeverInterleave)
     EXPECT_FALSE(error.isEmpty());
 }
 
+TEST(ChipRecord, TheFailingLineIsTheFirstThatTellsWhy)
+{
+    const QStringList dropped = {QStringLiteral("Trying to write the program"), QStringLiteral("Start time: 13:6:0"),
+                                 QStringLiteral("Error reading the answer (PINC)"), QStringLiteral("       Finished with fail."),
+                                 QStringLiteral("Error executing commands:  0x11 0x0 0x0F 0x32")};
+    EXPECT_EQ(FailingLine(dropped), QStringLiteral("Error reading the answer (PINC)"));
+    const QStringList differs = {QStringLiteral("Trying to verify the program"),
+                                 QStringLiteral("       Finished with success."),
+                                 QStringLiteral("       Finished with fail. Address: 0x01FE"), QStringLiteral("End time: 13:6:1")};
+    EXPECT_EQ(FailingLine(differs), QStringLiteral("       Finished with fail. Address: 0x01FE"));
+    EXPECT_EQ(FailingLine({QStringLiteral("Trying to read the program"), QStringLiteral("No chip selected")}),
+              QStringLiteral("No chip selected"));
+    EXPECT_EQ(FailingLine({QStringLiteral("Operation complete"), QStringLiteral("something else")}), QStringLiteral("something else"));
+    EXPECT_EQ(FailingLine({}), QString());
+}
+
 }  // namespace
 }  // namespace velmora

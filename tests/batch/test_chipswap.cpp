@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace velmora {
@@ -59,6 +62,40 @@ TEST(ChipSwap, RemovalThenASteadyNewChip)
         for (int ms : sleeps)
             EXPECT_EQ(ms, 100);
     }
+}
+
+TEST(ChipQuota, CountsChipsThatSucceededAndHoldsPlacesThatMayFree)
+{
+    ChipQuota quota(2);
+    ASSERT_TRUE(quota.Take({}));
+    ASSERT_TRUE(quota.Take({}));
+    // Both places are held: a third port waits until one of them ends.
+    std::atomic<int> third{-1};
+    std::jthread waiter([&] { third = quota.Take({}) ? 1 : 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(third, -1);
+    quota.Done(false);  // a failed chip frees its place
+    waiter.join();
+    EXPECT_EQ(third, 1);
+    quota.Done(true);
+    quota.Done(true);
+    EXPECT_EQ(quota.Succeeded(), 2);
+    EXPECT_FALSE(quota.Take({}));
+
+    ChipQuota endless;
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(endless.Take({}));
+    EXPECT_FALSE(endless.Take([] { return true; }));
+
+    // A port waiting for a place gives up when the run is stopped.
+    ChipQuota one(1);
+    ASSERT_TRUE(one.Take({}));
+    std::atomic<bool> stop{false};
+    std::jthread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        stop = true;
+    });
+    EXPECT_FALSE(one.Take([&] { return stop.load(); }));
 }
 
 // +5 V is on while C2 is an output driven low, +12 V while C3 is an output driven high.
