@@ -1,5 +1,6 @@
 #include "batch/chiprecord.h"
 
+#include "fuses/fuselayout.h"
 #include "log/operationlog.h"
 
 #include <QCryptographicHash>
@@ -32,6 +33,33 @@ QString SystemReason(int errorNumber)
 }
 
 }  // namespace
+
+void NoteChip(ChipRecord& record, const chip& c)
+{
+    record.chip = QString::fromStdString(c.name);
+    record.signature = c.SignatureCode;
+}
+
+void NoteImageWritten(ChipRecord& record, const chip& c, int kind)
+{
+    const QString hash = Sha256Hex({c.Image(kind), c.ImageSize(kind)});
+    (kind == FlashKind ? record.flashSha256 : record.eepromSha256) = hash;
+}
+
+void NoteCalibration(ChipRecord& record, const chip& c)
+{
+    record.calibration = std::vector<std::uint8_t>(c.CalibrationBytes.begin(), c.CalibrationBytes.begin() + c.CalibrationCount);
+}
+
+void NoteFuses(ChipRecord& record, const chip& c)
+{
+    record.fuses.clear();
+    const FuseLayout* layout = LayoutOf(c.SignatureCode);
+    for (int g = 0; layout && g < layout->groupCount; ++g) {
+        const std::string_view caption = layout->groups[std::size_t(g)].caption;
+        record.fuses.append({QString::fromUtf8(caption.data(), qsizetype(caption.size())), c.FuseDefaults[std::size_t(g)]});
+    }
+}
 
 QString FailingLine(const QStringList& lines)
 {

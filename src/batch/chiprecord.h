@@ -3,7 +3,7 @@
 // production log tells what went into which chip. Appended whole or not at all, so several
 // processes may share one file.
 
-#include "prog/signaturecode.h"
+#include "chips/chip.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -28,12 +28,21 @@ struct ChipRecord {
     std::optional<std::vector<std::uint8_t>> calibration;  // when read
     QString flashSha256;                                   // of the flash image written, hex
     QString eepromSha256;                                  // of the EEPROM image written, hex
-    QList<QPair<QString, std::uint8_t>> fuses;             // "low", "high", "ext", "lock" written or read
+    QList<QPair<QString, std::uint8_t>> fuses;             // by group caption ("Low Fuses", "Lock Bits")
     std::optional<std::uint32_t> serial;
     QStringList commands;  // the chain as given, each with its argument
     bool ok = false;
     QString failLine;  // the log line that tells why, when not ok
 };
+
+// What a command leaves in the record, from the current chip after it: the chip's name and
+// signature (a selection), the hash of the chip-sized image of kind (a write), the
+// calibration bytes (a read of them), the lock and fuse bytes by their group captions (a read
+// or write of them).
+void NoteChip(ChipRecord& record, const chip& c);
+void NoteImageWritten(ChipRecord& record, const chip& c, int kind);
+void NoteCalibration(ChipRecord& record, const chip& c);
+void NoteFuses(ChipRecord& record, const chip& c);
 
 // The line of a run's log that tells why it failed: the first error, difference or refusal
 // (what follows it are its consequences, such as the exit step failing on a dropped link);

@@ -1,5 +1,8 @@
 #include "batch/chiprecord.h"
 
+#include "chips/selection.h"
+#include "log/operationlog.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -124,6 +127,37 @@ TEST(ChipRecord, ConcurrentAppendsNeverInterleave)
     QString error;
     EXPECT_FALSE(AppendRecordLine(dir.filePath(QStringLiteral("missing/records.jsonl")), "{}\n", &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// The notes take what a command left in the current chip: the chip-sized images only, the
+// calibration bytes the chip has, the lock and fuse bytes by the dialog's group captions.
+TEST(ChipRecord, NotesFromTheCurrentChip)
+{
+    ChipState state;
+    OperationLog log;
+    SelectChip(state, FindChipByName("ATmega8")->code, log, {});
+    chip& c = state.CurrentChip;
+    std::fill_n(c.FlashImage.begin(), 4, std::uint8_t(0x12));
+    c.FlashImage[c.flashSize] = 0x00;  // beyond the chip: not part of what was written
+    c.CalibrationBytes = {1, 2, 3, 4, 5, 6, 7, 8};
+    c.FuseDefaults = {0xE1, 0xD9, 0x3C, 0x3C, 0, 0, 0, 0};
+
+    ChipRecord r;
+    NoteChip(r, c);
+    NoteImageWritten(r, c, FlashKind);
+    NoteCalibration(r, c);
+    NoteFuses(r, c);
+    EXPECT_EQ(r.chip, QStringLiteral("ATmega8"));
+    EXPECT_EQ(r.signature, 0x07931E);
+    std::vector<std::uint8_t> image(c.flashSize, 0xFF);
+    std::fill_n(image.begin(), 4, std::uint8_t(0x12));
+    EXPECT_EQ(r.flashSha256, Sha256Hex(image));
+    EXPECT_TRUE(r.eepromSha256.isEmpty());
+    EXPECT_EQ(r.calibration, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    ASSERT_EQ(r.fuses.size(), 3);
+    EXPECT_EQ(r.fuses.front().second, 0xE1);
+    EXPECT_EQ(r.fuses.back().second, 0x3C);  // the lock byte, the last group
+    EXPECT_TRUE(r.fuses.back().first.contains(QStringLiteral("Lock"), Qt::CaseInsensitive)) << r.fuses.back().first.toStdString();
 }
 
 TEST(ChipRecord, TheFailingLineIsTheFirstThatTellsWhy)
