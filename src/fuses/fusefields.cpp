@@ -571,4 +571,78 @@ FieldAssignment ParseFieldAssignment(std::span<const FuseField> fields, std::str
     return a;
 }
 
+std::vector<std::string> FieldLines(std::span<const FuseField> fields, ConstFuseSlots bytes)
+{
+    std::vector<std::string> lines;
+    for (const FuseField& f : fields) {
+        const FieldChoice& c = f.Current(bytes);
+        lines.push_back(f.name + "=" + c.key + "  " + c.meaning);
+    }
+    return lines;
+}
+
+std::vector<std::string> FieldListing(const ChipEntry& chip)
+{
+    std::vector<std::string> lines;
+    const FuseLayout* layout = LayoutOf(chip.code);
+    if (!layout)
+        return lines;
+    std::array<std::uint8_t, 8> factory;
+    factory.fill(0xFF);
+    for (std::size_t i = 0; i < chip.factoryCount && i < factory.size(); ++i)
+        factory[i] = chip.factory[i];
+    const std::span<const FuseField> fields = FieldsOf(chip);
+    for (const FuseField& f : fields) {
+        std::string bits;
+        for (const FieldBitRef& r : f.bits)
+            bits += " " + std::string(layout->groups[r.slot].bits[r.bit].name);
+        lines.push_back(f.name + ": " + std::string(layout->groups[f.bits.front().slot].caption) + "," + bits);
+        const std::uint8_t now = f.Decode(factory);
+        std::size_t width = 0;
+        for (const FieldChoice& c : f.choices)
+            width = std::max(width, c.key.size());
+        for (const FieldChoice& c : f.choices) {
+            std::string line = "  " + c.key + std::string(width - c.key.size(), ' ') + "  " + Binary(c.code, f.bits.size()) + "  " + c.meaning;
+            if (c.kind == ChoiceKind::Risky)
+                line += " [needs this clock on the board]";
+            if (c.code == now)
+                line += " [factory]";
+            lines.push_back(std::move(line));
+        }
+    }
+    // Bits the fields leave out are still written as bits (low=HH and so on).
+    std::string loose;
+    for (int g = 0; g < layout->groupCount; ++g)
+        for (int b = FuseBitsPerGroup - 1; b >= 0; --b) {
+            const FuseBit& bit = layout->groups[std::size_t(g)].bits[std::size_t(b)];
+            if (bit.Shown() && !FieldOfBit(fields, g, b))
+                loose += " " + std::string(bit.name);
+        }
+    if (!loose.empty())
+        lines.push_back("Bits without a field (set them in the bytes):" + loose);
+    return lines;
+}
+
+std::vector<RiskyChoice> RiskyChoices(std::span<const FuseField> fields, ConstFuseSlots toWrite,
+                                      std::optional<ConstFuseSlots> onChip)
+{
+    std::vector<RiskyChoice> risky;
+    for (const FuseField& f : fields) {
+        const FieldChoice& c = f.Current(toWrite);
+        if (c.kind != ChoiceKind::Risky || (onChip && f.Decode(*onChip) == c.code))
+            continue;
+        risky.push_back({&f, &c});
+    }
+    return risky;
+}
+
+std::vector<std::string> RiskyChoiceLines(const std::vector<RiskyChoice>& risky)
+{
+    std::vector<std::string> lines;
+    for (const RiskyChoice& r : risky)
+        lines.push_back(r.field->name + "=" + r.choice->key + ": " + r.choice->meaning +
+                        "; the chip runs only with this clock source on the board");
+    return lines;
+}
+
 }  // namespace velmora

@@ -71,4 +71,24 @@ struct FieldAssignment {
 };
 FieldAssignment ParseFieldAssignment(std::span<const FuseField> fields, std::string_view text);
 
+// One line per field for bytes: "CKSEL_SUT=int-rc-1mhz-64ms  Int. RC Osc. 1 MHz; start-up 6 CK + 64 ms".
+std::vector<std::string> FieldLines(std::span<const FuseField> fields, ConstFuseSlots bytes);
+
+// Every field of chip with every value, its bits and the factory value marked, then the named
+// bits without a field: what `velmora-cli fuses CHIP` prints.
+std::vector<std::string> FieldListing(const ChipEntry& chip);
+
+// The fields whose value in toWrite is risky (the chip then needs a clock from the board),
+// leaving out those the chip is known to hold already (onChip: the bytes last read from it).
+struct RiskyChoice {
+    const FuseField* field = nullptr;
+    const FieldChoice* choice = nullptr;
+};
+std::vector<RiskyChoice> RiskyChoices(std::span<const FuseField> fields, ConstFuseSlots toWrite,
+                                      std::optional<ConstFuseSlots> onChip);
+
+// "CKSEL_SUT=crystal-3-8mhz-16kck-64ms: Ext. Crystal Osc. ...; the chip runs only with this
+// clock source on the board", one line per risky choice; empty when there is none.
+std::vector<std::string> RiskyChoiceLines(const std::vector<RiskyChoice>& risky);
+
 }  // namespace velmora

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -256,6 +257,51 @@ TEST(FuseFields, FieldsFollowTheDialogOrder)
     const FuseField* bootsz = FindField(FieldsOf(Chip("ATmega8")), "BOOTSZ");
     EXPECT_EQ(FieldOfBit(FieldsOf(Chip("ATmega8")), 1, 2), bootsz);
     EXPECT_EQ(FieldOfBit(FieldsOf(Chip("ATmega8")), 2, 7), nullptr);
+}
+
+TEST(FuseFields, LinesAndListingForTheCommandLine)
+{
+    const ChipEntry& mega8 = Chip("ATmega8");
+    const std::vector<std::string> lines = FieldLines(FieldsOf(mega8), Factory(mega8));
+    ASSERT_EQ(lines.size(), FieldsOf(mega8).size());
+    EXPECT_EQ(lines[2], "CKSEL_SUT=int-rc-1mhz-64ms  Int. RC Osc. 1 MHz; start-up 6 CK + 64 ms");
+    EXPECT_EQ(lines[8], "BOOTSZ=1024  Boot flash section 1024 words, starts at word 0x0C00");
+
+    const std::vector<std::string> listing = FieldListing(mega8);
+    const auto has = [&](const std::vector<std::string>& all, const std::string& line) {
+        return std::find(all.begin(), all.end(), line) != all.end();
+    };
+    EXPECT_TRUE(has(listing, "BOOTSZ: High Fuses, BOOTSZ1 BOOTSZ0"));
+    EXPECT_TRUE(has(listing, "  1024  00  Boot flash section 1024 words, starts at word 0x0C00 [factory]"));
+    EXPECT_TRUE(has(listing, "  512   01  Boot flash section 512 words, starts at word 0x0E00"));
+    EXPECT_TRUE(std::any_of(listing.begin(), listing.end(), [](const std::string& l) {
+        return l.find("crystal-3-8mhz-16kck-64ms") != std::string::npos && l.ends_with("[needs this clock on the board]");
+    }));
+    EXPECT_FALSE(listing.back().starts_with("Bits without a field"));
+
+    // What has no field is named, so nobody looks for it in vain.
+    EXPECT_EQ(FieldListing(Chip("ATmega161")).back(), "Bits without a field (set them in the bytes): CKSEL2 CKSEL1 CKSEL0");
+}
+
+TEST(FuseFields, RiskyChoicesLeaveOutWhatTheChipHoldsAlready)
+{
+    const ChipEntry& mega8 = Chip("ATmega8");
+    const std::span<const FuseField> fields = FieldsOf(mega8);
+    const FuseField* clock = FindField(fields, "CKSEL_SUT");
+    FuseBytes bytes = Factory(mega8);
+    EXPECT_TRUE(RiskyChoices(fields, bytes, std::nullopt).empty());
+
+    clock->Encode(clock->Find("crystal-3-8mhz-16kck-64ms")->code, bytes);
+    const std::vector<RiskyChoice> risky = RiskyChoices(fields, bytes, std::nullopt);
+    ASSERT_EQ(risky.size(), 1u);
+    EXPECT_EQ(risky[0].field, clock);
+    EXPECT_EQ(RiskyChoiceLines(risky).front(),
+              "CKSEL_SUT=crystal-3-8mhz-16kck-64ms: Ext. Crystal/Resonator 3.0-8.0 MHz (CKOPT programmed: 1.0 MHz and up); "
+              "start-up 16K CK + 64 ms; the chip runs only with this clock source on the board");
+
+    const FuseBytes factory = Factory(mega8);
+    EXPECT_EQ(RiskyChoices(fields, bytes, ConstFuseSlots(factory)).size(), 1u);
+    EXPECT_TRUE(RiskyChoices(fields, bytes, ConstFuseSlots(bytes)).empty());
 }
 
 }  // namespace
