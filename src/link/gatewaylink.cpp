@@ -43,6 +43,8 @@ bool GatewayLink::SendPacket(const GatewayPacket& packet)
     if (!WriteBytes(packet.data.data(), count))
         return false;
     counters_.bytesOut += static_cast<std::uint64_t>(count);
+    if (trace_)
+        trace_(true, packet.data.data(), count);
     return true;
 }
 
@@ -57,6 +59,8 @@ GatewayPacket GatewayLink::ReadAnswer(int expected)
         ++counters_.answers;
         counters_.bytesIn += static_cast<std::uint64_t>(answer.count);
     }
+    if (trace_)
+        trace_(false, answer.data.data(), answer.count);
     return answer;
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 namespace velmora {
@@ -67,6 +68,11 @@ public:
     // arriving later are the start of the next answer.
     GatewayPacket ReadAnswer(int expected);
 
+    // Every packet written and every answer read, as they pass (velmora-cli -v shows them in
+    // hex); out is true for a packet sent. Empty: nothing is traced.
+    using Trace = std::function<void(bool out, const std::uint8_t* data, int count)>;
+    void SetTrace(Trace trace) { trace_ = std::move(trace); }
+
     const LinkCounters& Counters() const { return counters_; }
     void ResetCounters() { counters_ = {}; }
 
@@ -89,6 +95,7 @@ protected:
 
 private:
     LinkCounters counters_;
+    Trace trace_;
     GatewayPacket safePacket_;  // count 0: nothing armed
 };
 

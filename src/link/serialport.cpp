@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include <QDir>
 #include <QSerialPortInfo>
 
 #include <termios.h>
@@ -54,7 +55,12 @@ QString DevicePathForPort(const QString& portText)
     const QRegularExpressionMatch com = comName.match(portText);
     if (com.hasMatch())
         return QStringLiteral("/dev/ttyS%1").arg(com.captured(1).toInt() - 1);
-    return QStringLiteral("/dev/") + portText;
+    // The names the port box lists (ttyS0, ttyUSB0, ttyACM0) are devices; any other path is
+    // taken as a shell takes it, from the working folder.
+    static const QRegularExpression ttyName(QStringLiteral("^tty[A-Za-z0-9_.]+$"));
+    if (ttyName.match(portText).hasMatch())
+        return QStringLiteral("/dev/") + portText;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(portText));
 }
 
 QStringList ComPortItems()
@@ -65,9 +71,9 @@ QStringList ComPortItems()
     return items;
 }
 
-QStringList PresentPortItems()
+QList<PresentPort> PresentPorts()
 {
-    QStringList items;
+    QList<PresentPort> ports;
     QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();
     // USB serial adapters are what a gateway is plugged into nearly always: list them first.
     std::stable_sort(present.begin(), present.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
@@ -75,9 +81,31 @@ QStringList PresentPortItems()
     });
     for (const QSerialPortInfo& info : present) {
         const QString path = info.systemLocation();
-        if (!items.contains(path))
-            items << path;
+        if (std::any_of(ports.begin(), ports.end(), [&](const PresentPort& p) { return p.path == path; }))
+            continue;
+        PresentPort port{path, {}};
+        if (info.hasVendorIdentifier()) {
+            QStringList parts;
+            for (const QString& part : {info.manufacturer(), info.description()})
+                if (!part.isEmpty() && !parts.contains(part))
+                    parts << part;
+            if (!info.serialNumber().isEmpty())
+                parts << QStringLiteral("serial ") + info.serialNumber();
+            parts << QStringLiteral("USB %1:%2")
+                         .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                         .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+            port.description = parts.join(QStringLiteral(", "));
+        }
+        ports << port;
     }
+    return ports;
+}
+
+QStringList PresentPortItems()
+{
+    QStringList items;
+    for (const PresentPort& port : PresentPorts())
+        items << port.path;
     return items;
 }
 

@@ -17,7 +17,8 @@ inline constexpr int MaxPortTextLength = 95;
 // Maps the port box text to the device path actually opened on this platform:
 //  - a text starting with '/' is a device path and is used as it is;
 //  - "COMn" (any case, n >= 1) is the n-th serial device, /dev/ttyS<n-1>;
-//  - any other name ("ttyUSB0") is a device under /dev.
+//  - a bare tty name ("ttyUSB0", "ttyACM0", "ttyS0") is a device under /dev;
+//  - any other text ("rel/pty", "COM0") is a path relative to the working folder.
 // An empty text, or one longer than MaxPortTextLength, gives an empty path (refused).
 QString DevicePathForPort(const QString& portText);
 
@@ -26,6 +27,14 @@ QString DevicePathForPort(const QString& portText);
 // system and takes a while: the window calls it away from its own thread).
 QStringList ComPortItems();
 QStringList PresentPortItems();
+// The same ports with what the system says of them: for a USB adapter its maker, product,
+// serial number and USB ids ("FTDI, FT232R USB UART, serial A50285BI, USB 0403:6001"); empty
+// for other ports.
+struct PresentPort {
+    QString path;
+    QString description;
+};
+QList<PresentPort> PresentPorts();
 QStringList PortBoxItems();
 
 class SerialLink final : public GatewayLink {
