@@ -98,7 +98,7 @@ bool WriteImage(const QString& name, const ImageFileTarget& target, const FileCo
             StepThroughBlocks(progress, memory.size());
             bytes = std::string_view(reinterpret_cast<const char*>(memory.data()), memory.size());
         }
-        written = ReplaceFileBytes(name, bytes, &reason);
+        written = context.writeBytes ? context.writeBytes(bytes, &reason) : ReplaceFileBytes(name, bytes, &reason);
     });
     if (!written) {
         context.reportError(WithReason(QStringLiteral("Cannot create file %1"), name, reason));

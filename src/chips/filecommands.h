@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace velmora {
 
@@ -59,6 +60,9 @@ struct FileCommandContext {
     // returns when it is done; empty: the work runs at once with progress. The views and the
     // message box are used only outside it.
     std::function<void(const FileWork& work)> run;
+    // Takes a writer's bytes instead of the named file (velmora-cli's standard output); false
+    // with *reason when they could not all be written. Empty: the file is replaced.
+    std::function<bool(std::string_view bytes, QString* reason)> writeBytes;
 };
 
 // Intel HEX of the largest memory (256 KiB) takes under 4 MB even as one-byte records; a longer
