@@ -62,7 +62,7 @@ struct FileCommandContext {
     std::function<void(const FileWork& work)> run;
     // Takes a writer's bytes instead of the named file (velmora-cli's standard output); false
     // with *reason when they could not all be written. Empty: the file is replaced.
-    std::function<bool(std::string_view bytes, QString* reason)> writeBytes;
+    std::function<bool(std::string_view bytes, QString* reason)> writeBytes = {};
 };
 
 // Intel HEX of the largest memory (256 KiB) takes under 4 MB even as one-byte records; a longer
