@@ -1,8 +1,12 @@
 #include "cli/cli.h"
 
 #include "cli/commandtable.h"
+#include "link/serialport.h"
 #include "sim/simchips.h"
 #include "sim/simlink.h"
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 
@@ -112,13 +116,24 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
     bool chipChosen = false;
     bool needsGateway = false;
     for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
+        QString arg = args[i];
+        // --opt=value as well as --opt value.
+        std::optional<QString> joined;
+        if (arg.startsWith(QLatin1String("--")) && arg.contains(QLatin1Char('='))) {
+            joined = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            arg = arg.left(arg.indexOf(QLatin1Char('=')));
+        }
         if (const OptionSpec* option = FindOption(arg)) {
             QString value;
+            if (option->value.empty() && joined)
+                return fail(arg + QStringLiteral(" takes no value"));
             if (!option->value.empty()) {
-                if (i + 1 >= args.size())
+                if (joined)
+                    value = *joined;
+                else if (i + 1 >= args.size())
                     return fail(arg + QStringLiteral(" needs a value"));
-                value = args[++i];
+                else
+                    value = args[++i];
             }
             if (!option->set(options, value, &why))
                 return fail(why);
@@ -141,7 +156,7 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
         needsGateway = needsGateway || step.usesGateway;
         options.steps.append(step);
     }
-    if (options.steps.isEmpty())
+    if (options.steps.isEmpty() && !options.listPorts)
         return fail(QStringLiteral("no command given"));
     if (!options.port.isEmpty() && !options.virtualChip.isEmpty())
         return fail(QStringLiteral("give either --port or --virtual"));
@@ -155,9 +170,26 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
 CliRun::CliRun(const CliOptions& options, std::FILE* out, const Terminal& terminal)
     : options_(options), out_(out), terminal_(terminal), session_(chips_, log_)
 {
-    log_.SetSink([this](const QString& line) { Print(line); });
+    // The log goes to standard error, so that standard output carries only data and results;
+    // -q keeps it back and shows only the line of a failure.
+    log_.SetSink([this](const QString& line) {
+        if (options_.quiet)
+            lastLogLine_ = line;
+        else
+            Report(line);
+    });
     // The virtual gateway on virtual time: the chip's waits pass without the process sleeping.
-    session_.SetLinkFactory(VirtualOrSerialLinkFactory(VirtualClock::Virtual));
+    session_.SetLinkFactory([this, make = VirtualOrSerialLinkFactory(VirtualClock::Virtual)](const QString& portText) {
+        PortLink made = make(portText);
+        if (options_.verbose && made.link)
+            made.link->SetTrace([this](bool sent, const std::uint8_t* data, int count) {
+                QString line = QLatin1String(sent ? "> " : "< ");
+                for (int k = 0; k < count; ++k)
+                    line += QStringLiteral("%1 ").arg(data[k], 2, 16, QLatin1Char('0')).toUpper();
+                Report(count == 0 ? line + QStringLiteral("(nothing)") : line.trimmed());
+            });
+        return made;
+    });
     session_.SetDelaysValue(options.delaysValue);
     session_.SetExecutor([this](const Session::WorkerJob& job) {
         job(terminal_.ProgressBar());
@@ -168,9 +200,30 @@ CliRun::CliRun(const CliOptions& options, std::FILE* out, const Terminal& termin
 
 void CliRun::Print(const QString& line)
 {
+    // When a file goes to standard output, nothing else may: the results join the log.
+    const bool dataOut = std::any_of(options_.steps.begin(), options_.steps.end(), [](const CliStep& step) {
+        return step.file == QLatin1String("-") && step.command->name.starts_with("read-");
+    });
     terminal_.ClearBar();
-    cli::Print(out_, line);
+    cli::Print(dataOut ? terminal_.err : out_, line);
     terminal_.RedrawBar();
+}
+
+void CliRun::Report(const QString& line) const
+{
+    terminal_.ClearBar();
+    cli::Print(terminal_.err, line);
+    terminal_.RedrawBar();
+}
+
+bool CliRun::WriteOut(std::string_view bytes, QString* reason)
+{
+    terminal_.ClearBar();
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out_) == bytes.size() && std::fflush(out_) == 0;
+    if (!written && reason)
+        *reason = QString::fromLocal8Bit(std::strerror(errno));
+    terminal_.RedrawBar();
+    return written;
 }
 
 void CliRun::Problem(const QString& text) const
@@ -192,12 +245,18 @@ int CliRun::Run()
 {
     const bool needsGateway = std::any_of(options_.steps.begin(), options_.steps.end(),
                                           [](const CliStep& step) { return step.usesGateway; });
-    if (needsGateway && !session_.Connect(options_.PortText()))
-        return ExitFailed;
+    QString devicePath;
+    QString reason;
+    if (needsGateway && !session_.Connect(options_.PortText(), &devicePath, &reason)) {
+        // The window shows the system's reason in its status bar; here it follows the log line.
+        const int status = Failed();
+        Problem(QStringLiteral("%1: %2").arg(devicePath.isEmpty() ? options_.PortText() : devicePath, reason));
+        return status;
+    }
     int status = ExitOk;
     for (const CliStep& step : options_.steps) {
         if (!step.command->run(*this, step)) {
-            status = ExitFailed;
+            status = Failed();
             break;
         }
     }
@@ -206,6 +265,28 @@ int CliRun::Run()
         session_.Disconnect();
     return status;
 }
+
+int CliRun::Failed()
+{
+    if (options_.quiet && !lastLogLine_.isEmpty())
+        Report(lastLogLine_);
+    return ExitFailed;
+}
+
+namespace {
+
+// The ports as the window lists them: the ports present (USB adapters first, with what the
+// system says of them), then COM1 to COM10 with the device each means, then the virtual gateway.
+void ListPorts(std::FILE* out)
+{
+    for (const PresentPort& port : PresentPorts())
+        Print(out, port.description.isEmpty() ? port.path : port.path + QLatin1Char('\t') + port.description);
+    for (const QString& com : ComPortItems())
+        Print(out, com + QLatin1Char('\t') + DevicePathForPort(com));
+    Print(out, Text(sim::VirtualPrefix) + QStringLiteral("CHIP\ta simulated gateway with CHIP in its socket"));
+}
+
+}  // namespace
 
 int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
 {
@@ -222,8 +303,16 @@ int RunCli(const QStringList& args, std::FILE* out, Terminal terminal)
         std::fputs(UsageText().toUtf8().constData(), out);
         return ExitOk;
     }
+    if (args.contains(QLatin1String("--version")) || args.contains(QLatin1String("-V"))) {
+        std::fputs("velmora-cli " VELMORA_VERSION "\n", out);
+        return ExitOk;
+    }
     CliOptions options;
     QString problem;
+    if (args.contains(QLatin1String("--list-ports"))) {
+        ListPorts(out);
+        return ExitOk;
+    }
     if (ParseArguments(args, options, &problem) && !options.yes && !terminal.interactive &&
         std::any_of(options.steps.begin(), options.steps.end(), [](const CliStep& s) { return s.command->Needs(Asks); }))
         problem = QStringLiteral("a command that erases or writes needs a terminal to ask on, or --yes");

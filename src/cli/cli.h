@@ -53,6 +53,10 @@ struct CliOptions {
     QString format;       // --format: "hex", "srec", "elf" or "bin"; empty: by the file
     bool yes = false;     // --yes: answer every question Yes
     bool help = false;    // --help
+    bool version = false;    // --version
+    bool quiet = false;      // -q: no log lines, only problems and the line of a failure
+    bool verbose = false;    // -v: every packet and answer in hex on standard error
+    bool listPorts = false;  // --list-ports
     QList<CliStep> steps;
 
     // The port text the link is made from: --port, or "virtual:CHIP" for --virtual.

@@ -193,11 +193,16 @@ bool RunMemoryStep(CliRun& run, const CliStep& step)
     const int kind = ImageKindOf(command);
     chip& c = run.Chips().CurrentChip;
     const ImageFileTarget target{kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind), {}, {}};
-    const FileCommandContext files{run.Log(), [&run](const QString& text) { run.Problem(text); }, {}, {}};
+    // "-" is standard input for a file read and standard output for a file written.
+    const bool standard = step.file == QLatin1String("-");
+    FileCommandContext files{run.Log(), [&run](const QString& text) { run.Problem(text); }, {}, {}};
+    if (standard)
+        files.writeBytes = [&run](std::string_view bytes, QString* reason) { return run.WriteOut(bytes, reason); };
     // A file read shows its format; a file written takes the one its name says, else Intel HEX.
     const std::optional<ImageFileFormat> forced = FormatNamed(run.Options().format.toStdString());
     const ImageFileFormat fileFormat = forced.value_or(LoadFormatFor(step.file).value_or(ImageFileFormat::IntelHex));
-    if (ParsesViewFirst(command) && !ReadImageFile(step.file, forced, target, files))
+    if (ParsesViewFirst(command) &&
+        !ReadImageFile(standard ? QStringLiteral("/dev/stdin") : step.file, forced, target, files))
         return false;
     if (!run.GatewaySession().RunChipJob([](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
             return RunMemoryCommand(command, ctx, job, progress);

@@ -83,12 +83,20 @@ public:
 
     // A result line on the output, between the log lines.
     void Print(const QString& line);
+    // A log or trace line on standard error.
+    void Report(const QString& line) const;
+    // A file's bytes on standard output (a FILE given as "-"); false with *reason on failure.
+    bool WriteOut(std::string_view bytes, QString* reason);
     // "velmora-cli: text" on the terminal's error stream.
     void Problem(const QString& text) const;
     // The window's question; a No writes "not confirmed; nothing was changed".
     bool Confirm(const QString& question);
 
 private:
+    // ExitFailed; with -q the failing log line is shown first.
+    int Failed();
+
+    QString lastLogLine_;  // -q: the log line last written
     const CliOptions& options_;
     std::FILE* out_;
     const Terminal& terminal_;

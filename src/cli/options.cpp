@@ -52,8 +52,32 @@ bool SetHelp(CliOptions& options, const QString&, QString*)
     return true;
 }
 
+bool SetVersion(CliOptions& options, const QString&, QString*)
+{
+    options.version = true;
+    return true;
+}
+
+bool SetQuiet(CliOptions& options, const QString&, QString*)
+{
+    options.quiet = true;
+    return true;
+}
+
+bool SetVerbose(CliOptions& options, const QString&, QString*)
+{
+    options.verbose = true;
+    return true;
+}
+
+bool SetListPorts(CliOptions& options, const QString&, QString*)
+{
+    options.listPorts = true;
+    return true;
+}
+
 const OptionSpec Options[] = {
-    {"--port", "", "DEVICE", SetPort,
+    {"--port", "-P", "DEVICE", SetPort,
      "the gateway's serial port: COM1..COM10, ttyUSB0, or a device path;\n"
      "virtual:CHIP for a simulated gateway with CHIP in its socket"},
     {"--virtual", "", "CHIP", SetVirtual, "the same as --port virtual:CHIP (e.g. ATmega8)"},
@@ -62,9 +86,15 @@ const OptionSpec Options[] = {
      "the format of every FILE (default: what a file read holds, Intel HEX,\n"
      "S-record or ELF, else its name: .bin and .raw are binary; a file\n"
      "written by its name, .srec/.s19 S-record, else HEX)"},
-    {"--yes", "", "", SetYes,
+    {"--yes", "-y", "", SetYes,
      "answer Yes to the questions before erasing or writing (needed\n"
      "when standard input is not a terminal)"},
+    {"--quiet", "-q", "", SetQuiet, "show no log lines, only problems and the line of a failure"},
+    {"--verbose", "-v", "", SetVerbose, "show every packet sent and every answer, in hex, on standard error"},
+    {"--list-ports", "", "", SetListPorts,
+     "print the ports the window lists, USB adapters first with their maker\n"
+     "and serial number, and exit"},
+    {"--version", "-V", "", SetVersion, "print the version and exit"},
     {"--help", "-h", "", SetHelp, "print this help"},
 };
 

@@ -37,19 +37,30 @@ private:
 struct CliRun {
     int status = -1;
     QStringList lines;
-    QStringList errLines;
+    QStringList errLines;  // empty: the channels are merged into lines
 };
+
+// velmora-cli with its standard output apart: the bytes written there, and the status.
+inline QByteArray RunCliForOutput(const QStringList& args, int* status, int timeoutMs = 60000)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(VELMORA_CLI_PATH), args);
+    *status = cli.waitForFinished(timeoutMs) ? cli.exitCode() : -1;
+    return cli.readAllStandardOutput();
+}
 
 inline CliRun RunCli(const QStringList& args, int timeoutMs = 20000)
 {
+    // Standard output and error in the order written, as a terminal shows them: the log is on
+    // standard error, results on standard output.
     QProcess cli;
+    cli.setProcessChannelMode(QProcess::MergedChannels);
     cli.start(QStringLiteral(VELMORA_CLI_PATH), args);
     CliRun run;
     if (!cli.waitForFinished(timeoutMs))
         return run;
     run.status = cli.exitCode();
     run.lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    run.errLines = QString::fromUtf8(cli.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     return run;
 }
 

@@ -1,12 +1,16 @@
+#include "chips/hexfile.h"
 #include "cli/cli.h"
 #include "cli/commandtable.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <string>
 
 namespace velmora::cli {
@@ -19,10 +23,12 @@ struct CliRun {
 };
 
 // Runs with a terminal that answers the questions with answer, or with none when answer is null.
-CliRun RunWith(const QStringList& args, const char* answer = nullptr)
+// With apart unset, standard output and error are one stream, in the order written (as a user
+// sees them on a terminal): out gets all lines and err all text.
+CliRun RunWith(const QStringList& args, const char* answer = nullptr, bool apart = false)
 {
     std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
+    std::FILE* err = apart ? std::tmpfile() : out;
     std::FILE* in = std::tmpfile();
     Terminal terminal;
     terminal.err = err;
@@ -44,8 +50,13 @@ CliRun RunWith(const QStringList& args, const char* answer = nullptr)
         std::fclose(f);
         return QString::fromStdString(text);
     };
-    run.out = slurp(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    run.err = slurp(err);
+    if (apart) {
+        run.out = slurp(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        run.err = slurp(err);
+    } else {
+        run.err = slurp(out);
+        run.out = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
     return run;
 }
 
@@ -63,10 +74,11 @@ TEST(Cli, BadArgumentsGiveTheUsage)
         {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("read-flash")},
         {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("read-flash"), QStringLiteral("x.hex"), QStringLiteral("select"), QStringLiteral("auto")},
         {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--format"), QStringLiteral("intel"), QStringLiteral("connect")},
-        {QStringLiteral("--verbose"), QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("connect")},
+        {QStringLiteral("--virtual=ATmega8"), QStringLiteral("--yes=1"), QStringLiteral("connect")},
+        {QStringLiteral("--loud"), QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("connect")},
     };
     for (const QStringList& args : cases) {
-        const CliRun run = RunWith(args);
+        const CliRun run = RunWith(args, nullptr, true);
         EXPECT_EQ(run.status, ExitUsage) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(run.err.contains(QStringLiteral("usage: velmora-cli")));
@@ -76,7 +88,7 @@ TEST(Cli, BadArgumentsGiveTheUsage)
 TEST(Cli, HelpPrintsTheUsageAndSucceeds)
 {
     for (const char* option : {"--help", "-h"}) {
-        const CliRun run = RunWith({QString::fromLatin1(option)});
+        const CliRun run = RunWith({QString::fromLatin1(option)}, nullptr, true);
         EXPECT_EQ(run.status, ExitOk) << option;
         ASSERT_FALSE(run.out.isEmpty());
         EXPECT_TRUE(run.out.first().startsWith(QStringLiteral("usage: velmora-cli")));
@@ -179,7 +191,7 @@ TEST(Cli, SelectByNameOrAuto)
     for (const QStringList& args : {QStringList{QStringLiteral("select")}, QStringList{QStringLiteral("select"), QStringLiteral("ATmega9")},
                                     QStringList{QStringLiteral("select"), QStringLiteral("auto")},
                                     QStringList{QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("ATmega16")}}) {
-        run = RunWith(args);
+        run = RunWith(args, nullptr, true);
         EXPECT_EQ(run.status, ExitUsage) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
@@ -231,7 +243,7 @@ TEST(Cli, ChainedMemoryCommandsRoundTrip)
         << "an EEPROM image holds what was written and blank bytes elsewhere";
     EXPECT_TRUE(run.out.at(run.out.size() - 2).startsWith(QStringLiteral("calibration 0 = 0x")));
     EXPECT_EQ(run.out.back(), QStringLiteral("The COM-port is closed"));
-    EXPECT_TRUE(run.err.isEmpty()) << "no terminal: no progress bar";
+    EXPECT_FALSE(run.err.contains(QLatin1Char('\r'))) << "no terminal: no progress bar";
 
     // --format overrides the name for every file.
     const QString dat = dir.filePath(QStringLiteral("fw.dat"));
@@ -252,7 +264,7 @@ TEST(Cli, QuestionsAndFailuresStopTheChain)
                             QStringLiteral("ATmega8"), QStringLiteral("write-flash"), file, QStringLiteral("erase")};
 
     // Without a terminal or --yes nothing runs.
-    CliRun run = RunWith(write);
+    CliRun run = RunWith(write, nullptr, true);
     EXPECT_EQ(run.status, ExitUsage);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains(QStringLiteral("--yes")));
@@ -363,7 +375,80 @@ TEST(Cli, MissingPortFails)
 {
     const CliRun run = RunWith({QStringLiteral("--port"), QStringLiteral("/dev/velmora-no-such-port"), QStringLiteral("connect")});
     EXPECT_EQ(run.status, ExitFailed);
-    EXPECT_EQ(run.out, QStringList{QStringLiteral("Error. The COM-port is not available")});
+    // The log's line, then the system's own reason, as the window's status bar gives it.
+    ASSERT_EQ(run.out.size(), 2);
+    EXPECT_EQ(run.out[0], QStringLiteral("Error. The COM-port is not available"));
+    EXPECT_TRUE(run.out[1].startsWith(QStringLiteral("velmora-cli: /dev/velmora-no-such-port: "))) << run.out[1].toStdString();
+    EXPECT_GT(run.out[1].size(), 41);
+}
+
+TEST(CliHabits, TheLogOnStandardErrorResultsAndDataOnStandardOutput)
+{
+    CliRun run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("signature")}, nullptr, true);
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_EQ(run.out, QStringList{QStringLiteral("Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8")});
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Trying to read signature bytes")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("The COM-port is closed")));
+
+    // read-flash - writes the file to standard output: Intel HEX that reads back whole.
+    run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"), QStringLiteral("ATmega8"),
+                   QStringLiteral("read-flash"), QStringLiteral("-")},
+                  nullptr, true);
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    const QString text = run.out.join(QLatin1Char('\n'));
+    EXPECT_TRUE(text.startsWith(QStringLiteral(":020000040000FA")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral(":00000001FF")));
+    std::vector<std::uint8_t> image(8192, 0);
+    EXPECT_EQ(ParseHexText(text.toStdString(), image, image.size()).stop, HexStop::EndRecord);
+    EXPECT_TRUE(std::all_of(image.begin(), image.end(), [](std::uint8_t b) { return b == 0xFF; })) << "a blank chip";
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Saving program to file: -")));
+}
+
+TEST(CliHabits, VersionQuietVerboseAndOptionForms)
+{
+    for (const char* option : {"--version", "-V"}) {
+        const CliRun run = RunWith({QString::fromLatin1(option)}, nullptr, true);
+        EXPECT_EQ(run.status, ExitOk);
+        EXPECT_EQ(run.out, QStringList(QString::fromLatin1("velmora-cli " VELMORA_VERSION)));
+    }
+
+    // --opt=value and the short forms.
+    CliRun run = RunWith({QStringLiteral("--virtual=ATmega8"), QStringLiteral("--delay=0"), QStringLiteral("-y"),
+                          QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("erase")},
+                         nullptr, true);
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Trying to erase the chip")));
+    run = RunWith({QStringLiteral("-P"), QStringLiteral("virtual:ATmega8"), QStringLiteral("signature")}, nullptr, true);
+    EXPECT_EQ(run.status, ExitOk);
+
+    // -q: no log lines, results still; a failure shows its line.
+    run = RunWith({QStringLiteral("-q"), QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("signature")},
+                  nullptr, true);
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_EQ(run.out.size(), 1);
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    run = RunWith({QStringLiteral("-q"), QStringLiteral("--port"), QStringLiteral("/dev/velmora-no-such-port"), QStringLiteral("connect")},
+                  nullptr, true);
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("Error. The COM-port is not available\n"))) << run.err.toStdString();
+
+    // -v: every packet and answer in hex, the handshake first.
+    run = RunWith({QStringLiteral("-v"), QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("connect")},
+                  nullptr, true);
+    EXPECT_EQ(run.status, ExitOk);
+    const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_GE(lines.count(QStringLiteral("< 11")) + lines.filter(QRegularExpression(QStringLiteral("^< "))).size(), 1)
+        << run.err.toStdString();
+    EXPECT_FALSE(lines.filter(QRegularExpression(QStringLiteral("^> ([0-9A-F]{2} )*[0-9A-F]{2}$"))).isEmpty()) << run.err.toStdString();
+}
+
+TEST(CliHabits, ListPortsAsTheWindowDoes)
+{
+    const CliRun run = RunWith({QStringLiteral("--list-ports")}, nullptr, true);
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("COM1\t/dev/ttyS0")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("COM10\t/dev/ttyS9")));
+    EXPECT_TRUE(run.out.last().startsWith(QStringLiteral("virtual:CHIP")));
 }
 
 }  // namespace

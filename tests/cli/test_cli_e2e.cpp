@@ -3,6 +3,8 @@
 
 #include "cli/processes.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@ namespace {
 
 using velmora::testing::CliRun;
 using velmora::testing::RunCli;
+using velmora::testing::RunCliForOutput;
 using velmora::testing::SimProcess;
 
 TEST(CliEndToEnd, SignatureOfThreeChips)
@@ -58,7 +61,10 @@ TEST(CliEndToEnd, FaultsGiveTheirLineAndStatus)
         const CliRun run = RunCli({QStringLiteral("--port"), sim.Device(), QString::fromLatin1(c.command)});
         EXPECT_EQ(run.status, 1) << c.simArgs.join(QLatin1Char(' ')).toStdString();
         ASSERT_FALSE(run.lines.isEmpty());
-        EXPECT_EQ(run.lines.last(), QString::fromLatin1(c.lastLine)) << run.lines.join(QLatin1Char('\n')).toStdString();
+        // The log's last line; a port that failed to open adds the reason after it.
+        const QStringList log = run.lines.filter(QRegularExpression(QStringLiteral("^(?!velmora-cli: )")));
+        ASSERT_FALSE(log.isEmpty());
+        EXPECT_EQ(log.last(), QString::fromLatin1(c.lastLine)) << run.lines.join(QLatin1Char('\n')).toStdString();
         EXPECT_FALSE(run.lines.contains(QStringLiteral("The COM-port is closed"))) << "a dropped link is not disconnected again";
     }
 }
@@ -130,6 +136,71 @@ INSTANTIATE_TEST_SUITE_P(OneChipPerLoop, CliMemoryEndToEnd,
                                            ChipProgram{"ATtiny13", "attiny13"}, ChipProgram{"ATtiny85", "attiny85"},
                                            ChipProgram{"AT90S2323", "at90s2323"}),
                          [](const ::testing::TestParamInfo<ChipProgram>& p) { return std::string(p.param.chip); });
+#endif
+
+#ifdef VELMORA_FIXTURES
+// What avr-gcc and srec_cat make goes into the chip through velmora-sim and comes back the
+// same: an ELF file with EEMEM data and FUSES, and srec_cat's S-record of it; read-flash -
+// gives Intel HEX on standard output that avr-objcopy takes.
+QByteArray Fixture(const char* name)
+{
+    QFile file(QStringLiteral(VELMORA_FIXTURES "/") + QString::fromLatin1(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The memory holds reference from address 0 and blank bytes after it.
+bool HoldsFromZero(const QByteArray& memory, const QByteArray& reference)
+{
+    return memory.startsWith(reference) && memory.mid(reference.size()) == QByteArray(memory.size() - reference.size(), '\xFF');
+}
+
+TEST(CliFilesEndToEnd, ElfAndSrecordWrittenThroughTheSimulatorReadBackEqual)
+{
+    const QString fixtures = QStringLiteral(VELMORA_FIXTURES "/");
+    const QByteArray flash = Fixture("fused.bin");
+    const QByteArray eeprom = Fixture("fused.eep.bin");
+    ASSERT_FALSE(flash.isEmpty());
+    for (const char* file : {"fused.elf", "fused.srec"}) {
+        SCOPED_TRACE(file);
+        QTemporaryDir dir;
+        SimProcess sim({QStringLiteral("--chip"), QStringLiteral("ATmega168")});
+        ASSERT_FALSE(sim.Device().isEmpty());
+        const QString image = fixtures + QString::fromLatin1(file);
+        const QString flashBack = dir.filePath(QStringLiteral("flash.bin"));
+        const QString eepromBack = dir.filePath(QStringLiteral("eeprom.bin"));
+        const CliRun run = RunCli({QStringLiteral("-P"), sim.Device(), QStringLiteral("--delay=0"), QStringLiteral("-y"),
+                                   QStringLiteral("select"), QStringLiteral("ATmega168"), QStringLiteral("write-flash"), image,
+                                   QStringLiteral("verify-flash"), image, QStringLiteral("write-eeprom"), image,
+                                   QStringLiteral("verify-eeprom"), image, QStringLiteral("read-flash"), flashBack,
+                                   QStringLiteral("read-eeprom"), eepromBack},
+                                  90000);
+        EXPECT_EQ(run.status, 0) << run.lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(run.lines.count(QStringLiteral("       Finished. No differences found.")), 2);
+        QFile f(flashBack), e(eepromBack);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly) && e.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(HoldsFromZero(f.readAll(), flash));
+        EXPECT_TRUE(HoldsFromZero(e.readAll(), eeprom));
+
+        // The same program read to standard output, for avr-objcopy.
+        int status = -1;
+        const QByteArray hex = RunCliForOutput({QStringLiteral("--port=") + sim.Device(), QStringLiteral("select"),
+                                                QStringLiteral("ATmega168"), QStringLiteral("read-flash"), QStringLiteral("-")},
+                                               &status);
+        EXPECT_EQ(status, 0);
+        const QString hexFile = dir.filePath(QStringLiteral("out.hex"));
+        const QString binFile = dir.filePath(QStringLiteral("out.bin"));
+        QFile h(hexFile);
+        ASSERT_TRUE(h.open(QIODevice::WriteOnly));
+        h.write(hex);
+        h.close();
+        EXPECT_EQ(QProcess::execute(QStringLiteral(VELMORA_AVR_OBJCOPY), {QStringLiteral("-I"), QStringLiteral("ihex"),
+                                                                         QStringLiteral("-O"), QStringLiteral("binary"), hexFile, binFile}),
+                  0);
+        QFile b(binFile);
+        ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(HoldsFromZero(b.readAll(), flash));
+    }
+}
 #endif
 
 }  // namespace
