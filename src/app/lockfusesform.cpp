@@ -2,6 +2,7 @@
 
 #include "chips/chip.h"
 #include "fuses/fusecommands.h"
+#include "session/session.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -76,7 +77,7 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, &TLockFusesForm::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TLockFusesForm::Button3Click);
 
-    layout_ = LayoutOf(host_.chips->CurrentChip.SignatureCode);
+    layout_ = LayoutOf(host_.chips->CurrentChip.entry);
     boxes_ = OpenedFuseBoxes(layout_, Fuses());
     ShowBoxes();
 }
@@ -123,18 +124,10 @@ void TLockFusesForm::OKButtonClick()
 
 void TLockFusesForm::Button1Click()
 {
-    ChipState& chips = *host_.chips;
-    // Slots read before a failure hold their new bytes (the job is taken back); the boxes
-    // keep their state then.
-    std::optional<FuseOutcome> outcome;
-    host_.runChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
-        outcome = ReadLockFuses(ctx, job);
-        return outcome == FuseOutcome::Done;
-    });
+    // Slots read before a failure hold their new bytes; the boxes keep their state then.
+    const std::optional<FuseOutcome> outcome = ReadFusesInto(*host_.chips, host_.runChipJob);
     if (!outcome || outcome == FuseOutcome::Failed)
         return;
-    if (outcome == FuseOutcome::Done)
-        chips.CurrentChip.FusesReadFromChip = chips.CurrentChip.FuseDefaults;
     ShowFuses(layout_, Fuses(), boxes_);
     ShowBoxes();
 }
@@ -151,16 +144,10 @@ void TLockFusesForm::Button2Click()
         if (!question.isEmpty() && !host_.ask(question))
             return;
     }
-    FuseWriteReport report;
-    host_.runChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
-        report = WriteLockFuses(ctx, job);
-        return report.outcome == FuseOutcome::Done;
-    });
+    const FuseWriteReport report = WriteFusesFrom(chips, host_.runChipJob);
     if (!report.chipValues)
         return;
     // Show what the chip holds, which is what it will do.
-    chips.CurrentChip.FuseDefaults = *report.chipValues;
-    chips.CurrentChip.FusesReadFromChip = *report.chipValues;
     ShowFuses(layout_, Fuses(), boxes_);
     ShowBoxes();
     if (!report.differences.empty()) {
