@@ -47,15 +47,19 @@ bool FamilyInstalled(const QString& family)
     return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
 }
 
-// The filter of both file dialogs: "*.hex|*.hex|*.eep|*.eep|*.bin|*.bin".
-const QStringList FileFilters = {QStringLiteral("*.hex"), QStringLiteral("*.eep"), QStringLiteral("*.bin")};
+// The filter of both file dialogs: "*.hex|*.hex|*.eep|*.eep|*.bin|*.bin", and S-records fourth.
+const QStringList FileFilters = {QStringLiteral("*.hex"), QStringLiteral("*.eep"), QStringLiteral("*.bin"),
+                                 QStringLiteral("*.srec")};
+// The open dialog also shows the files that are read but never written, and all of them at once.
+const QStringList OpenOnlyFilters = {QStringLiteral("*.elf"),
+                                     QStringLiteral("Image files (*.hex *.eep *.bin *.raw *.srec *.s19 *.s28 *.s37 *.elf)")};
 
 QFileDialog* MakeFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& name)
 {
     auto* dialog = new QFileDialog(parent);
     dialog->setObjectName(name);
     dialog->setAcceptMode(mode);
-    dialog->setNameFilters(FileFilters);
+    dialog->setNameFilters(mode == QFileDialog::AcceptOpen ? FileFilters + OpenOnlyFilters : FileFilters);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog->setOption(QFileDialog::ReadOnly, false);
     dialog->setSizeGripEnabled(true);
@@ -546,6 +550,7 @@ TLockFusesForm::Host Form1::LockFusesHost()
     host.chips = &work_.chips;
     host.runChipJob = session_.JobRunner();
     host.ask = [this](const QString& text) { return AskQuestion(text); };
+    host.fileFuses = &fileFuses_;
     return host;
 }
 
@@ -588,6 +593,7 @@ void Form1::ChipItemClick(const ChipEntry& entry)
 {
     work_.SelectMenuEntry(entry, log_);
     ShowWorkspace();
+    LoadWaitingFile();
 }
 
 void Form1::Button3Click()
@@ -595,8 +601,10 @@ void Form1::Button3Click()
     if (!session_.HasLink())
         return;
     // The gateway half runs where the link lives; the selection then shows in this thread.
-    session_.Autosearch([this](SignatureCode code) { work_.ShowChip(code); });
-    ShowWorkspace();
+    if (session_.Autosearch([this](SignatureCode code) { work_.ShowChip(code); }).code) {
+        ShowWorkspace();
+        LoadWaitingFile();
+    }
 }
 
 HexDumpView* Form1::HexView(int view) const

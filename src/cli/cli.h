@@ -52,7 +52,7 @@ struct CliOptions {
     QString port;         // --port: a port text or device path, as in the port box
     QString virtualChip;  // --virtual: a simulated chip name, the same as --port virtual:CHIP
     int delaysValue = 1;  // --delay; 1 ms like the window's track bar at start
-    QString format;       // --format: "hex" or "bin"; empty: by the file name
+    QString format;       // --format: "hex", "srec", "elf" or "bin"; empty: by the file
     bool yes = false;     // --yes: answer every question Yes
     bool help = false;    // --help
     // Programming many chips: every --port in order (more than one: the chain runs on each at

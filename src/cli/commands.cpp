@@ -177,7 +177,7 @@ bool RunSignature(CliRun& run, const CliStep&)
 bool RunSelect(CliRun& run, const CliStep& step)
 {
     const ChipEntry* entry = step.chip ? SelectMenuEntry(run.Chips(), *step.chip, run.Log(), {})
-                                       : run.GatewaySession().Autosearch({});
+                                       : run.GatewaySession().Autosearch({}).entry;
     if (entry)
         run.Print(ChipLine(run.Chips().CurrentChip));
     return entry != nullptr;
@@ -194,11 +194,10 @@ bool RunMemoryStep(CliRun& run, const CliStep& step)
     chip& c = run.Chips().CurrentChip;
     const ImageFileTarget target{kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind), {}, {}};
     const FileCommandContext files{run.Log(), [&run](const QString& text) { run.Problem(text); }, {}, {}};
-    const QString& format = run.Options().format;
-    const ImageFileFormat fileFormat = format.isEmpty()              ? LoadFormatFor(step.file)
-                                       : format == QLatin1String("bin") ? ImageFileFormat::Binary
-                                                                        : ImageFileFormat::IntelHex;
-    if (ParsesViewFirst(command) && !ReadImageFile(step.file, fileFormat, target, files))
+    // A file read shows its format; a file written takes the one its name says, else Intel HEX.
+    const std::optional<ImageFileFormat> forced = FormatNamed(run.Options().format.toStdString());
+    const ImageFileFormat fileFormat = forced.value_or(LoadFormatFor(step.file).value_or(ImageFileFormat::IntelHex));
+    if (ParsesViewFirst(command) && !ReadImageFile(step.file, forced, target, files))
         return false;
     if (!run.GatewaySession().RunChipJob([](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
             return RunMemoryCommand(command, ctx, job, progress);

@@ -2,6 +2,8 @@
 
 #include "cli/commandtable.h"
 
+#include "chips/imageformat.h"
+
 namespace velmora::cli {
 
 namespace {
@@ -35,8 +37,8 @@ bool SetDelay(CliOptions& options, const QString& value, QString* problem)
 
 bool SetFormat(CliOptions& options, const QString& value, QString* problem)
 {
-    if (value != QLatin1String("hex") && value != QLatin1String("bin")) {
-        *problem = QStringLiteral("--format takes hex or bin");
+    if (!FormatNamed(value.toStdString())) {
+        *problem = QStringLiteral("--format takes hex, srec, elf or bin");
         return false;
     }
     options.format = value;
@@ -98,9 +100,10 @@ const OptionSpec Options[] = {
      "several times, the chain runs on every gateway at once"},
     {"--virtual", "", "CHIP", SetVirtual, "the same as --port virtual:CHIP (e.g. ATmega8)"},
     {"--delay", "", "0..5", SetDelay, "the delays value in ms (default 1, as in the window)"},
-    {"--format", "", "hex|bin", SetFormat,
-     "the format of every FILE (default: a name ending in bin is binary,\n"
-     "any other Intel HEX)"},
+    {"--format", "", "hex|srec|elf|bin", SetFormat,
+     "the format of every FILE (default: what a file read holds, Intel HEX,\n"
+     "S-record or ELF, else its name: .bin and .raw are binary; a file\n"
+     "written by its name, .srec/.s19 S-record, else HEX)"},
     {"--yes", "", "", SetYes,
      "answer Yes to the questions before erasing or writing (needed\n"
      "when standard input is not a terminal)"},

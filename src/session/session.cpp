@@ -119,14 +119,17 @@ std::optional<SignatureCode> Session::ReadSignature()
     return ReadCode(niietMode);
 }
 
-const ChipEntry* Session::Autosearch(const ShowChipFn& showChip)
+Session::AutosearchResult Session::Autosearch(const ShowChipFn& showChip)
 {
     if (!link_)
-        return nullptr;
+        return {};
     int niietMode = chips_.NiietMode;
-    const std::optional<SignatureCode> code = ReadCode(niietMode);
+    AutosearchResult result;
+    result.code = ReadCode(niietMode);
     chips_.NiietMode = niietMode;
-    return code ? SelectChip(chips_, *code, log_, showChip) : nullptr;
+    if (result.code)
+        result.entry = SelectChip(chips_, *result.code, log_, showChip);
+    return result;
 }
 
 }  // namespace velmora

@@ -85,8 +85,12 @@ public:
     // NiietMode as they are.
     std::optional<SignatureCode> ReadSignature();
     // Autosearch: the signature read, NiietMode as it leaves it, then the selection of the code
-    // read (shown through showChip). Nothing without a link; null when no chip was selected.
-    const ChipEntry* Autosearch(const ShowChipFn& showChip);
+    // read (shown through showChip). Nothing without a link.
+    struct AutosearchResult {
+        std::optional<SignatureCode> code;  // none when the gateway steps failed
+        const ChipEntry* entry = nullptr;   // the chip selected; null for a code no chip has
+    };
+    AutosearchResult Autosearch(const ShowChipFn& showChip);
 
     // Lock and fuse bytes of the current chip: ReadFusesInto and WriteFusesFrom on this session.
     std::optional<FuseOutcome> ReadFuses() { return ReadFusesInto(chips_, JobRunner()); }

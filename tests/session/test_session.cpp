@@ -45,7 +45,9 @@ TEST_F(SessionTest, AnAutosearchThatFindsNothingLeavesTheSelectedRowToTheNextCom
     ASSERT_EQ(chips.NiietMode, 1);
 
     gateway->Faults().emptySocket = true;
-    EXPECT_EQ(session.Autosearch({}), nullptr);
+    const Session::AutosearchResult found = session.Autosearch({});
+    EXPECT_EQ(found.code, MakeSignatureCode(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(found.entry, nullptr);
     EXPECT_EQ(log.Lines().last(), QStringLiteral("Selected chip is  unknown"));
     // The entry cleared NiietMode; the chip fields keep the part selected.
     EXPECT_EQ(chips.NiietMode, 0);
