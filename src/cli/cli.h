@@ -9,6 +9,7 @@
 // arguments are parsed once, before anything runs, into typed steps; the steps run in the
 // order given over one Session and stop at the first failure.
 
+#include "batch/serialnumbers.h"
 #include "cli/terminal.h"
 
 #include <QList>
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace velmora {
 struct ChipEntry;
@@ -57,6 +59,15 @@ struct CliOptions {
     bool quiet = false;      // -q: no log lines, only problems and the line of a failure
     bool verbose = false;    // -v: every packet and answer in hex on standard error
     bool listPorts = false;  // --list-ports
+    // Programming many chips: every --port in order (more than one: the chain runs on each at
+    // once), the serial number and where its next one is kept, the record file, the loop over
+    // chips and how many of them.
+    QStringList ports;
+    std::optional<SerialSpec> serial;
+    QString serialState;
+    QString record;
+    bool repeat = false;
+    std::optional<int> count;
     QList<CliStep> steps;
 
     // The port text the link is made from: --port, or "virtual:CHIP" for --virtual.
