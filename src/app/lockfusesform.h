@@ -15,6 +15,7 @@
 class QCheckBox;
 class QFrame;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 
 namespace velmora {
@@ -52,17 +53,23 @@ public:
     std::array<QGroupBox*, FuseGroupCount> GroupBox{};  // GroupBox1 .. GroupBox4
     std::array<QCheckBox*, FuseBoxCount> CheckBox{};    // CheckBox1 .. CheckBox32
     QPushButton *OKButton, *Button1, *Button2, *Button3;
+    // Each shown group's byte as the boxes now say ("0xE1"), and what a tick means.
+    std::array<QLabel*, FuseGroupCount> ValueLabel{};
+    QLabel* LegendLabel;
 
-    // Only OK closes the dialog: Escape and the window manager's close do nothing.
+    // Escape and the window's close button cancel: the boxes' changes are dropped, after a
+    // question when there are any.
     void reject() override;
+    // A box differs from the values last shown (opened, read, written or restored).
+    bool BoxesChanged() const;
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     // The box state into the widgets, and the user's checks back into the box state.
     void ShowBoxes();
+    void ShowValues();
     void TakeChecks();
     FuseSlots Fuses();
 

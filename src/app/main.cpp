@@ -38,6 +38,7 @@ int main(int argc, char* argv[])
         window.SetLinkFactory(velmora::VirtualOrSerialLinkFactory());
         window.ComboBox1->addItem(QString::fromLatin1(velmora::VirtualPortItem.data(),
                                                       qsizetype(velmora::VirtualPortItem.size())));
+        window.FitPortBox(velmora::VirtualPortTexts());
         window.show();
         velmora::ArmStartupProbe(window);
         return app.exec();

@@ -30,6 +30,8 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QThread>
 #include <QVBoxLayout>
@@ -102,6 +104,11 @@ std::size_t SubmenuOf(const ChipEntry& entry)
     return 0;
 }
 }  // namespace
+
+QString DelaysText(int milliseconds)
+{
+    return QStringLiteral("%1 ms").arg(milliseconds);
+}
 
 QFont FixedFont(int pixelHeight)
 {
@@ -198,11 +205,13 @@ void Form1::BuildControls()
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->addItems(ComPortItems());
     // Asking the system for its serial ports takes longer than the rest of the start: the
-    // window comes up first, and the ports join the list after COM10 when they are known.
+    // window comes up first, and the ports join the list where they belong when they are known.
     portScan_ = QThread::create([this] {
         const QStringList present = PresentPortItems();
         QMetaObject::invokeMethod(ComboBox1, [this, present] {
-            int at = static_cast<int>(ComPortItems().size());
+            if (present.isEmpty())
+                return;
+            int at = static_cast<int>(OrderedPortItems(present).indexOf(present.first()));
             for (const QString& path : present)
                 if (ComboBox1->findText(path) < 0)
                     ComboBox1->insertItem(at++, path);
@@ -210,8 +219,7 @@ void Form1::BuildControls()
     });
     portScan_->start();
     ComboBox1->setCurrentIndex(0);
-    ComboBox1->setFixedWidth(118);
-    ComboBox1->view()->setMinimumWidth(220);  // device paths are longer than "COM1"
+    FitPortBox({});
     Button3 = button(QStringLiteral("Button3"), QStringLiteral("Autosearch\nchip"));
     Button3->setText(QStringLiteral("Autosearch chip"));
     Button3->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
@@ -244,6 +252,14 @@ void Form1::BuildControls()
     TrackBar1->setPageStep(1);
     TrackBar1->setTickPosition(QSlider::TicksBelow);
     TrackBar1->setValue(1);
+    TrackBar1->setToolTip(QStringLiteral("The pause after each power step and pulse, 0 to 5 ms. Raise it when a "
+                                         "chip misses steps; lower it for faster work."));
+    DelaysLabel = new QLabel(panel1);
+    DelaysLabel->setObjectName(QStringLiteral("DelaysLabel"));
+    DelaysLabel->setToolTip(TrackBar1->toolTip());
+    // Room for the widest value, so the slider keeps its length while it moves.
+    DelaysLabel->setMinimumWidth(DelaysLabel->fontMetrics().horizontalAdvance(DelaysText(5)));
+    DelaysLabel->setText(DelaysText(TrackBar1->value()));
 
     Button4 = button(QStringLiteral("Button4"), QStringLiteral("Read Program"));
     Button8 = button(QStringLiteral("Button8"), QStringLiteral("Read Data"));
@@ -269,6 +285,7 @@ void Form1::BuildControls()
     auto* delays = new QHBoxLayout;
     delays->addWidget(Label1);
     delays->addWidget(TrackBar1, 1);
+    delays->addWidget(DelaysLabel);
     grid->addLayout(delays, 2, 1, 1, 2);
     grid->addWidget(Button4, 2, 3);
     grid->addWidget(Button5, 2, 4);
@@ -342,6 +359,21 @@ void Form1::BuildControls()
     for (std::size_t view = 1; view <= 4; ++view) {
         views[view - 1]->SetModel(&work_.views[view]);
         views[view - 1]->SetKeyDownHandler([this, view](QKeyEvent* key) { DumpViewKeyDown(view, key); });
+        views[view - 1]->SetEditHooks({
+            .paste = [this, view](std::string_view bytes) { return work_.Paste(view, bytes); },
+            .undo =
+                [this, view] {
+                    const std::size_t undone = work_.Undo(Workspace::PageOfView(view));
+                    if (undone) {
+                        HexView(int(undone))->ModelChanged();
+                        HexView(int(undone))->EnsureCaretVisible();
+                    }
+                    return undone != 0;
+                },
+        });
+        connect(views[view - 1], &HexDumpView::Message, statusBar(), [this](const QString& text) {
+            statusBar()->showMessage(text, 10000);
+        });
     }
 
     connect(Button1, &QPushButton::clicked, this, &Form1::Button1Click);
@@ -387,6 +419,7 @@ void Form1::BuildMenus()
     for (std::size_t i = 0; i < std::size(ChipSubmenus); ++i) {
         submenus[i] = ChipSelect1->addMenu(QString::fromUtf8(ChipSubmenus[i].title));
         submenus[i]->setObjectName(QString::fromLatin1(ChipSubmenus[i].name));
+        submenus[i]->setToolTipsVisible(true);
     }
     QAction* unsupported = submenus[0]->addAction(QStringLiteral("AT90C8534"));
     unsupported->setEnabled(false);
@@ -395,8 +428,14 @@ void Form1::BuildMenus()
         const QString caption = QString::fromUtf8(entry.name.data(), qsizetype(entry.name.size()));
         QAction* a = submenus[SubmenuOf(entry)]->addAction(caption);
         a->setObjectName(QString::fromLatin1(entry.menuItem.data(), qsizetype(entry.menuItem.size())));
-        // Disabled items stay disabled for good; those chips are reached only by Autosearch.
+        // Disabled items stay disabled for good; those chips are reached only by Autosearch,
+        // which the item says, since a grey item alone gives no reason.
         a->setEnabled(entry.menuEnabled);
+        if (!entry.menuEnabled) {
+            a->setText(caption + QStringLiteral(" (found by Autosearch)"));
+            a->setToolTip(QStringLiteral("Programmed over SPI: put it in the socket and press Autosearch chip"));
+            a->setStatusTip(a->toolTip());
+        }
         ChipItems.insert(caption, a);
         connect(a, &QAction::triggered, this, [this, &entry] { ChipItemClick(entry); });
     }
@@ -437,6 +476,26 @@ void Form1::ShowDisconnected()
     for (QWidget* w : ConnectionDependentButtons())
         w->setEnabled(false);
     LockFuses1->setEnabled(false);
+}
+
+void Form1::FitPortBox(const QStringList& texts)
+{
+    // Device paths and virtual chip names are longer than "COM1": the box is as wide as the
+    // longest text it may hold, typed or listed.
+    const QFontMetrics metrics(ComboBox1->font());
+    int widest = metrics.horizontalAdvance(QStringLiteral("/dev/ttyUSB10"));
+    for (const QString& text : texts + QStringList{ComboBox1->currentText()})
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(ComboBox1->itemText(i)));
+    QStyleOptionComboBox option;
+    option.initFrom(ComboBox1);
+    option.editable = true;
+    const QSize size = ComboBox1->style()->sizeFromContents(QStyle::CT_ComboBox, &option,
+                                                             QSize(widest + metrics.averageCharWidth(), metrics.height()),
+                                                             ComboBox1);
+    ComboBox1->setFixedWidth(std::max(size.width(), ComboBox1->minimumWidth()));
+    ComboBox1->view()->setMinimumWidth(size.width());
 }
 
 bool Form1::IsConnected() const
@@ -518,6 +577,7 @@ void Form1::Exit1Click()
 void Form1::TrackBar1Change()
 {
     delaysValue_ = TrackBar1->value();
+    DelaysLabel->setText(DelaysText(delaysValue_));
 }
 
 void Form1::SaveLogas1Click()

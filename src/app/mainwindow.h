@@ -39,6 +39,8 @@ class CommandRunner;
 // The fonts of the original design, or the platform's own where they are not installed.
 QFont FixedFont(int pixelHeight = 13);
 QFont WindowFont();
+// The Delays value as shown beside the track bar: "1 ms".
+QString DelaysText(int milliseconds);
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -55,6 +57,8 @@ public:
     ~Form1() override;
 
     OperationLog& Log() { return log_; }
+    // Widens the port box for texts it may hold besides its items (the virtual chip names).
+    void FitPortBox(const QStringList& texts);
     int DelaysValue() const { return delaysValue_; }
     bool IsConnected() const;
     CommandRunner& Runner() { return *runner_; }
@@ -137,6 +141,7 @@ public:
     QComboBox* ComboBox1;
     QLineEdit *Edit1, *Edit2;
     QLabel *Label1, *Label2, *Label16;
+    QLabel* DelaysLabel;  // the track bar's value with its unit
     QSlider* TrackBar1;
     QTabWidget* PageControl1;
     QWidget *TabSheet1, *TabSheet2;

@@ -6,6 +6,7 @@
 #include "sim/simchips.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -19,6 +20,9 @@ inline constexpr std::string_view VirtualPortItem = "Virtual gateway";
 // Port texts that select the virtual gateway: VirtualPortItem or "virtual:CHIP". Returns the
 // chip's model, or null when text names no virtual gateway (or an unknown chip).
 const sim::SimChipModel* VirtualChipForPort(const QString& portText);
+
+// Every "virtual:CHIP" text the port box may be given, one per simulated chip.
+QStringList VirtualPortTexts();
 
 // The window's link factory: a virtual port text gives the in-process virtual gateway (one
 // gateway per chip for the whole run, so a chip keeps what was written to it across

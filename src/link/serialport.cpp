@@ -81,9 +81,19 @@ QStringList PresentPortItems()
     return items;
 }
 
+QStringList OrderedPortItems(const QStringList& present)
+{
+#ifdef Q_OS_WIN
+    return ComPortItems() + present;
+#else
+    // Here a COM name only stands for /dev/ttyS<n-1>, seldom where a gateway is plugged in.
+    return present + ComPortItems();
+#endif
+}
+
 QStringList PortBoxItems()
 {
-    return ComPortItems() + PresentPortItems();
+    return OrderedPortItems(PresentPortItems());
 }
 
 SerialLink::SerialLink() = default;

@@ -21,11 +21,13 @@ inline constexpr int MaxPortTextLength = 95;
 // An empty text, or one longer than MaxPortTextLength, gives an empty path (refused).
 QString DevicePathForPort(const QString& portText);
 
-// The port box items: "COM1" to "COM10" (ComPortItems), then the serial ports present on this
-// machine, USB serial adapters first, by their device paths (PresentPortItems, which asks the
-// system and takes a while: the window calls it away from its own thread).
+// The port box items: the serial ports present on this machine, USB serial adapters first, by
+// their device paths (PresentPortItems, which asks the system and takes a while: the window
+// calls it away from its own thread), then "COM1" to "COM10" (ComPortItems). Where COM names
+// are the system's own (Windows) they come first.
 QStringList ComPortItems();
 QStringList PresentPortItems();
+QStringList OrderedPortItems(const QStringList& present);
 QStringList PortBoxItems();
 
 class SerialLink final : public GatewayLink {

@@ -10,11 +10,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <functional>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -245,20 +250,125 @@ TEST_F(LockFusesDialog, WriteTheChipRefusesShowsWhatItHolds)
     EXPECT_EQ(state.CurrentChip.FuseDefaults[2], 0xFC);
 }
 
-TEST_F(LockFusesDialog, OkSavesTheBoxesAndOnlyOkCloses)
+TEST_F(LockFusesDialog, OkSavesTheBoxes)
 {
     Select("ATmega8");
     state.CurrentChip.FuseDefaults = {0xE1, 0xD9, 0x3F, 0x12, 0x34, 0x56, 0x78, 0x9A};
     auto form = Open();
     form->show();
-    QTest::keyClick(form.get(), Qt::Key_Escape);
-    EXPECT_TRUE(form->isVisible());
     form->CheckBox[16]->setChecked(true);
     QTest::mouseClick(form->OKButton, Qt::LeftButton);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Accepted);
     EXPECT_EQ(state.CurrentChip.FuseDefaults, (std::array<std::uint8_t, 8>{0xE1, 0xD9, 0xFE, 0x12, 0x34, 0x56, 0x78, 0x9A}));
     EXPECT_EQ(runs, 0);
+}
+
+// Escape and the window's close button are Cancel: unchanged boxes close at once, changed
+// ones only after a Yes, and a cancelled dialog leaves FuseDefaults as they were.
+TEST_F(LockFusesDialog, EscapeAndCloseCancelAskingOnlyAboutChangedBoxes)
+{
+    Select("ATmega8");
+    const auto before = state.CurrentChip.FuseDefaults;
+    const std::function<void(TLockFusesForm&)> ways[] = {
+        [](TLockFusesForm& f) { QTest::keyClick(&f, Qt::Key_Escape); },
+        [](TLockFusesForm& f) { f.close(); },
+    };
+    for (const auto& cancel : ways) {
+        auto unchanged = Open();
+        unchanged->show();
+        cancel(*unchanged);
+        EXPECT_FALSE(unchanged->isVisible());
+        EXPECT_EQ(unchanged->result(), QDialog::Rejected);
+        EXPECT_TRUE(questions.isEmpty());
+
+        auto changed = Open();
+        changed->show();
+        changed->CheckBox[16]->setChecked(true);
+        EXPECT_TRUE(changed->BoxesChanged());
+        answer = false;
+        cancel(*changed);
+        EXPECT_TRUE(changed->isVisible());
+        ASSERT_EQ(questions.size(), 1);
+        EXPECT_EQ(questions.takeFirst(), QStringLiteral("Close the window without saving the changed boxes?"));
+        answer = true;
+        cancel(*changed);
+        EXPECT_FALSE(changed->isVisible());
+        EXPECT_EQ(changed->result(), QDialog::Rejected);
+        questions.clear();
+        EXPECT_EQ(state.CurrentChip.FuseDefaults, before);
+    }
+    EXPECT_EQ(runs, 0);
+}
+
+// Each group shows the byte its boxes make, as it would be written, while the user ticks.
+TEST_F(LockFusesDialog, GroupsShowTheirByteInHexAndALegendSaysWhatATickMeans)
+{
+    Select("ATmega8");
+    auto form = Open();
+    form->show();
+    EXPECT_EQ(form->ValueLabel[0]->text(), QStringLiteral("0xE1"));
+    EXPECT_EQ(form->ValueLabel[1]->text(), QStringLiteral("0xD9"));
+    EXPECT_EQ(form->ValueLabel[2]->text(), QStringLiteral("0xFF"));
+    EXPECT_FALSE(form->ValueLabel[3]->isVisible());
+    form->CheckBox[16]->setChecked(true);  // LB1
+    form->CheckBox[17]->setChecked(true);  // LB2
+    EXPECT_EQ(form->ValueLabel[2]->text(), QStringLiteral("0xFC"));
+    form->CheckBox[0]->setChecked(false);  // CKSEL0 was already 1: unchanged
+    form->CheckBox[1]->setChecked(false);
+    EXPECT_EQ(form->ValueLabel[0]->text(), QStringLiteral("0xE3"));
+    EXPECT_TRUE(form->LegendLabel->isVisible());
+    EXPECT_TRUE(form->LegendLabel->text().startsWith(QStringLiteral("Ticked box = programmed bit = 0")));
+
+    // The bits without a box go out as 1, and the label says so: the ATtiny15's byte.
+    Select("ATtiny15");
+    state.CurrentChip.FuseDefaults[0] = 0x50;
+    auto tiny15 = Open();
+    tiny15->show();
+    EXPECT_EQ(tiny15->ValueLabel[0]->text(), QStringLiteral("0x5C"));
+}
+
+// Every layout looked at as laid out: each group shows its byte under its caption, then its
+// named bits one under the other with no holes, every name whole and inside its group; the
+// tallest group has no empty room under its bits, and the groups stand side by side.
+TEST_F(LockFusesDialog, EveryLayoutIsTidy)
+{
+    for (const FuseLayout& layout : FuseLayouts()) {
+        SCOPED_TRACE("layout " + std::to_string(layout.number) + " " + std::string(layout.chips[0]));
+        Select(std::string(layout.chips[0]).c_str());
+        auto form = Open();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        int tallest = 0, roomUnderTallest = 0;
+        for (int g = 0; g < layout.groupCount; ++g) {
+            QGroupBox* group = form->GroupBox[std::size_t(g)];
+            ASSERT_TRUE(group->isVisible());
+            QLabel* value = form->ValueLabel[std::size_t(g)];
+            EXPECT_TRUE(value->isVisible());
+            int top = INT_MAX, bottom = 0, pitch = 0, shown = 0;
+            for (int b = 0; b < FuseBitsPerGroup; ++b) {
+                QCheckBox* box = form->CheckBox[std::size_t(g * FuseBitsPerGroup + b)];
+                if (!box->isVisible())
+                    continue;
+                ++shown;
+                EXPECT_GE(box->width(), box->sizeHint().width()) << box->text().toStdString();
+                EXPECT_TRUE(group->rect().contains(box->geometry())) << box->text().toStdString();
+                EXPECT_GT(box->y(), value->geometry().bottom()) << box->text().toStdString();
+                top = std::min(top, box->y());
+                bottom = std::max(bottom, box->geometry().bottom());
+                pitch = box->height() + 2;
+            }
+            ASSERT_GT(shown, 0);
+            EXPECT_LE(bottom - top + 1, shown * pitch) << "holes between the bits of group " << g;
+            if (shown > tallest) {
+                tallest = shown;
+                roomUnderTallest = group->height() - bottom;
+            }
+        }
+        EXPECT_LE(roomUnderTallest, 20) << "room under the tallest group";
+        for (int g = 1; g < layout.groupCount; ++g)
+            EXPECT_FALSE(form->GroupBox[std::size_t(g - 1)]->geometry().intersects(form->GroupBox[std::size_t(g)]->geometry()));
+    }
 }
 
 TEST(LockFusesMenu, OpensFromTheEditMenuAndReadsOnTheWorkerThread)

@@ -4,6 +4,7 @@
 #include "app/commandrunner.h"
 #include "app/mainwindow.h"
 #include "app/portlinks.h"
+#include "link/serialport.h"
 #include "support/qtapp.h"
 #include "support/recordinglink.h"
 
@@ -84,8 +85,11 @@ TEST_F(Form1Test, StartsDisconnectedWithTheDesignedControls)
     EXPECT_EQ(window->Edit1->text(), QStringLiteral("None"));
     EXPECT_EQ(window->Edit2->text(), QStringLiteral("FF FF FF"));
     EXPECT_EQ(window->ComboBox1->currentText(), QStringLiteral("COM1"));
+    // The ports present on this machine, if any, come first.
+    const int com1 = window->ComboBox1->findText(QStringLiteral("COM1"));
+    ASSERT_GE(com1, 0);
     for (int n = 1; n <= 10; ++n)
-        EXPECT_EQ(window->ComboBox1->itemText(n - 1), QStringLiteral("COM%1").arg(n));
+        EXPECT_EQ(window->ComboBox1->itemText(com1 + n - 1), QStringLiteral("COM%1").arg(n));
     EXPECT_EQ(window->TrackBar1->value(), 1);
     EXPECT_EQ(window->DelaysValue(), 1);
     EXPECT_TRUE(window->RichEdit5->toPlainText().isEmpty());
@@ -217,6 +221,48 @@ TEST_F(Form1Test, TrackBarSetsTheDelay)
     }
     window->TrackBar1->setValue(9);  // the bar stops at its end
     EXPECT_EQ(window->DelaysValue(), 5);
+}
+
+// The slider says its value with its unit and explains itself; the greyed chips say how they
+// are reached; the port box holds the longest virtual chip name whole.
+TEST_F(Form1Test, ControlsExplainThemselves)
+{
+    EXPECT_EQ(window->DelaysLabel->text(), QStringLiteral("1 ms"));
+    for (int position : {0, 5, 3}) {
+        window->TrackBar1->setValue(position);
+        EXPECT_EQ(window->DelaysLabel->text(), QStringLiteral("%1 ms").arg(position));
+    }
+    EXPECT_TRUE(window->TrackBar1->toolTip().contains(QStringLiteral("0 to 5 ms")));
+
+    int greyed = 0;
+    for (auto item = window->ChipItems.cbegin(); item != window->ChipItems.cend(); ++item) {
+        QAction* a = item.value();
+        if (a->isEnabled() || item.key() == QStringLiteral("AT90C8534")) {
+            EXPECT_EQ(a->text(), item.key());
+            continue;
+        }
+        ++greyed;
+        EXPECT_EQ(a->text(), item.key() + QStringLiteral(" (found by Autosearch)"));
+        EXPECT_FALSE(a->toolTip().isEmpty());
+    }
+    EXPECT_EQ(greyed, 10);
+
+    window->FitPortBox(VirtualPortTexts());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QLineEdit* typed = window->ComboBox1->lineEdit();
+    for (const QString& text : VirtualPortTexts() + QStringList{QStringLiteral("/dev/ttyUSB0")})
+        EXPECT_LE(typed->fontMetrics().horizontalAdvance(text), typed->contentsRect().width() - 4) << text.toStdString();
+}
+
+TEST(PortItems, PresentPortsComeBeforeTheComNames)
+{
+    const QStringList present = {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyACM0")};
+    const QStringList items = OrderedPortItems(present);
+    ASSERT_EQ(items.size(), 12);
+    EXPECT_EQ(items.mid(0, 2), present);
+    EXPECT_EQ(items[2], QStringLiteral("COM1"));
+    EXPECT_EQ(items.back(), QStringLiteral("COM10"));
 }
 
 TEST_F(Form1Test, TypedCharactersNeverReachTheIdField)
