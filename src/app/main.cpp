@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QMessageBox>
+#include <QSettings>
 
 #include <exception>
 
@@ -39,6 +40,9 @@ int main(int argc, char* argv[])
         window.ComboBox1->addItem(QString::fromLatin1(velmora::VirtualPortItem.data(),
                                                       qsizetype(velmora::VirtualPortItem.size())));
         window.FitPortBox(velmora::VirtualPortTexts());
+        // ~/.config/Velmora/velmora.ini: the port text, the last folder, recent files, geometry.
+        window.UseSettings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                       QStringLiteral("Velmora"), QStringLiteral("velmora")));
         window.show();
         velmora::ArmStartupProbe(window);
         return app.exec();

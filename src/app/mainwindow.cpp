@@ -5,6 +5,7 @@
 #include "app/hexdumpview.h"
 #include "app/imageform.h"
 #include "chips/autosearch.h"
+#include "log/commandresult.h"
 #include "link/serialport.h"
 #include "log/rtfwriter.h"
 
@@ -15,6 +16,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
@@ -28,6 +30,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
@@ -91,7 +94,7 @@ struct ChipSubmenu {
     const char* name;
 };
 constexpr ChipSubmenu ChipSubmenus[] = {
-    {"AT90...", "AT901"}, {"AVR tiny", "AVRtiny1"}, {"AVR mega", "AVRmega1"}, {"НИИЭТ", "N3"}};
+    {"AT&90...", "AT901"}, {"AVR &tiny", "AVRtiny1"}, {"AVR &mega", "AVRmega1"}, {"&НИИЭТ", "N3"}};
 
 std::size_t SubmenuOf(const ChipEntry& entry)
 {
@@ -148,6 +151,9 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
 
     BuildControls();
     BuildMenus();
+    SetControlTips();
+    lastFolder_ = QDir::homePath();
+    setAcceptDrops(true);
     AboutBox1 = new AboutBox(this);
 
     // Lines may come from the worker thread; they reach the view in order through the queue.
@@ -351,6 +357,7 @@ void Form1::BuildControls()
 
     setCentralWidget(central);
     setStatusBar(new QStatusBar(this));
+    BuildStatusBar();
 
     // Typed characters never reach the ID bytes field; its editing is by key-down. The dump
     // views insert nothing by themselves and pass their editing keys to their handlers.
@@ -360,7 +367,13 @@ void Form1::BuildControls()
         views[view - 1]->SetModel(&work_.views[view]);
         views[view - 1]->SetKeyDownHandler([this, view](QKeyEvent* key) { DumpViewKeyDown(view, key); });
         views[view - 1]->SetEditHooks({
-            .paste = [this, view](std::string_view bytes) { return work_.Paste(view, bytes); },
+            .paste =
+                [this, view](std::string_view bytes) {
+                    const dump::PasteResult result = work_.Paste(view, bytes);
+                    if (result.written != 0)
+                        PageEdited(view);
+                    return result;
+                },
             .undo =
                 [this, view] {
                     const std::size_t undone = work_.Undo(Workspace::PageOfView(view));
@@ -398,22 +411,37 @@ void Form1::BuildMenus()
         a->setObjectName(name);
         return a;
     };
-    File1 = menuBar()->addMenu(QStringLiteral("File"));
+    // Every menu and item has its mnemonic; the common commands have the platform's keys.
+    File1 = menuBar()->addMenu(QStringLiteral("&File"));
     File1->setObjectName(QStringLiteral("File1"));
-    LoadProgramfromFile1 = action(File1, QStringLiteral("LoadProgramfromFile1"), QStringLiteral("Load Program from File..."));
-    SaveProgramtoFile1 = action(File1, QStringLiteral("SaveProgramtoFile1"), QStringLiteral("Save Program to File..."));
+    LoadProgramfromFile1 = action(File1, QStringLiteral("LoadProgramfromFile1"), QStringLiteral("&Load Program from File..."));
+    LoadProgramfromFile1->setShortcut(QKeySequence::Open);
+    SaveProgramtoFile1 = action(File1, QStringLiteral("SaveProgramtoFile1"), QStringLiteral("&Save Program to File..."));
+    SaveProgramtoFile1->setShortcut(QKeySequence::Save);
     File1->addSeparator()->setObjectName(QStringLiteral("N1"));
-    Open1 = action(File1, QStringLiteral("Open1"), QStringLiteral("Load Data from File..."));
-    Save1 = action(File1, QStringLiteral("Save1"), QStringLiteral("Save Data to File..."));
+    Open1 = action(File1, QStringLiteral("Open1"), QStringLiteral("Load &Data from File..."));
+    Open1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    Save1 = action(File1, QStringLiteral("Save1"), QStringLiteral("Sa&ve Data to File..."));
+    Save1->setShortcut(QKeySequence::SaveAs);
     File1->addSeparator()->setObjectName(QStringLiteral("N4"));
-    SaveLogas1 = action(File1, QStringLiteral("SaveLogas1"), QStringLiteral("Save Log as..."));
-    Exit1 = action(File1, QStringLiteral("Exit1"), QStringLiteral("Exit"));
+    RecentFiles1 = File1->addMenu(QStringLiteral("&Recent Files"));
+    RecentFiles1->setObjectName(QStringLiteral("RecentFiles1"));
+    RecentFiles1->setToolTipsVisible(true);
+    ShowRecentFiles();
+    SaveLogas1 = action(File1, QStringLiteral("SaveLogas1"), QStringLiteral("Save Lo&g as..."));
+    SaveLogas1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    Exit1 = action(File1, QStringLiteral("Exit1"), QStringLiteral("E&xit"));
+    Exit1->setShortcut(QKeySequence::Quit);
 
-    Edit3 = menuBar()->addMenu(QStringLiteral("Edit"));
+    Edit3 = menuBar()->addMenu(QStringLiteral("&Edit"));
     Edit3->setObjectName(QStringLiteral("Edit3"));
-    LockFuses1 = action(Edit3, QStringLiteral("LockFuses1"), QStringLiteral("Lock && Fuses..."));
+    LockFuses1 = action(Edit3, QStringLiteral("LockFuses1"), QStringLiteral("&Lock && Fuses..."));
+    LockFuses1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    // F5: find the chip while none is selected, then read its flash.
+    AutosearchOrRead1 = action(Edit3, QStringLiteral("AutosearchOrRead1"), QStringLiteral("&Autosearch or Read Program"));
+    AutosearchOrRead1->setShortcut(QKeySequence::Refresh);
 
-    ChipSelect1 = menuBar()->addMenu(QStringLiteral("Chip Select"));
+    ChipSelect1 = menuBar()->addMenu(QStringLiteral("&Chip Select"));
     ChipSelect1->setObjectName(QStringLiteral("ChipSelect1"));
     QMenu* submenus[std::size(ChipSubmenus)];
     for (std::size_t i = 0; i < std::size(ChipSubmenus); ++i) {
@@ -440,11 +468,12 @@ void Form1::BuildMenus()
         connect(a, &QAction::triggered, this, [this, &entry] { ChipItemClick(entry); });
     }
 
-    Help1 = menuBar()->addMenu(QStringLiteral("Help"));
+    Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
-    About1 = action(Help1, QStringLiteral("About1"), QStringLiteral("About Program"));
+    About1 = action(Help1, QStringLiteral("About1"), QStringLiteral("&About Program"));
     Help1->addSeparator()->setObjectName(QStringLiteral("N2"));
-    KV4417Connection1 = action(Help1, QStringLiteral("KV4417Connection1"), QStringLiteral("How to connect..."));
+    KV4417Connection1 = action(Help1, QStringLiteral("KV4417Connection1"), QStringLiteral("&How to connect..."));
+    KV4417Connection1->setShortcut(QKeySequence::HelpContents);
 
     connect(LoadProgramfromFile1, &QAction::triggered, this, &Form1::LoadProgramfromFile1Click);
     connect(SaveProgramtoFile1, &QAction::triggered, this, &Form1::SaveProgramtoFile1Click);
@@ -455,6 +484,8 @@ void Form1::BuildMenus()
     connect(About1, &QAction::triggered, this, &Form1::About1Click);
     connect(KV4417Connection1, &QAction::triggered, this, &Form1::KV4417Connection1Click);
     connect(LockFuses1, &QAction::triggered, this, &Form1::LockFuses1Click);
+    connect(AutosearchOrRead1, &QAction::triggered, this, &Form1::AutosearchOrRead1Click);
+    SetMenuTips();
 }
 
 QList<QWidget*> Form1::ConnectionDependentButtons() const
@@ -464,10 +495,13 @@ QList<QWidget*> Form1::ConnectionDependentButtons() const
 
 void Form1::ShowConnected()
 {
+    connectedPort_ = ComboBox1->currentText();
+    linkLost_ = false;
     Button1->setEnabled(false);
     for (QWidget* w : ConnectionDependentButtons())
         w->setEnabled(true);
     LockFuses1->setEnabled(true);
+    ShowConnectionState();
 }
 
 void Form1::ShowDisconnected()
@@ -476,6 +510,7 @@ void Form1::ShowDisconnected()
     for (QWidget* w : ConnectionDependentButtons())
         w->setEnabled(false);
     LockFuses1->setEnabled(false);
+    ShowConnectionState();
 }
 
 void Form1::FitPortBox(const QStringList& texts)
@@ -515,6 +550,16 @@ QFileDialog* Form1::SaveDialog1()
     if (!saveDialog_)
         saveDialog_ = MakeFileDialog(this, QFileDialog::AcceptSave, QStringLiteral("SaveDialog1"));
     return saveDialog_;
+}
+
+QFileDialog* Form1::SaveLogDialog1()
+{
+    if (!saveLogDialog_) {
+        saveLogDialog_ = MakeFileDialog(this, QFileDialog::AcceptSave, QStringLiteral("SaveLogDialog1"));
+        saveLogDialog_->setNameFilters({QStringLiteral("Rich text (*.rtf)"), QStringLiteral("All files (*)")});
+        saveLogDialog_->setDefaultSuffix(QStringLiteral("rtf"));
+    }
+    return saveLogDialog_;
 }
 
 void Form1::AppendLogLine(const QString& line)
@@ -582,8 +627,13 @@ void Form1::TrackBar1Change()
 
 void Form1::SaveLogas1Click()
 {
-    const QString path = saveFileChooser_(*SaveDialog1());
+    QString path = ChooseFile(*SaveLogDialog1(), saveFileChooser_);
     if (path.isEmpty())
+        return;
+    // The log is rich text whatever the name; a name without an extension gets its own.
+    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo(path).isDir())
+        path += QStringLiteral(".rtf");
+    if (!MayReplace(path))
         return;
     QString error;
     const QFont font = RichEdit5->font();
@@ -628,6 +678,7 @@ void Form1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    SaveSettings();
     AboutBox1->close();
     QMainWindow::closeEvent(event);
 }
@@ -659,7 +710,12 @@ QString Form1::CurrentPictureFile() const
 
 void Form1::ChipItemClick(const ChipEntry& entry)
 {
+    if (!MayChangeChipTo(entry))
+        return;
+    const bool same = work_.Shows(entry);
     work_.SelectMenuEntry(entry, log_);
+    if (!same)
+        PagesBlanked();
     ShowWorkspace();
 }
 
@@ -667,16 +723,33 @@ void Form1::Button3Click()
 {
     if (!link_)
         return;
+    const qsizetype firstLine = log_.Lines().size();
     std::optional<SignatureCode> code;
     int niietMode = work_.NiietMode();
     const int delays = delaysValue_;
     // The gateway half runs where the link lives; the selection then shows in this thread.
     runner_->Run([&](const CommandRunner::Progress&) { code = ReadChipCode(ProgContext{*link_, log_, delays}, niietMode); });
-    work_.NiietMode() = niietMode;
-    if (code) {
+    const ChipEntry* found = code ? FindChipEntry(*code, niietMode == 1) : nullptr;
+    if (code && (!found || MayChangeChipTo(*found))) {
+        const bool same = found && work_.Shows(*found);
+        work_.NiietMode() = niietMode;
         work_.SelectChip(*code, log_);
+        if (!same)
+            PagesBlanked();
         ShowWorkspace();
+    } else if (!code) {
+        work_.NiietMode() = niietMode;
     }
+    // A failed step says where it failed; otherwise the words are Autosearch's own.
+    if (CommandEnded(firstLine) == CommandResult::Failure)
+        return;
+    if (!code)
+        ShowResult(work_.CurrentChip().SignatureCode == 0
+                       ? QStringLiteral("Autosearch found no chip in the socket")
+                       : QStringLiteral("Autosearch found no chip in the socket; %1 stays selected").arg(Edit1->text()),
+                   3);
+    else
+        ShowResult(QStringLiteral("Autosearch found %1").arg(Edit1->text()), 1);
 }
 
 HexDumpView* Form1::HexView(int view) const
@@ -692,8 +765,18 @@ HexDumpView* Form1::HexView(int view) const
 
 void Form1::DumpViewKeyDown(std::size_t view, QKeyEvent* key)
 {
-    if (const auto stroke = KeyStrokeOf(*key))
+    if (const auto stroke = KeyStrokeOf(*key)) {
+        const std::size_t edits = work_.EditCount(Workspace::PageOfView(view));
         work_.KeyDown(view, *stroke);
+        if (work_.EditCount(Workspace::PageOfView(view)) != edits)
+            PageEdited(view);
+    }
+}
+
+void Form1::PageEdited(std::size_t view)
+{
+    pageEdited_[std::size_t(Workspace::PageOfView(view))] = true;
+    ShowPageNames();
 }
 
 bool Form1::Edit2KeyDown(QKeyEvent* key)
@@ -744,6 +827,7 @@ void Form1::ParseView(std::size_t view, int kind)
 void Form1::ShowWorkspace()
 {
     Edit1->setText(QString::fromStdString(work_.chipNameText));
+    ShowConnectionState();
     if (Edit2->text() != QString::fromLatin1(work_.views[0].text))
         Edit2->setText(QString::fromLatin1(work_.views[0].text));
     for (int view = 1; view <= 4; ++view)

@@ -10,6 +10,8 @@
 #include "views/workspace.h"
 
 #include <QMainWindow>
+
+#include <array>
 #include <QMap>
 
 #include <functional>
@@ -24,6 +26,10 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QSettings;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QSlider;
 class QTabWidget;
 class QThread;
@@ -88,10 +94,27 @@ public:
     void KV4417Connection1Click();
     // Edit menu: the Lock & Fuses dialog, shown modally.
     void LockFuses1Click();
+    // F5: Autosearch while no chip is selected, Read Program once one is.
+    void AutosearchOrRead1Click();
     // What the Lock & Fuses dialog works with: this run's chip, the link on the worker thread.
     TLockFusesForm::Host LockFusesHost();
     void ShowConnected();
     void ShowDisconnected();
+
+    // Remembered between runs (windowhabits.cpp): the port text, the last folder, the recent
+    // files and the window's geometry; never a chip or a connection. A file that cannot be read
+    // is ignored, with one log line, and left as it is.
+    void UseSettings(std::unique_ptr<QSettings> settings);
+    void SaveSettings();
+    // A recent file: its path and whether it was a program (flash) or data (EEPROM) image.
+    struct RecentFile {
+        QString path;
+        int kind = FlashKind;
+    };
+    const QList<RecentFile>& RecentFiles() const { return recentFiles_; }
+    static constexpr int MaxRecentFiles = 8;
+    // Loads a file (chosen, recent or dropped) into the page shown, program or data by kind.
+    void LoadImageFileNamed(const QString& name, int kind);
 
     // The picture file of the current chip ("ATmega8.jpg"), empty with no chip selected.
     virtual QString CurrentPictureFile() const;
@@ -152,25 +175,67 @@ public:
     // its folder and file type from one use to the next.
     QFileDialog* OpenDialog1();
     QFileDialog* SaveDialog1();
+    // "Save Log as...": rich text, .rtf suggested.
+    QFileDialog* SaveLogDialog1();
+    // The folder the next file dialog starts in: the last one used, the home folder at first.
+    QString LastFolder() const { return lastFolder_; }
     QAction *LoadProgramfromFile1, *SaveProgramtoFile1, *Open1, *Save1, *SaveLogas1, *Exit1, *LockFuses1, *About1,
-        *KV4417Connection1;
+        *KV4417Connection1, *AutosearchOrRead1;
     QMenu *File1, *Edit3, *ChipSelect1, *Help1;
+    QMenu* RecentFiles1;  // the files last loaded or saved, newest first
+    // The status bar: the last command's result (coloured by how it ended) and the connection.
+    QLabel *ResultLabel, *ConnectionLabel;
     // The Chip Select items by caption.
     QMap<QString, QAction*> ChipItems;
     AboutBox* AboutBox1;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Files dropped on a page load into it: on a dump view into its memory, elsewhere by the
+    // file's name (.eep is data, anything else program).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
     void BuildMenus();
+    // The tooltips of the controls and the status tips of the menu items (windowhabits.cpp).
+    void SetControlTips();
+    void SetMenuTips();
+    void ShowRecentFiles();
+    void BuildStatusBar();
+    void ShowConnectionState();
+    // kind: a CommandResult::Kind.
+    void ShowResult(const QString& text, int kind);
+    // After a command that began when the log had firstLine lines: its result, and a lost link.
+    // Returns the CommandResult::Kind shown.
+    int CommandEnded(qsizetype firstLine);
+    // The page shown (0 or 1), and what a question says about one of its memories: "the flash
+    // of Page1, loaded from fw.hex".
+    int PageShown() const;
+    QString PageSource(int kind) const;
+    // The page names follow their files ("Page1 - fw.hex").
+    void ShowPageNames();
+    // Before the pages are blanked for entry: true when nothing would be lost or the user agrees.
+    bool MayChangeChipTo(const ChipEntry& entry);
+    // The pages were laid out anew: no files, no edits.
+    void PagesBlanked();
+    void PageEdited(std::size_t view);
+    // A memory of the page shown now matches the chip (read or written) or a file (saved).
+    void PageMemoryStored(int kind, const QString& file);
     QList<QWidget*> ConnectionDependentButtons() const;
     void DumpViewKeyDown(std::size_t view, QKeyEvent* key);
     // The File menu's load and save commands for an ImageKind, on the page shown.
     void LoadImageFileClick(int kind);
     void SaveImageFileClick(int kind);
+    // A file dialog started in the last folder; remembers the folder of the file chosen.
+    QString ChooseFile(QFileDialog& dialog, const SaveFileChooser& chooser);
+    // True when path does not exist or the user agrees to replace it.
+    bool MayReplace(const QString& path);
+    // A file loaded or saved for an ImageKind on the page shown: recent files, the page's name.
+    void FileUsed(const QString& path, int kind);
     ImageFileTarget ActiveImageFile(int kind);
     FileCommandContext FileContext();
     void MemoryCommandClick(MemoryCommand command);
@@ -183,6 +248,16 @@ private:
     QThread* portScan_ = nullptr;  // lists the serial ports present, once, at start
     QFileDialog* openDialog_ = nullptr;
     QFileDialog* saveDialog_ = nullptr;
+    QFileDialog* saveLogDialog_ = nullptr;
+    QString lastFolder_;
+    QList<RecentFile> recentFiles_;
+    QString connectedPort_;  // the port text of the last successful Connect
+    // By page, then program (0) and data (1): the file the page's memory was last loaded from or
+    // saved to, and whether the page was edited since it was last read, written or saved.
+    std::array<std::array<QString, 2>, 2> pageFiles_;
+    std::array<bool, 2> pageEdited_{};
+    bool linkLost_ = false;  // the port was closed by a failed step, not by Disconnect
+    std::unique_ptr<QSettings> settings_;
     std::unique_ptr<GatewayLink> link_;  // "GatewayPort": owned, used on the worker thread only
     int delaysValue_ = 1;
     std::unique_ptr<CommandRunner> runner_;

@@ -32,17 +32,21 @@ bool Form1::RunChipJob(const ChipCommand& command)
     ChipJob job(work_.chips);
     bool ok = false;
     const int delays = delaysValue_;
+    const qsizetype firstLine = log_.Lines().size();
     if (!runner_->Run([&](const ProgressFn& progress) { ok = command(ProgContext{*link_, log_, delays}, job, progress); }))
         return false;
     job.ApplyTo(work_.chips);
+    CommandEnded(firstLine);
     return ok;
 }
 
 void Form1::MemoryCommandClick(MemoryCommand command)
 {
-    if (const std::optional<QString> question = QuestionFor(command); question && !AskQuestion(*question))
-        return;
     const int kind = ImageKindOf(command);
+    // The question says what is about to be written: which page, from which file.
+    if (const std::optional<QString> question = QuestionFor(command);
+        question && !AskQuestion(*question + QStringLiteral("\n\nIt writes ") + PageSource(kind) + QLatin1Char('.')))
+        return;
     const std::size_t view = kind == FlashKind ? ActiveFlashView() : ActiveEepromView();
     // The view is the user's working copy, unsaved edits included.
     if (ParsesViewFirst(command))
@@ -52,6 +56,11 @@ void Form1::MemoryCommandClick(MemoryCommand command)
     });
     if (ok && RendersViewAfter(command))
         RenderView(view, kind);
+    // The page now holds what the chip holds: read, no file; written, its file unchanged.
+    if (ok && RendersViewAfter(command))
+        PageMemoryStored(kind, QString());
+    else if (ok && QuestionFor(command))
+        PageMemoryStored(kind, pageFiles_[std::size_t(PageShown())][kind == FlashKind ? 0 : 1]);
 }
 
 void Form1::Button4Click()

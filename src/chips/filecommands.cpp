@@ -121,6 +121,10 @@ SaveTarget SaveTargetFor(const QString& name, int filterIndex)
         {QLatin1StringView("EEP"), QLatin1StringView(".eep"), ImageFileFormat::IntelHex},
         {QLatin1StringView("BIN"), QLatin1StringView(".bin"), ImageFileFormat::Binary},
     };
+    // An extension the user typed names the format: "x.bin" under "*.hex" is a binary x.bin.
+    for (const FilterType& typed : Types)
+        if (name.endsWith(typed.extension, Qt::CaseInsensitive) && name.size() > typed.extension.size())
+            return {name, typed.format};
     const FilterType& type = filterIndex == 1 ? Types[0] : filterIndex == 2 ? Types[1] : Types[2];
     return {EndsWith(name, type.ending) ? name : name + type.extension, type.format};
 }
@@ -193,12 +197,13 @@ bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileC
         ReportOpenError(context, name, reason);
         return false;
     }
+    // What was not loaded comes before the closing line, which must not read as the last word.
+    if (result->droppedBytes != 0)
+        context.log.WriteLog(LogPlain, DroppedBytesText(result->droppedBytes, result->firstDropped));
     if (result->stop == HexStop::EndRecord)
         context.log.WriteLog(LogComplete);
     else if (result->stop != HexStop::EndOfText)
         context.log.WriteLog(LogWrongFile, WrongFileText(*result));
-    if (result->droppedBytes != 0)
-        context.log.WriteLog(LogPlain, DroppedBytesText(result->droppedBytes, result->firstDropped));
     Render(target);
     return result->stop == HexStop::EndRecord || result->stop == HexStop::EndOfText;
 }
@@ -252,9 +257,9 @@ bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileC
         return false;
     }
     Render(target);
-    context.log.WriteLog(LogComplete);
     if (beyond != 0)
         context.log.WriteLog(LogPlain, DroppedBytesText(beyond < 0 ? 0 : static_cast<std::uint64_t>(beyond), memory.size()));
+    context.log.WriteLog(LogComplete);
     return true;
 }
 

@@ -21,9 +21,10 @@ enum class ImageFileFormat { IntelHex, Binary };
 // binary (also in "imagebin"), anything else Intel HEX.
 ImageFileFormat LoadFormatFor(const QString& name);
 
-// A save decides by the save dialog's filter index (from 1: hex, eep, bin; any other index is
-// bin) and appends the filter's extension when the name's last three characters, in upper
-// case, are not already it: "fw" -> "fw.hex", "fw.bin" with index 1 -> "fw.bin.hex".
+// A save of a name typed with the extension .hex, .eep or .bin (any case) takes that format and
+// name: "fw.bin" is binary under any filter. Any other name takes the save dialog's filter
+// (index from 1: hex, eep, bin; any other index is bin), whose extension is appended unless the
+// name's last three characters, in upper case, are already it: "fw" -> "fw.hex".
 struct SaveTarget {
     QString name;
     ImageFileFormat format;

@@ -25,6 +25,8 @@ void Workspace::ShowChip(SignatureCode code)
     if (code == 0)
         return;
     const chip& c = CurrentChip();
+    shownCode_ = code;
+    shownNiiet_ = NiietMode();
     ViewByteCount = {0, c.flashSize, c.flashSize, c.eepromSize, c.eepromSize};
     for (std::size_t view = 1; view <= 4; ++view)
         FillBlankView(view);
@@ -69,14 +71,30 @@ void Workspace::ParseView(std::size_t view, int kind)
     views[view].caret = std::min<std::size_t>(dump::FirstHexColumn, views[view].text.size());
 }
 
+namespace {
+// Lays the views out anew unless they already show this chip.
+ShowChipFn ShowOtherChip(Workspace& work, const SignatureCode& shownCode, const int& shownNiiet)
+{
+    return [&work, &shownCode, &shownNiiet](SignatureCode c) {
+        if (c != shownCode || work.NiietMode() != shownNiiet)
+            work.ShowChip(c);
+    };
+}
+}  // namespace
+
 const ChipEntry* Workspace::SelectChip(SignatureCode code, OperationLog& log)
 {
-    return velmora::SelectChip(chips, code, log, [this](SignatureCode c) { ShowChip(c); });
+    return velmora::SelectChip(chips, code, log, ShowOtherChip(*this, shownCode_, shownNiiet_));
 }
 
 const ChipEntry* Workspace::SelectMenuEntry(const ChipEntry& entry, OperationLog& log)
 {
-    return velmora::SelectMenuEntry(chips, entry, log, [this](SignatureCode c) { ShowChip(c); });
+    return velmora::SelectMenuEntry(chips, entry, log, ShowOtherChip(*this, shownCode_, shownNiiet_));
+}
+
+bool Workspace::Shows(const ChipEntry& entry) const
+{
+    return shownCode_ == entry.code && shownNiiet_ == (entry.niiet ? 1 : 0);
 }
 
 void Workspace::KeyDown(std::size_t view, const dump::KeyStroke& key)

@@ -53,10 +53,13 @@ public:
     // Copies a dump view's hex cells into an image; nothing without a chip.
     void ParseView(std::size_t view, int kind);
 
-    // Chip selection with this workspace's views: see SelectChip.
+    // Chip selection with this workspace's views: see SelectChip. Selecting or finding the
+    // chip already shown (in the same NIIET mode) keeps both pages as they are.
     const ChipEntry* SelectChip(SignatureCode code, OperationLog& log);
     // A Chip Select menu item.
     const ChipEntry* SelectMenuEntry(const ChipEntry& entry, OperationLog& log);
+    // The views are laid out for this chip.
+    bool Shows(const ChipEntry& entry) const;
 
     // One key on view 0 (ID bytes) or a dump view, at the view's caret.
     void KeyDown(std::size_t view, const dump::KeyStroke& key);
@@ -72,6 +75,8 @@ public:
     // replaced (chip selection, a read, a file load) forgets its edits.
     std::size_t Undo(int page);
     bool CanUndo(int page) const { return !undo_[std::size_t(page & 1)].empty(); }
+    // Edits of the page that can be undone; grows with every edit that changed a view.
+    std::size_t EditCount(int page) const { return undo_[std::size_t(page & 1)].size(); }
 
 private:
     // What one edit overwrote: the cells from at on, and the caret before it.
@@ -88,6 +93,9 @@ private:
     void ForgetEdits(std::size_t view);
 
     std::array<std::vector<EditRecord>, 2> undo_;
+    // The chip the views were laid out for, and its NIIET mode.
+    SignatureCode shownCode_ = 0;
+    int shownNiiet_ = 0;
 };
 
 // The ID bytes text of a signature: bytes 2, 1, 0 as upper-case hex, "07 93 1E" for 0x07931E.

@@ -36,6 +36,7 @@ protected:
     {
         velmora::testing::EnsureApplication();
         window = std::make_unique<Form1>();
+        window->SetQuestionAsker([](const QString&) { return true; });
         window->SetLinkFactory([this](const QString&, QString* devicePath) -> std::unique_ptr<GatewayLink> {
             *devicePath = QStringLiteral("/dev/fake");
             auto link = std::make_unique<RecordingLink>();
@@ -242,8 +243,11 @@ TEST_F(DumpViewTest, AutosearchOnASilentGatewayKeepsTheChip)
     Choose(QStringLiteral("ATmega8"));
     window->Button1Click();
     QTest::mouseClick(window->Button3, Qt::LeftButton);
-    EXPECT_EQ(LastLog(), QStringLiteral("       Finished with fail."));
+    const QStringList lines = window->Log().Lines();
+    EXPECT_EQ(lines.value(lines.size() - 2), QStringLiteral("       Finished with fail."));
+    EXPECT_TRUE(LastLog().startsWith(QStringLiteral("The gateway stopped answering")));
     EXPECT_EQ(window->Edit1->text(), QStringLiteral("ATmega8"));
+    EXPECT_TRUE(window->Button1->isEnabled());  // Connect again
 }
 
 TEST_F(DumpViewTest, SubstituteCharacterIsVisibleWhereASpaceIsBlank)

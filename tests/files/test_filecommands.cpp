@@ -36,7 +36,7 @@ TEST(FileNames, LoadDecidesByTheLastThreeCharacters)
         EXPECT_EQ(LoadFormatFor(QString::fromLatin1(c.name)), c.format) << c.name;
 }
 
-TEST(FileNames, SaveDecidesByTheFilterIndexAndAppendsItsExtension)
+TEST(FileNames, SaveFollowsTheTypedExtensionElseTheFilter)
 {
     const struct {
         const char* name;
@@ -47,12 +47,16 @@ TEST(FileNames, SaveDecidesByTheFilterIndexAndAppendsItsExtension)
         {"fw", 1, "fw.hex", ImageFileFormat::IntelHex},
         {"fw.HEX", 1, "fw.HEX", ImageFileFormat::IntelHex},
         {"fw.hex", 1, "fw.hex", ImageFileFormat::IntelHex},
-        {"fw.bin", 1, "fw.bin.hex", ImageFileFormat::IntelHex},
+        {"fw.bin", 1, "fw.bin", ImageFileFormat::Binary},
+        {"fw.BIN", 2, "fw.BIN", ImageFileFormat::Binary},
+        {"fw.eep", 3, "fw.eep", ImageFileFormat::IntelHex},
+        {".bin", 1, ".bin.hex", ImageFileFormat::IntelHex},
+        {"fw.hex.txt", 3, "fw.hex.txt.bin", ImageFileFormat::Binary},
         {"fwhex", 1, "fwhex", ImageFileFormat::IntelHex},
         {"fw", 2, "fw.eep", ImageFileFormat::IntelHex},
-        {"fw.hex", 2, "fw.hex.eep", ImageFileFormat::IntelHex},
+        {"fw.hex", 2, "fw.hex", ImageFileFormat::IntelHex},
         {"fw.Eep", 2, "fw.Eep", ImageFileFormat::IntelHex},
-        {"fw.hex", 3, "fw.hex.bin", ImageFileFormat::Binary},
+        {"fw.hex", 3, "fw.hex", ImageFileFormat::IntelHex},
         {"fw.bin", 3, "fw.bin", ImageFileFormat::Binary},
         {"fw", 0, "fw.bin", ImageFileFormat::Binary},
         {"fw", 7, "fw.bin", ImageFileFormat::Binary},
@@ -226,10 +230,10 @@ TEST_F(FileCommands, SaveTakesTheViewBackFirstAndWritesTheChosenFormat)
     SaveImageFile(Path("fw"), 2, Program(8192), Context());
     EXPECT_EQ(FileBytes(Path("fw.eep")), hex);
 
-    SaveImageFile(Path("fw.hex"), 3, Program(8192), Context());
+    SaveImageFile(Path("fw.img"), 3, Program(8192), Context());
     QByteArray expected(8192, char(0xFF));
     expected[5] = 0x42;
-    EXPECT_EQ(FileBytes(Path("fw.hex.bin")), expected);
+    EXPECT_EQ(FileBytes(Path("fw.img.bin")), expected);
 
     // The data memory as Intel HEX in a .hex file carries no address record.
     eeprom[0] = 0x12;
@@ -287,13 +291,13 @@ TEST_F(FileCommands, IncompleteSaveKeepsThePreviousFile)
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     SaveImageFile(path, 1, Program(8192), Context());
-    SaveImageFile(path, 3, Program(8192), Context());
+    SaveImageFile(Path("fw"), 3, Program(8192), Context());
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, SIG_DFL);
 
     EXPECT_EQ(FileBytes(path), previous);
-    EXPECT_EQ(FileBytes(path + ".bin"), QByteArray("<missing>"));
-    EXPECT_EQ(Heads(), QStringList({"Cannot create file " + path, "Cannot create file " + path + ".bin"}));
+    EXPECT_EQ(FileBytes(Path("fw.bin")), QByteArray("<missing>"));
+    EXPECT_EQ(Heads(), QStringList({"Cannot create file " + path, "Cannot create file " + Path("fw.bin")}));
     EXPECT_FALSE(log.Lines().contains("Operation complete"));
     // No temporary file is left behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"fw.hex"}));

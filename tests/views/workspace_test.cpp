@@ -169,16 +169,30 @@ TEST_F(WorkspaceViews, UndoTakesBackThePagesEditsInReverse)
     EXPECT_EQ(work.Undo(1), 4u);
 }
 
-TEST_F(WorkspaceViews, SelectingAChipForgetsEveryEdit)
+// Selecting the chip the pages show keeps them, edits and all; another chip (or the same code
+// as a NIIET part) lays them out anew and forgets the edits.
+TEST_F(WorkspaceViews, OnlyAnotherChipBlanksThePages)
 {
-    Select("ATmega8");
+    Select("ATmega8535");
     work.SetCaret(1, 10);
     work.KeyDown(1, dump::KeyStroke::Char('5'));
     work.SetCaret(4, 10);
     work.KeyDown(4, dump::KeyStroke::Char('5'));
-    Select("ATmega8");
+    EXPECT_TRUE(work.Shows(*FindChipByName("ATmega8535")));
+    Select("ATmega8535");
+    EXPECT_EQ(work.views[1].text.substr(10, 2), "5F");
+    EXPECT_TRUE(work.CanUndo(0));
+    EXPECT_NE(work.SelectChip(0x08931E, log), nullptr);  // found by Autosearch
+    EXPECT_EQ(work.views[4].text.substr(10, 2), "5F");
+    EXPECT_EQ(log.Lines().back(), QStringLiteral("Selected chip is  ATmega8535"));
+
+    Select("1887ВЕ4У");  // the NIIET part with the same signature: blank as NIIET blanks
+    EXPECT_FALSE(work.Shows(*FindChipByName("ATmega8535")));
+    EXPECT_EQ(work.views[1].text.substr(10, 2), "00");
     EXPECT_FALSE(work.CanUndo(0));
     EXPECT_FALSE(work.CanUndo(1));
+    Select("ATmega16");
+    EXPECT_EQ(work.views[1].text.size(), 1024u * 82 - 2);
 }
 
 }  // namespace
