@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QTabWidget>
 
+#include <utility>
+
 namespace velmora {
 
 namespace {
@@ -71,11 +73,16 @@ void Form1::LoadImageFileNamed(const QString& name, int kind)
         report(text);
     };
     const qsizetype firstLine = log_.Lines().size();
-    LoadImageFile(name, work_.CurrentChip().SignatureCode, ActiveImageFile(kind), context);
+    ImageFileFacts facts;
+    ImageFileTarget target = ActiveImageFile(kind);
+    target.facts = &facts;
+    LoadImageFile(name, work_.CurrentChip().SignatureCode, target, context);
     if (failed) {
         ShowResult(QStringLiteral("Failed: cannot open %1").arg(QFileInfo(name).fileName()), 3);
         return;
     }
+    if (facts.fuses.Any())
+        fileFuses_ = facts.fuses;
     const bool wrong = log_.Lines().mid(firstLine).filter(LogPrefix(LogWrongFile)).size() > 0;
     FileUsed(name, kind);
     PageMemoryStored(kind, QFileInfo(name).absoluteFilePath());
@@ -84,6 +91,32 @@ void Form1::LoadImageFileNamed(const QString& name, int kind)
                         kind == FlashKind ? QStringLiteral("flash") : QStringLiteral("EEPROM"))
                    .arg(PageShown() + 1),
                wrong ? 2 : 1);
+}
+
+void Form1::LoadAnyImageFile(const QString& name)
+{
+    if (work_.CurrentChip().SignatureCode == 0) {
+        waitingFile_ = name;
+        log_.WriteLog(LogPlain, QStringLiteral("The file is loaded once a chip is selected: ") + name);
+        return;
+    }
+    ImageFileFacts facts;
+    ImageFileTarget flash = ActiveImageFile(FlashKind);
+    flash.facts = &facts;
+    if (!ReadImageFile(name, std::nullopt, flash, FileContext()))
+        return;
+    if (facts.eepromSection)
+        ReadImageFile(name, facts.format, ActiveImageFile(EepromKind), FileContext());
+    fileFuses_ = facts.fuses;
+    if (facts.fuses.Any())
+        log_.WriteLog(LogPlain, QStringLiteral("The file holds lock and fuse bytes: Edit > Lock & Fuses offers them"));
+}
+
+void Form1::LoadWaitingFile()
+{
+    if (waitingFile_.isEmpty() || work_.CurrentChip().SignatureCode == 0)
+        return;
+    LoadAnyImageFile(std::exchange(waitingFile_, QString()));
 }
 
 void Form1::SaveImageFileClick(int kind)

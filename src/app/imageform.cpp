@@ -98,7 +98,9 @@ void TImageForm::resizeEvent(QResizeEvent* event)
 
 QStringList TImageForm::PictureFolders(const QString& programFolder)
 {
-    return {QDir::currentPath(), QDir::cleanPath(programFolder + QStringLiteral("/../share/velmora/pictures"))};
+    // The build draws them beside the program, so a program started from anywhere finds them.
+    return {QDir::currentPath(), QDir::cleanPath(programFolder),
+            QDir::cleanPath(programFolder + QStringLiteral("/../share/velmora/pictures"))};
 }
 
 QString TImageForm::FindPicture(const QString& pictureFile, const QStringList& folders)

@@ -28,7 +28,8 @@ public:
     // table when only its file is missing, else the gateway's lines for the chip's kind.
     static QString MissingPictureText(const QString& pictureFile);
 
-    // The folders searched, in order: the working folder, then <programFolder>/../share/velmora/pictures.
+    // The folders searched, in order: the working folder, the program's own folder, then
+    // <programFolder>/../share/velmora/pictures.
     static QStringList PictureFolders(const QString& programFolder);
     // The path of the first folder's file named pictureFile; empty when none has it.
     static QString FindPicture(const QString& pictureFile, const QStringList& folders);

@@ -53,15 +53,19 @@ bool FamilyInstalled(const QString& family)
     return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
 }
 
-// The filter of both file dialogs: "*.hex|*.hex|*.eep|*.eep|*.bin|*.bin".
-const QStringList FileFilters = {QStringLiteral("*.hex"), QStringLiteral("*.eep"), QStringLiteral("*.bin")};
+// The filter of both file dialogs: "*.hex|*.hex|*.eep|*.eep|*.bin|*.bin", and S-records fourth.
+const QStringList FileFilters = {QStringLiteral("*.hex"), QStringLiteral("*.eep"), QStringLiteral("*.bin"),
+                                 QStringLiteral("*.srec")};
+// The open dialog also shows the files that are read but never written, and all of them at once.
+const QStringList OpenOnlyFilters = {QStringLiteral("*.elf"),
+                                     QStringLiteral("Image files (*.hex *.eep *.bin *.raw *.srec *.s19 *.s28 *.s37 *.elf)")};
 
 QFileDialog* MakeFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& name)
 {
     auto* dialog = new QFileDialog(parent);
     dialog->setObjectName(name);
     dialog->setAcceptMode(mode);
-    dialog->setNameFilters(FileFilters);
+    dialog->setNameFilters(mode == QFileDialog::AcceptOpen ? FileFilters + OpenOnlyFilters : FileFilters);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog->setOption(QFileDialog::ReadOnly, false);
     dialog->setSizeGripEnabled(true);
@@ -669,6 +673,7 @@ TLockFusesForm::Host Form1::LockFusesHost()
     host.chips = &work_.chips;
     host.runChipJob = [this](const ChipCommand& command) { return RunChipJob(command); };
     host.ask = [this](const QString& text) { return AskQuestion(text); };
+    host.fileFuses = &fileFuses_;
     return host;
 }
 
@@ -717,6 +722,7 @@ void Form1::ChipItemClick(const ChipEntry& entry)
     if (!same)
         PagesBlanked();
     ShowWorkspace();
+    LoadWaitingFile();
 }
 
 void Form1::Button3Click()
@@ -737,6 +743,7 @@ void Form1::Button3Click()
         if (!same)
             PagesBlanked();
         ShowWorkspace();
+        LoadWaitingFile();
     } else if (!code) {
         work_.NiietMode() = niietMode;
     }
