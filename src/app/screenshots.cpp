@@ -5,7 +5,7 @@
 #include "app/imageform.h"
 #include "app/lockfusesform.h"
 #include "app/mainwindow.h"
-#include "app/portlinks.h"
+#include "session/portlinks.h"
 #include "fuses/fuselayout.h"
 
 #include <QApplication>

@@ -5,8 +5,8 @@
 #include "app/hexdumpview.h"
 #include "app/mainwindow.h"
 #include "chips/catalogue.h"
-#include "app/portlinks.h"
 #include "link/serialport.h"
+#include "session/portlinks.h"
 #include "support/qtapp.h"
 #include "support/recordinglink.h"
 
@@ -160,7 +160,7 @@ TEST_F(Form1Test, ANewAttemptClearsTheLastReasonAndUnknownVirtualChipsSaySo)
     EXPECT_TRUE(messages[0].isEmpty());  // cleared before the attempt, not only after a success
     EXPECT_FALSE(messages[1].isEmpty());
 
-    window->SetLinkFactory(VirtualOrSerialLinkFactory());
+    window->SetPortLinkFactory(VirtualOrSerialLinkFactory());
     window->ComboBox1->setCurrentText(QStringLiteral("virtual:ATmega9"));
     window->Button1Click();
     EXPECT_EQ(window->statusBar()->currentMessage(),
