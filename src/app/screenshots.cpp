@@ -53,7 +53,7 @@ int main(int argc, char* argv[])
     bool ok = true;
 
     Form1 window;
-    window.SetLinkFactory(VirtualOrSerialLinkFactory());
+    window.SetPortLinkFactory(VirtualOrSerialLinkFactory());
     window.ComboBox1->setCurrentText(QStringLiteral("virtual:ATmega8"));
     window.FitPortBox(VirtualPortTexts());
     window.show();

@@ -327,7 +327,7 @@ TEST_F(Form1Test, F5FindsTheChipThenReadsIt)
     window->AutosearchOrRead1->trigger();
     EXPECT_EQ(window->statusBar()->currentMessage(), QStringLiteral("Not connected: press Connect first"));
     EXPECT_TRUE(window->Log().Lines().isEmpty());
-    window->SetLinkFactory(VirtualOrSerialLinkFactory());
+    window->SetPortLinkFactory(VirtualOrSerialLinkFactory(VirtualClock::Virtual));
     window->ComboBox1->setCurrentText(QStringLiteral("virtual:ATtiny2313"));
     window->Button1Click();
     window->AutosearchOrRead1->trigger();
