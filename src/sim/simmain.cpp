@@ -1,6 +1,6 @@
 // velmora-sim: one simulated gateway with a chip, served on a pseudo-terminal.
 //
-//   velmora-sim [--chip NAME] [--pace] [--json FILE] [fault options]
+//   velmora-sim [--chip NAME] [--pace] [--answer-latency MS] [--json FILE] [fault options]
 //
 // Prints the device path on the first line of standard output, then serves until it is
 // interrupted (SIGINT, SIGTERM) or the "unplugged" fault ends it; on the way out it writes
@@ -28,12 +28,17 @@ int Usage(const char* problem)
     if (problem)
         std::fprintf(stderr, "velmora-sim: %s\n", problem);
     std::fprintf(stderr,
-                 "usage: velmora-sim [--chip NAME] [--pace] [--json FILE]\n"
+                 "usage: velmora-sim [--chip NAME] [--pace] [--answer-latency MS] [--json FILE]\n"
                  "                   [--silent-after N] [--unplug-after N] [--no-handshake]\n"
                  "                   [--busy-forever] [--wrong-echo] [--empty-socket]\n"
                  "                   [--fetch-bytes N] | --list\n"
                  "  --chip NAME        the chip in the socket (default ATmega8)\n"
-                 "  --pace             deliver bytes at the real line rate (250000 baud, 11 bits)\n"
+                 "  --pace             model the line: each byte arrives at its time at 250000\n"
+                 "                     baud, 11 bits, both ways; the chip's busy times count\n"
+                 "                     from the arrival of its instruction\n"
+                 "  --answer-latency MS  (with the line model) hand answers over only MS after\n"
+                 "                     the first waiting byte, or when 62 bytes wait, as USB\n"
+                 "                     serial adapters do\n"
                  "  --json FILE        write the chip's memories and fuses as JSON on exit\n"
                  "  --silent-after N   stop executing and answering after N received bytes\n"
                  "  --unplug-after N   the device disappears after N received bytes\n"
@@ -61,6 +66,7 @@ int main(int argc, char* argv[])
     std::string chipName = "ATmega8";
     std::string jsonPath;
     bool pace = false;
+    AnswerLatency latency;
     SimFaults faults;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -82,6 +88,13 @@ int main(int argc, char* argv[])
                 return Usage(nullptr);
             jsonPath = v;
         } else if (arg == "--pace") {
+            pace = true;
+        } else if (arg == "--answer-latency") {
+            const char* v = value("milliseconds");
+            long n = 0;
+            if (!v || !ParseCount(v, n) || n > 1000)
+                return Usage("--answer-latency takes milliseconds from 0 to 1000");
+            latency.latencyMs = int(n);
             pace = true;
         } else if (arg == "--silent-after" || arg == "--unplug-after") {
             const char* v = value("a byte count");
@@ -120,7 +133,7 @@ int main(int argc, char* argv[])
 
     auto gateway = std::make_shared<SimGateway>(*model);
     gateway->SetFaults(faults);
-    PtyServer server(gateway, pace);
+    PtyServer server(gateway, pace, latency);
     std::string error;
     if (!server.Open(&error)) {
         std::fprintf(stderr, "velmora-sim: cannot open a pseudo-terminal: %s\n", error.c_str());
