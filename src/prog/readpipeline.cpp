@@ -95,7 +95,7 @@ bool ReadPipeline::Collect()
     }
     // Bytes beyond the last framed answer: a gateway whose fetch answers grew longer than the
     // first one, so the answers taken were out of step.
-    if (fetchedAhead_ && ctx_.link.SurplusHeld() > 0) {
+    if (fetchedAhead_ && (ctx_.link.SurplusHeld() > 0 || ctx_.link.ReadLate(0).count > 0)) {
         TellUnframed();
         return Fail(LogAnswerError, lastText);
     }
