@@ -70,7 +70,8 @@ bool FixedWritePulse(const ProgContext& ctx, PulseKind pulse)
     if (!ctx.Send(Packets::Pulse(pulse), PulseText(pulse)))
         return false;
     ctx.DelaySleep();
-    return true;
+    // No ready poll follows a fixed pulse: an answered command checks the link instead.
+    return ctx.CheckLink();
 }
 
 namespace {

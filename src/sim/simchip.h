@@ -60,6 +60,8 @@ public:
     std::optional<std::uint8_t> DrivenBus(std::int64_t nowUs) const;
     bool Ready(std::int64_t nowUs) const;
     bool InParallelMode() const { return parallelMode_; }
+    // +5 V or +12 V on the socket.
+    bool Powered() const { return vcc_ || hv_; }
 
     // --- Serial programming ---
     void SpiPrepare(std::int64_t nowUs);
