@@ -307,7 +307,7 @@ public:
         int status = ExitOk;
         for (const CliStep& step : options_.steps) {
             if (!RunStep(step)) {
-                status = ExitFailed;
+                status = badUsage_ ? ExitUsage : ExitFailed;
                 break;
             }
         }
@@ -426,6 +426,19 @@ private:
                             .arg(QString::fromStdString(chips_.CurrentChip.name), b.first));
                 return false;
             }
+            // A bit the chip does not have stays 1: a value that programs one is a typing error
+            // (and on the older parts' lock instruction would have been another instruction).
+            const FuseGroup& group = layout->groups[std::size_t(FuseSlotOf(*layout, b.first))];
+            const std::uint8_t absent = std::uint8_t(~group.ShownMask());
+            if ((b.second & absent) != absent) {
+                Problem(QStringLiteral("the %1 %2 byte has only the bits %3 (the others stay 1), not %4; nothing was "
+                                       "changed")
+                            .arg(QString::fromStdString(chips_.CurrentChip.name), b.first,
+                                 QStringLiteral("%1").arg(group.ShownMask(), 2, 16, QLatin1Char('0')).toUpper(),
+                                 QStringLiteral("%1").arg(b.second, 2, 16, QLatin1Char('0')).toUpper()));
+                badUsage_ = true;
+                return false;
+            }
         }
         if (!ReadFuses(false))
             return false;
@@ -506,6 +519,7 @@ private:
     OperationLog log_;
     ChipState chips_;
     std::unique_ptr<GatewayLink> link_;
+    bool badUsage_ = false;  // a step refused what the command line asked for
     MillisecondSleeper sleeper_ = SleepMilliseconds;
 };
 

@@ -200,8 +200,9 @@ bool ReplaceFileBytes(const QString& name, std::string_view data, QString* error
         // A folder the user may not write to cannot take the temporary file; a writable file
         // in it is then written in place, as any editor does, rather than not at all.
         const QByteArray folder = QFile::encodeName(info.absolutePath());
-        if (info.isFile() && ::access(QFile::encodeName(name).constData(), W_OK) == 0 &&
-            ::access(folder.constData(), W_OK | X_OK) != 0)
+        // Checked with the effective ids, the ones the open used.
+        if (info.isFile() && ::faccessat(AT_FDCWD, QFile::encodeName(name).constData(), W_OK, AT_EACCESS) == 0 &&
+            ::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
             return WriteInPlace(name, data, error);
         if (error)
             *error = file.errorString();

@@ -49,6 +49,9 @@ bool WaitReady(const ProgContext& ctx)
     for (int tries = 0; tries < WaitReadyPolls; ++tries) {
         if (!ctx.Exchange(poll, LoneCommandText(GatewayCommand::ReadPinC), AnswerPinC, answer))
             return false;
+        // The answer shows the gateway has run everything: the 1 ms between polls need not
+        // wait for the line.
+        ctx.link.NoteAllExecuted();
         if (answer.data[0] & 0x01)
             return true;
         ctx.Sleep(1);
