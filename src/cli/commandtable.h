@@ -96,6 +96,9 @@ public:
     void Problem(const QString& text) const;
     // The window's question; a No writes "not confirmed; nothing was changed".
     bool Confirm(const QString& question);
+    // A step found what the command line asked for unusable (after its Problem line): the run
+    // ends with the usage status.
+    void RefuseAsUsage() { badUsage_ = true; }
 
 private:
     const CliOptions& options_;
@@ -104,6 +107,7 @@ private:
     OperationLog log_;
     ChipState chips_;
     Session session_;
+    bool badUsage_ = false;
     LineOut lines_;
     LineOut problems_;
 };

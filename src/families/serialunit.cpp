@@ -22,10 +22,19 @@ bool Reported(const ProgContext& ctx, std::string_view text, Steps steps, std::s
     return true;
 }
 
-// A write instruction and the fixed programming time the chip needs after it.
-bool Program(const ProgContext& ctx, const SerialInstruction& instruction, int programmingMs)
+// A write instruction and the fixed programming time the chip needs after it. Nothing else
+// in a write reads, so the link is checked here with an answered command (checkLink): the
+// answer shows the gateway alive and done with the instruction, and the programming time
+// starts from it. Pages, erase, lock and fuse writes check every time, the byte-by-byte
+// writes every CheckEveryBytes bytes (the command's last packet checks the rest).
+constexpr std::uint32_t CheckEveryBytes = 32;
+constexpr bool CheckDue(std::uint32_t pos) { return pos % CheckEveryBytes == CheckEveryBytes - 1; }
+
+bool Program(const ProgContext& ctx, const SerialInstruction& instruction, int programmingMs, bool checkLink = true)
 {
     if (!SpiInstruction(ctx, instruction))
+        return false;
+    if (checkLink && !ctx.CheckLink())
         return false;
     ctx.Sleep(programmingMs);
     return true;
@@ -73,6 +82,11 @@ constexpr SerialInstruction WriteFuseLowInstruction(std::uint8_t v)
 // byte of the 100x xxxx form is Chip Erase on these parts, so nothing but bit 0 may vary.
 constexpr std::uint8_t OldFuseByte(std::uint8_t slot) { return std::uint8_t((slot & 0x01) | 0xBE); }
 
+// Write Lock Bits of the older parts: 1010 1100 1111 1211, the lock bits in the second byte.
+// Only bits 2 and 1 may vary there: 100x xxxx is Chip Erase and 101x xxxx Write Fuse bits, so
+// any other bit of a lock value sent as it is would erase the chip or rewrite its fuse.
+constexpr std::uint8_t OldLockByte(std::uint8_t lock) { return std::uint8_t((lock & 0x06) | 0xF9); }
+
 }  // namespace
 
 bool SerialUnit::EnterProgrammingMode(const ProgContext& ctx, ChipTarget&) const
@@ -96,7 +110,7 @@ bool SerialUnit::WriteFlashByte(const ProgContext& ctx, ChipTarget& chip, std::u
 {
     const SerialInstruction write{.i1 = std::uint8_t(0x40 | ByteSelect(pos)), .i2 = FlashHigh(pos), .i3 = WordLow(pos),
                                   .i4 = chip.flash[pos], .failText = " 0x44 Data b a 0x4H"};
-    return Program(ctx, write, t_.flashByteMs);
+    return Program(ctx, write, t_.flashByteMs, CheckDue(pos));
 }
 
 bool SerialUnit::LoadFlashByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const
@@ -143,7 +157,7 @@ bool SerialUnit::WriteEepromByte(const ProgContext& ctx, ChipTarget& chip, std::
     return Program(ctx,
                    {.i1 = 0xC0, .i2 = 0x00, .i3 = std::uint8_t(pos & t_.eepromMask), .i4 = chip.eeprom[pos],
                     .failText = " 0x44 Data b 0x00 0xC0"},
-                   t_.eepromByteMs);
+                   t_.eepromByteMs, CheckDue(pos));
 }
 
 bool SerialUnit::WriteEepromPage(const ProgContext& ctx, ChipTarget&, std::uint32_t pos) const
@@ -167,7 +181,8 @@ bool SerialUnit::WriteLockBits(const ProgContext& ctx, ChipTarget& chip) const
     const std::uint8_t lock = std::uint8_t(chip.fuses[t_.lockSlot] | t_.lockOr);
     const SerialInstruction write =
         t_.lockWriteOldForm
-            ? SerialInstruction{.i1 = 0xAC, .i2 = lock, .i3 = 0x00, .i4 = 0x00, .failText = " 0x44 0x00 0x00 Lock 0xAC"}
+            ? SerialInstruction{.i1 = 0xAC, .i2 = OldLockByte(lock), .i3 = 0x00, .i4 = 0x00,
+                                .failText = " 0x44 0x00 0x00 Lock 0xAC"}
             : SerialInstruction{.i1 = 0xAC, .i2 = 0xE0, .i3 = 0x00, .i4 = lock, .failText = " 0x44 Lock 0x00 0xE0 0xAC"};
     return Reported(ctx, " write lock-bits", [&] { return Program(ctx, write, t_.lockFuseMs); });
 }

@@ -1,6 +1,7 @@
 #include "link/gatewaylink.h"
 
 #include "link/gatewaycommands.h"
+#include "link/stopsignals.h"
 #include "log/operationlog.h"
 
 #include <algorithm>
@@ -30,6 +31,9 @@ bool ExpectsAnswer(const std::uint8_t* data, int count)
     return false;
 }
 
+// Set while SendSafePacket sends: the one packet that still goes out after a stop.
+thread_local bool sendingSafePacket = false;
+
 }  // namespace
 
 bool GatewayLink::SendPacket(const GatewayPacket& packet)
@@ -37,6 +41,9 @@ bool GatewayLink::SendPacket(const GatewayPacket& packet)
     const int count = std::clamp<int>(packet.count, 0, int(packet.data.size()));
     ++counters_.packets;
     if (!IsOpen())
+        return false;
+    // After a stop signal only the supplies-off packet goes out: the command fails here.
+    if (StopRequested() && !sendingSafePacket)
         return false;
     if (answersAhead_ == 0 && ExpectsAnswer(packet.data.data(), count)) {
         held_.clear();
@@ -138,8 +145,11 @@ void GatewayLink::SendSafePacket()
         return;
     const GatewayPacket packet = safePacket_;
     DisarmSafePacket();
-    if (IsOpen())
+    if (IsOpen()) {
+        sendingSafePacket = true;
         SendPacket(packet);  // best effort: the link is about to close or the command to end
+        sendingSafePacket = false;
+    }
 }
 
 bool OpenGateway(GatewayLink& link, const QString& devicePath, OperationLog& log, QString* reason)

@@ -69,6 +69,15 @@ public:
     // arriving later are the start of the next answer.
     GatewayPacket ReadAnswer(int expected);
 
+    // Returns once every byte written so far has left the PC and had its time on the line: a
+    // timed wait that starts after this starts when the gateway has the bytes. write()
+    // returning says only that the system has taken them; a whole page can still be queued in
+    // the driver, the USB adapter or the UART. A link whose peer takes the bytes at once (in
+    // process, a scripted fake) has nothing to wait for.
+    virtual void WaitUntilSent() {}
+    // The caller has an answer to the last packet written: the gateway has run everything
+    // before it, so nothing is left on the line for WaitUntilSent to wait for.
+    virtual void NoteAllExecuted() {}
     // Reads sent ahead of their answers. The gateway runs commands in order and answers each
     // read in order, so a packet holding a read may go out before the answers of earlier ones
     // are collected; the answers are then taken in sending order, each framed by its length.

@@ -40,6 +40,8 @@ struct ProgContext {
     ReadPipeline* pipeline = nullptr;
 
     void Sleep(int ms) const;
+    // A timed wait starts only once the gateway has every byte sent before it (see
+    // GatewayLink::WaitUntilSent): the chip's time counts from when its instruction arrives.
     // Sleep 1 ms for the chip to settle, then DelaysValue ms; both apply even at DelaysValue 0.
     void SettleSleep() const;
     void DelaySleep() const { Sleep(delaysValue); }
@@ -54,6 +56,10 @@ struct ProgContext {
     // waits for bytes that come late: the length of the whole answer is the gateway's.
     bool Exchange(const PacketBuilder& packet, std::string_view failText, std::string_view answerText,
                   GatewayPacket& answer) const;
+    // An answered pin read (PINC): the gateway is still there and has run everything sent
+    // before it. Steps that read nothing (serial writes, fixed-pulse writes, the command's
+    // last packet) check the link with it, so a dead link fails the command.
+    bool CheckLink() const;
 
 private:
     bool CollectAhead() const;

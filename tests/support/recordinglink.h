@@ -22,6 +22,11 @@ public:
     // Sends number failAt and later fail (counted from 0 since the link was made).
     void FailSendsFrom(int failAt) { failAt_ = failAt; }
 
+    // With this on, a lone pin C read (the answered link check that ends a command and
+    // follows writes) that finds no queued answer is answered "ready" ({0x01}): for tests
+    // about what comes before it.
+    bool answerLinkChecks = false;
+
     std::vector<Bytes> sent;          // every packet written, in order
     std::vector<int> readsExpected;   // the expected count of every ReadAnswer
     std::vector<int> discardsBefore;  // for each input discard, the index in sent of the packet it preceded
