@@ -99,6 +99,7 @@ public:
     // A step found what the command line asked for unusable (after its Problem line): the run
     // ends with the usage status.
     void RefuseAsUsage() { badUsage_ = true; }
+    bool RefusedAsUsage() const { return badUsage_; }
 
 private:
     const CliOptions& options_;

@@ -177,7 +177,7 @@ private:
                 ok = false;
             }
         }
-        return ChipRun{port_, record.chip, ok, double(timer.elapsed()) / 1000.0};
+        return ChipRun{port_, record.chip, ok, double(timer.elapsed()) / 1000.0, run_.RefusedAsUsage()};
     }
 
     // The number after the image was written and verified: the next one is taken only now, so
@@ -282,7 +282,9 @@ int RunProduction(const CliOptions& options, std::FILE* out, const Terminal& ter
         std::fflush(out);
     }
     const bool allOk = !runs.isEmpty() && std::all_of(runs.begin(), runs.end(), [](const ChipRun& r) { return r.ok; });
-    return allOk ? ExitOk : ExitFailed;
+    if (allOk)
+        return ExitOk;
+    return std::any_of(runs.begin(), runs.end(), [](const ChipRun& r) { return r.badUsage; }) ? ExitUsage : ExitFailed;
 }
 
 }  // namespace velmora::cli
