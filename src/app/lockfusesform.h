@@ -5,6 +5,7 @@
 // window shows its box state and asks the questions.
 
 #include "fuses/fuseboxes.h"
+#include "fuses/fusefields.h"
 #include "ops/chipjob.h"
 
 #include <QDialog>
@@ -16,6 +17,10 @@ class QCheckBox;
 class QFrame;
 class QGroupBox;
 class QPushButton;
+
+namespace velmora {
+class FuseFieldsPanel;
+}
 
 namespace velmora {
 
@@ -52,6 +57,7 @@ public:
     std::array<QGroupBox*, FuseGroupCount> GroupBox{};  // GroupBox1 .. GroupBox4
     std::array<QCheckBox*, FuseBoxCount> CheckBox{};    // CheckBox1 .. CheckBox32
     QPushButton *OKButton, *Button1, *Button2, *Button3;
+    FuseFieldsPanel* Fields;  // the named fields beside the bits
 
     // Only OK closes the dialog: Escape and the window manager's close do nothing.
     void reject() override;
@@ -65,10 +71,14 @@ private:
     void ShowBoxes();
     void TakeChecks();
     FuseSlots Fuses();
+    // The values the boxes show now (FuseDefaults with the boxes' slots replaced).
+    std::array<std::uint8_t, 8> Edited() const;
+    void FieldChosen(const FuseField* field, std::uint8_t code);
 
     Host host_;
     const FuseLayout* layout_ = nullptr;
     FuseBoxes boxes_;
+    std::span<const FuseField> fields_;
 };
 
 }  // namespace velmora

@@ -476,21 +476,21 @@ std::vector<FuseField> BuildFields(const ChipEntry& chip)
 
 }  // namespace
 
-std::uint8_t FuseField::Decode(ConstFuseSlots slots) const
+std::uint8_t FuseField::Decode(ConstFuseSlots bytes) const
 {
     unsigned code = 0;
     for (const FieldBitRef& r : bits)
-        code = (code << 1) | ((slots[r.slot] >> r.bit) & 1u);
+        code = (code << 1) | ((bytes[r.slot] >> r.bit) & 1u);
     return std::uint8_t(code);
 }
 
-void FuseField::Encode(std::uint8_t code, FuseSlots slots) const
+void FuseField::Encode(std::uint8_t code, FuseSlots bytes) const
 {
     for (std::size_t i = 0; i < bits.size(); ++i) {
         const FieldBitRef& r = bits[i];
         const unsigned value = (unsigned(code) >> (bits.size() - 1 - i)) & 1u;
         const auto mask = std::uint8_t(1u << r.bit);
-        slots[r.slot] = std::uint8_t(value ? unsigned(slots[r.slot]) | mask : unsigned(slots[r.slot]) & ~unsigned(mask));
+        bytes[r.slot] = std::uint8_t(value ? unsigned(bytes[r.slot]) | mask : unsigned(bytes[r.slot]) & ~unsigned(mask));
     }
 }
 
