@@ -40,9 +40,34 @@ struct StepsEnd {
 // Calls the unit's operations through one pass of a command.
 class Pass {
 public:
-    Pass(const ProgContext& ctx, const FamilyUnit& unit, ChipTarget& target, const ProgressFn& progress)
-        : ctx_(ctx), unit_(unit), target_(target), progress_(progress), rules_(ProgressRulesOf(target.entry.family))
+    // end: the passes stop below it (a patch of the memory's first bytes); the whole memory
+    // by default.
+    Pass(const ProgContext& ctx, const FamilyUnit& unit, ChipTarget& target, const ProgressFn& progress,
+         std::uint32_t end = UINT32_MAX)
+        : ctx_(ctx), unit_(unit), target_(target), progress_(progress), rules_(ProgressRulesOf(target.entry.family)),
+          end_(end)
     {
+    }
+
+    // A patch: the bytes below end_ written over what the chip holds, no erase first, then
+    // compared.
+    StepsEnd Patch(int kind)
+    {
+        const StepsEnd written = kind == FlashKind ? WriteFlash(false) : WriteEeprom();
+        if (written.kind != StepsEnd::Success)
+            return written;
+        return kind == FlashKind ? ReadFlash(true) : ReadEeprom(true);
+    }
+
+    // The first byte past a patch of byte last: the end of the stretch the unit commits at
+    // once (a flash page, an EEPROM page, a word), so the patch is programmed.
+    static std::uint32_t PatchEnd(const FamilyUnit& unit, const ChipEntry& entry, int kind, std::uint32_t last)
+    {
+        const std::uint32_t commit = kind == FlashKind
+                                         ? std::max(unit.FlashCommitBytes(entry),
+                                                    std::uint32_t(unit.Has(Op::LoadFlashWord) || unit.Has(Op::WriteFlashWord) ? 2 : 1))
+                                         : std::max<std::uint32_t>(entry.eepromPageBytes, 1);
+        return (last | (commit - 1)) + 1;
     }
 
     StepsEnd Run(MemoryCommand command)
@@ -81,7 +106,7 @@ private:
         const std::uint32_t step = words ? 2 : 1;
         const std::uint32_t size = target_.FlashSize();
         const ProgressPoint point = verify ? rules_.verifyFlash : rules_.readFlash;
-        for (std::uint32_t pos = 0; pos < size; pos += step) {
+        for (std::uint32_t pos = 0; pos < End(size); pos += step) {
             const bool ok = words ? unit_.ReadFlashWord(ctx_, target_, pos, verify)
                                   : unit_.ReadFlashByte(ctx_, target_, pos, verify);
             if (!ok)
@@ -97,7 +122,7 @@ private:
         if (!Enter())
             return {StepsEnd::Failed};
         const std::uint32_t size = target_.EepromSize();
-        for (std::uint32_t pos = 0; pos < size; ++pos) {
+        for (std::uint32_t pos = 0; pos < End(size); ++pos) {
             if (!unit_.ReadEepromByte(ctx_, target_, pos, verify))
                 return ReadFailed(verify, pos);
             if (AtUpdate(pos, rules_.eepromMask, 1))
@@ -127,9 +152,12 @@ private:
         return {};
     }
 
-    StepsEnd WriteFlash()
+    // Without the erase only bits the chip holds erased can change: a patch over blank cells.
+    StepsEnd WriteFlash(bool erase = true)
     {
-        if (StepsEnd erased = Erase(); erased.kind != StepsEnd::Success)
+        if (!erase && !Enter())
+            return {StepsEnd::Failed};
+        if (StepsEnd erased = erase ? Erase() : StepsEnd{}; erased.kind != StepsEnd::Success)
             return erased;
         const std::uint32_t size = target_.FlashSize();
         const std::uint32_t offset =
@@ -147,7 +175,7 @@ private:
         // unit commits at once, the chip's page or less.
         const std::uint32_t pageMask = unit_.FlashCommitBytes(target_.entry) - 1;
 
-        for (std::uint32_t pos = 0; pos < size; pos += step) {
+        for (std::uint32_t pos = 0; pos < End(size); pos += step) {
             bool ok = false;
             switch (loop) {
             case Loop::WordPages: ok = unit_.LoadFlashWord(ctx_, target_, pos); break;
@@ -178,7 +206,7 @@ private:
         const bool pages = unit_.Has(Op::WriteEepromPage);
         const std::uint32_t pageMask = std::max<std::uint32_t>(target_.entry.eepromPageBytes, 1) - 1;
         const std::uint32_t mask = rules_.eepromWriteMask != 0 ? rules_.eepromWriteMask : pageMask;
-        for (std::uint32_t pos = 0; pos < size; ++pos) {
+        for (std::uint32_t pos = 0; pos < End(size); ++pos) {
             if (!unit_.WriteEepromByte(ctx_, target_, pos))
                 return {StepsEnd::Failed};
             if (pages && AtUpdate(pos, pageMask, 1) && !unit_.WriteEepromPage(ctx_, target_, pos))
@@ -189,11 +217,14 @@ private:
         return {};
     }
 
+    std::uint32_t End(std::uint32_t size) const { return std::min(size, end_); }
+
     const ProgContext& ctx_;
     const FamilyUnit& unit_;
     ChipTarget& target_;
     const ProgressFn& progress_;
     const ProgressRules& rules_;
+    std::uint32_t end_;
 };
 
 void OpenProgress(const ProgressFn& progress)
@@ -247,11 +278,16 @@ QString DifferenceAddressText(std::uint32_t pos)
     return QString::number(pos, 16).toUpper().rightJustified(4, QLatin1Char('0'));
 }
 
-bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+namespace {
+
+// The memory operation frame around steps run in one programming session: the "Trying to" and
+// Start time lines, the family dispatch, the closing lines.
+bool RunFramed(const QString& tryingText, bool verifies, const ProgContext& ctx, ChipJob& job,
+               const ProgressFn& progress, const std::function<StepsEnd(const FamilyUnit&, ChipTarget&)>& steps)
 {
     OperationLog& log = ctx.log;
     OpenProgress(progress);
-    log.WriteLog(LogTrying, TryingText(command));
+    log.WriteLog(LogTrying, tryingText);
     log.WriteStartTime();
     const FamilyUnit* unit = DispatchUnit(job, log);
     if (!unit) {
@@ -263,14 +299,14 @@ bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& jo
     StepsEnd end;
     {
         ProgrammingSession session(ctx, *unit);
-        end = Pass(ctx, *unit, target, progress).Run(command);
+        end = steps(*unit, target);
         if (end.kind == StepsEnd::Success && !session.End())
             end = {StepsEnd::Failed};
     }
 
     switch (end.kind) {
     case StepsEnd::Success:
-        log.WriteLog(LogFinished, IsVerify(command) ? QStringLiteral(". No differences found.") : QString());
+        log.WriteLog(LogFinished, verifies ? QStringLiteral(". No differences found.") : QString());
         log.WriteEndTime();
         return true;
     case StepsEnd::Differs:
@@ -291,6 +327,26 @@ bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& jo
         return false;
     }
     return false;
+}
+
+}  // namespace
+
+bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+{
+    return RunFramed(TryingText(command), IsVerify(command), ctx, job, progress,
+                     [&](const FamilyUnit& unit, ChipTarget& target) { return Pass(ctx, unit, target, progress).Run(command); });
+}
+
+bool RunPatchWrite(int kind, std::uint32_t last, const QString& tryingText, const ProgContext& ctx, ChipJob& job,
+                   const ProgressFn& progress)
+{
+    return RunFramed(tryingText, true, ctx, job, progress, [&](const FamilyUnit& unit, ChipTarget& target) {
+        const std::uint32_t size = kind == FlashKind ? target.FlashSize() : target.EepromSize();
+        if (last >= size)
+            return StepsEnd{StepsEnd::Failed};
+        const std::uint32_t end = std::min(Pass::PatchEnd(unit, target.entry, kind, last), size);
+        return Pass(ctx, unit, target, progress, end).Patch(kind);
+    });
 }
 
 bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
