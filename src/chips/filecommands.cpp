@@ -1,5 +1,7 @@
 #include "chips/filecommands.h"
 
+#include "chips/elffile.h"
+#include "chips/srecfile.h"
 #include "log/filebytes.h"
 
 
@@ -72,6 +74,12 @@ bool WriteImage(const QString& name, const ImageFileTarget& target, const FileCo
                 ImageFileFormat format)
 {
     context.log.WriteLog(SaveLineKind(target.kind), name);
+    if (format == ImageFileFormat::Elf) {
+        // An ELF file is the linker's work, with code, symbols and sections; it is read, never made.
+        context.reportError(WithReason(QStringLiteral("Cannot create file %1"), name,
+                                       QStringLiteral("ELF files are read only; save as Intel HEX, S-record or binary")));
+        return false;
+    }
     Parse(target);
     bool written = false;
     QString reason;
@@ -82,6 +90,9 @@ bool WriteImage(const QString& name, const ImageFileTarget& target, const FileCo
         if (format == ImageFileFormat::IntelHex) {
             // Only the program memory can pass 64 KiB, so only it carries address records.
             hexText = FormatHexText(memory, target.kind == FlashKind, progress);
+            bytes = hexText;
+        } else if (format == ImageFileFormat::Srec) {
+            hexText = FormatSrecText(memory, progress);
             bytes = hexText;
         } else {
             StepThroughBlocks(progress, memory.size());
@@ -99,14 +110,20 @@ bool WriteImage(const QString& name, const ImageFileTarget& target, const FileCo
 
 bool EndsWith(const QString& name, QLatin1StringView ending)
 {
-    return name.right(3).toUpper() == ending;
+    return name.right(ending.size()).toUpper() == ending;
 }
 
 }  // namespace
 
-ImageFileFormat LoadFormatFor(const QString& name)
+std::optional<ImageFileFormat> LoadFormatFor(const QString& name)
 {
-    return EndsWith(name, QLatin1StringView("BIN")) ? ImageFileFormat::Binary : ImageFileFormat::IntelHex;
+    return FormatByName(name.toStdString());
+}
+
+QString UnknownFormatText()
+{
+    return QStringLiteral(" (unknown format: neither Intel HEX, Motorola S-record nor ELF; a binary image needs a name "
+                          "ending in .bin or .raw)");
 }
 
 SaveTarget SaveTargetFor(const QString& name, int filterIndex)
@@ -120,8 +137,9 @@ SaveTarget SaveTargetFor(const QString& name, int filterIndex)
         {QLatin1StringView("HEX"), QLatin1StringView(".hex"), ImageFileFormat::IntelHex},
         {QLatin1StringView("EEP"), QLatin1StringView(".eep"), ImageFileFormat::IntelHex},
         {QLatin1StringView("BIN"), QLatin1StringView(".bin"), ImageFileFormat::Binary},
+        {QLatin1StringView("SREC"), QLatin1StringView(".srec"), ImageFileFormat::Srec},
     };
-    const FilterType& type = filterIndex == 1 ? Types[0] : filterIndex == 2 ? Types[1] : Types[2];
+    const FilterType& type = filterIndex >= 1 && filterIndex <= 4 && filterIndex != 3 ? Types[filterIndex - 1] : Types[2];
     return {EndsWith(name, type.ending) ? name : name + type.extension, type.format};
 }
 
@@ -132,6 +150,8 @@ QString WrongFileText(const HexReadResult& result)
         return QStringLiteral(" (unknown format)");
     case HexStop::BadRecord:
         return QStringLiteral(" (bad record in line %1)").arg(result.line + 1);
+    case HexStop::BadChecksum:
+        return QStringLiteral(" (checksum wrong in line %1)").arg(result.line + 1);
     case HexStop::EndOfText:
     case HexStop::EndRecord:
         break;
@@ -147,60 +167,192 @@ QString DroppedBytesText(std::uint64_t count, std::uint64_t firstAddress)
     return QStringLiteral("%1 bytes beyond the memory were not loaded, from address %2").arg(count).arg(address);
 }
 
-bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
+namespace {
+
+// What one load found, for the lines written after it.
+struct LoadOutcome {
+    bool opened = false;
+    QString reason;                      // why the file could not be opened or read
+    std::optional<ImageFileFormat> format;  // empty: none the file or its name shows
+    HexReadResult result;                // the record readers' and the ELF reader's placement
+    QString refusal;                     // the ELF reader's reason, or none
+    std::int64_t beyond = 0;             // binary: bytes past the memory; -1 some, how many not known
+};
+
+QString TooLargeText(std::int64_t limit, const char* what)
 {
-    context.log.WriteLog(LoadLineKind(target.kind), name);
-    Parse(target);
-    std::optional<HexReadResult> result;
-    QString reason;
-    Run(context, [&](const ProgressFn& progress) {
-        FileReader file(name);
-        if (!file.Open()) {
+    return QStringLiteral("It holds more than %1 MB, far more than %2 of any chip's memory")
+        .arg(limit >> 20)
+        .arg(QLatin1String(what));
+}
+
+// Reads up to max bytes from file into out, as many as it gives before its end; false on a failure.
+bool ReadUpTo(FileReader& file, std::vector<char>& out, std::size_t max, QString& reason)
+{
+    while (out.size() < max) {
+        const std::size_t at = out.size();
+        out.resize(max);
+        const std::int64_t n = file.Read(out.data() + at, static_cast<std::int64_t>(max - at));
+        out.resize(at + static_cast<std::size_t>(std::max<std::int64_t>(n, 0)));
+        if (n < 0) {
             reason = file.Error();
-            return;
+            return false;
         }
-        const QString tooLarge = QStringLiteral("It holds more than %1 MB, far more than an Intel HEX file of any chip's memory")
-                                     .arg(HexFileLimit >> 20);
-        if (file.Size() > HexFileLimit) {
-            reason = tooLarge;
-            return;
-        }
-        // The text goes through the reader piece by piece: memory stays bounded whatever the file.
-        HexReader reader(target.image, target.size, target.kind == EepromKind ? EepromSectionAddress : 0);
+        if (n == 0)
+            break;
+    }
+    return true;
+}
+
+// A record text (Intel HEX, S-record) through its reader, piece by piece: memory stays bounded
+// whatever the file.
+template <class Reader>
+bool ReadRecords(FileReader& file, std::string_view head, Reader& reader, const ProgressFn& progress,
+                 LoadOutcome& outcome)
+{
+    std::int64_t total = static_cast<std::int64_t>(head.size());
+    if (reader.Feed(head)) {
         std::vector<char> piece(std::size_t(1) << 16);
-        std::int64_t total = 0;
         for (;;) {
             const std::int64_t n = file.Read(piece.data(), static_cast<std::int64_t>(piece.size()));
             if (n < 0) {
-                reason = file.Error();
-                return;
+                outcome.reason = file.Error();
+                return false;
             }
             if (n == 0)
                 break;
             total += n;
             if (total > HexFileLimit) {
-                reason = tooLarge;
-                return;
+                outcome.reason = TooLargeText(HexFileLimit, "a record file");
+                return false;
             }
             if (progress && file.Size() > 0)
                 progress(static_cast<int>(std::min<std::int64_t>(100, total * 100 / file.Size())));
             if (!reader.Feed(std::string_view(piece.data(), static_cast<std::size_t>(n))))
                 break;
         }
-        result = reader.Finish();
-    });
-    if (!result) {
-        ReportOpenError(context, name, reason);
+    }
+    outcome.result = reader.Finish();
+    return true;
+}
+
+// The binary file: the first bytes, as many as the memory holds; the image takes only what was
+// read completely.
+bool ReadBinary(FileReader& file, std::vector<char> head, std::span<std::uint8_t> memory, const ProgressFn& progress,
+                LoadOutcome& outcome)
+{
+    std::vector<char> bytes = std::move(head);
+    const std::size_t headSize = bytes.size();
+    if (bytes.size() > memory.size())
+        bytes.resize(memory.size());
+    if (!ReadUpTo(file, bytes, memory.size(), outcome.reason))
+        return false;
+    if (file.Size() >= 0) {
+        outcome.beyond = std::max<std::int64_t>(0, file.Size() - static_cast<std::int64_t>(memory.size()));
+    } else if (headSize > memory.size()) {
+        outcome.beyond = -1;
+    } else if (bytes.size() == memory.size()) {
+        char next = 0;
+        outcome.beyond = file.Read(&next, 1) > 0 ? -1 : 0;
+    }
+    StepThroughBlocks(progress, memory.size());
+    std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(memory.data()));
+    return true;
+}
+
+bool ReadElf(FileReader& file, std::vector<char> head, const ImageFileTarget& target, LoadOutcome& outcome)
+{
+    std::vector<char> bytes = std::move(head);
+    if (!ReadUpTo(file, bytes, ElfFileLimit + 1, outcome.reason))
+        return false;
+    if (static_cast<std::int64_t>(bytes.size()) > ElfFileLimit) {
+        outcome.reason = TooLargeText(ElfFileLimit, "an ELF file");
         return false;
     }
-    if (result->stop == HexStop::EndRecord)
+    ImagePlacer placer(target.image, target.size, target.kind == EepromKind ? PlaceInto::Eeprom : PlaceInto::Flash);
+    outcome.refusal = QString::fromStdString(PlaceElfImage(std::as_bytes(std::span(bytes)), placer));
+    outcome.result.stop = outcome.refusal.isEmpty() ? HexStop::EndRecord : HexStop::BadRecord;
+    TakePlacement(placer, outcome.result);
+    return true;
+}
+
+}  // namespace
+
+bool ReadImageFile(const QString& name, std::optional<ImageFileFormat> format, const ImageFileTarget& target,
+                   const FileCommandContext& context)
+{
+    // The binary reader has always opened the file before it logs anything; the others log first.
+    const std::optional<ImageFileFormat> byName = LoadFormatFor(name);
+    const bool binaryByName = format ? *format == ImageFileFormat::Binary : byName == ImageFileFormat::Binary;
+    if (!binaryByName)
+        context.log.WriteLog(LoadLineKind(target.kind), name);
+    Parse(target);
+    LoadOutcome outcome;
+    Run(context, [&](const ProgressFn& progress) {
+        FileReader file(name);
+        if (!file.Open()) {
+            outcome.reason = file.Error();
+            return;
+        }
+        std::vector<char> head;
+        if (!ReadUpTo(file, head, HeadSize, outcome.reason))
+            return;
+        const std::string_view headText(head.data(), head.size());
+        outcome.format = format ? format : FormatByContent(headText);
+        if (!outcome.format)
+            outcome.format = byName;
+        if (binaryByName)
+            context.log.WriteLog(LoadLineKind(target.kind), name);
+        const PlaceInto into = target.kind == EepromKind ? PlaceInto::Eeprom : PlaceInto::Flash;
+        if (!outcome.format) {
+            outcome.opened = true;
+        } else if (*outcome.format == ImageFileFormat::IntelHex) {
+            HexReader reader(target.image, target.size, into);
+            outcome.opened = ReadRecords(file, headText, reader, progress, outcome);
+        } else if (*outcome.format == ImageFileFormat::Srec) {
+            SrecReader reader(target.image, target.size, into);
+            outcome.opened = ReadRecords(file, headText, reader, progress, outcome);
+        } else if (*outcome.format == ImageFileFormat::Elf) {
+            outcome.opened = ReadElf(file, std::move(head), target, outcome);
+        } else {
+            outcome.opened = ReadBinary(file, std::move(head), Memory(target), progress, outcome);
+        }
+    });
+    if (!outcome.opened) {
+        ReportOpenError(context, name, outcome.reason);
+        return false;
+    }
+    if (target.facts && outcome.format)
+        *target.facts = {*outcome.format, outcome.result.fuses, outcome.result.eepromSection};
+    if (!outcome.format) {
+        context.log.WriteLog(LogWrongFile, UnknownFormatText());
+        return false;
+    }
+    bool whole = true;
+    if (*outcome.format == ImageFileFormat::Binary) {
+        Render(target);
         context.log.WriteLog(LogComplete);
-    else if (result->stop != HexStop::EndOfText)
-        context.log.WriteLog(LogWrongFile, WrongFileText(*result));
-    if (result->droppedBytes != 0)
-        context.log.WriteLog(LogPlain, DroppedBytesText(result->droppedBytes, result->firstDropped));
-    Render(target);
-    return result->stop == HexStop::EndRecord || result->stop == HexStop::EndOfText;
+        outcome.result.droppedBytes = outcome.beyond < 0 ? 0 : static_cast<std::uint64_t>(outcome.beyond);
+        outcome.result.firstDropped = Memory(target).size();
+    } else {
+        if (outcome.result.stop == HexStop::EndRecord)
+            context.log.WriteLog(LogComplete);
+        else if (!outcome.refusal.isEmpty())
+            context.log.WriteLog(LogWrongFile, QStringLiteral(" (") + outcome.refusal + QLatin1Char(')'));
+        else if (outcome.result.stop != HexStop::EndOfText)
+            context.log.WriteLog(LogWrongFile, WrongFileText(outcome.result));
+        whole = outcome.result.stop == HexStop::EndRecord || outcome.result.stop == HexStop::EndOfText;
+    }
+    if (outcome.result.droppedBytes != 0 || outcome.beyond < 0)
+        context.log.WriteLog(LogPlain, DroppedBytesText(outcome.result.droppedBytes, outcome.result.firstDropped));
+    if (*outcome.format != ImageFileFormat::Binary)
+        Render(target);
+    return whole;
+}
+
+bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
+{
+    return ReadImageFile(name, ImageFileFormat::IntelHex, target, context);
 }
 
 bool WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
@@ -210,63 +362,12 @@ bool WriteHexFile(const QString& name, const ImageFileTarget& target, const File
 
 bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
-    const std::span<std::uint8_t> memory = Memory(target);
-    Parse(target);
-    bool loaded = false;
-    std::int64_t beyond = 0;  // bytes of the file past the memory; -1: some, how many not known
-    QString reason;
-    Run(context, [&](const ProgressFn& progress) {
-        FileReader file(name);
-        if (!file.Open()) {
-            reason = file.Error();
-            return;
-        }
-        context.log.WriteLog(LoadLineKind(target.kind), name);
-        // Bytes of the file beyond the memory are not read; a shorter file leaves the rest of
-        // the image as it was. The image takes only what was read completely.
-        std::vector<std::uint8_t> bytes(memory.size());
-        std::size_t got = 0;
-        while (got < bytes.size()) {
-            const std::int64_t n =
-                file.Read(reinterpret_cast<char*>(bytes.data() + got), static_cast<std::int64_t>(bytes.size() - got));
-            if (n < 0) {
-                reason = file.Error();
-                return;
-            }
-            if (n == 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-        if (file.Size() >= 0) {
-            beyond = std::max<std::int64_t>(0, file.Size() - static_cast<std::int64_t>(memory.size()));
-        } else if (got == memory.size()) {
-            char next = 0;
-            beyond = file.Read(&next, 1) > 0 ? -1 : 0;
-        }
-        StepThroughBlocks(progress, memory.size());
-        std::copy_n(bytes.begin(), got, memory.begin());
-        loaded = true;
-    });
-    if (!loaded) {
-        ReportOpenError(context, name, reason);
-        return false;
-    }
-    Render(target);
-    context.log.WriteLog(LogComplete);
-    if (beyond != 0)
-        context.log.WriteLog(LogPlain, DroppedBytesText(beyond < 0 ? 0 : static_cast<std::uint64_t>(beyond), memory.size()));
-    return true;
+    return ReadImageFile(name, ImageFileFormat::Binary, target, context);
 }
 
 bool WriteBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
 {
     return WriteImage(name, target, context, ImageFileFormat::Binary);
-}
-
-bool ReadImageFile(const QString& name, ImageFileFormat format, const ImageFileTarget& target,
-                   const FileCommandContext& context)
-{
-    return format == ImageFileFormat::Binary ? ReadBinFile(name, target, context) : ReadHexFile(name, target, context);
 }
 
 bool WriteImageFile(const QString& name, ImageFileFormat format, const ImageFileTarget& target,
@@ -282,7 +383,7 @@ void LoadImageFile(const QString& name, std::int32_t signatureCode, const ImageF
         context.log.WriteLog(LogNoChip);
         return;
     }
-    ReadImageFile(name, LoadFormatFor(name), target, context);
+    ReadImageFile(name, std::nullopt, target, context);
 }
 
 void SaveImageFile(const QString& name, int filterIndex, const ImageFileTarget& target,

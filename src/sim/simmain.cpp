@@ -23,11 +23,13 @@ std::atomic<bool> stopRequested{false};
 
 void OnSignal(int) { stopRequested.store(true); }
 
+// The usage text: on standard output when asked for with --help, else with the problem on
+// standard error.
 int Usage(const char* problem)
 {
     if (problem)
         std::fprintf(stderr, "velmora-sim: %s\n", problem);
-    std::fprintf(stderr,
+    std::fprintf(problem ? stderr : stdout,
                  "usage: velmora-sim [--chip NAME] [--pace] [--answer-latency MS] [--json FILE]\n"
                  "                   [--silent-after N] [--unplug-after N] [--no-handshake]\n"
                  "                   [--busy-forever] [--wrong-echo] [--empty-socket]\n"
@@ -47,8 +49,9 @@ int Usage(const char* problem)
                  "  --wrong-echo       the chip answers Programming Enable with a wrong echo\n"
                  "  --empty-socket     no chip in the socket: nothing drives the bus or MISO\n"
                  "  --fetch-bytes N    answer SpiFetch with N bytes (4 to 32; default 4)\n"
-                 "  --list             print the simulated chips and exit\n");
-    return 2;
+                 "  --list             print the simulated chips and exit\n"
+                 "  --version          print the version and exit\n");
+    return problem ? 2 : 0;
 }
 
 bool ParseCount(const char* text, long& value)
@@ -80,12 +83,12 @@ int main(int argc, char* argv[])
         if (arg == "--chip") {
             const char* v = value("a chip name");
             if (!v)
-                return Usage(nullptr);
+                return Usage("--chip needs a value");
             chipName = v;
         } else if (arg == "--json") {
             const char* v = value("a file name");
             if (!v)
-                return Usage(nullptr);
+                return Usage("--json needs a value");
             jsonPath = v;
         } else if (arg == "--pace") {
             pace = true;
@@ -121,7 +124,9 @@ int main(int argc, char* argv[])
                 std::printf("%s\n", std::string(m.name).c_str());
             return 0;
         } else if (arg == "--help" || arg == "-h") {
-            Usage(nullptr);
+            return Usage(nullptr);
+        } else if (arg == "--version") {
+            std::printf("velmora-sim %s\n", VELMORA_VERSION);
             return 0;
         } else {
             return Usage(("unknown argument: " + arg).c_str());

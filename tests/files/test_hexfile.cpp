@@ -280,14 +280,15 @@ TEST(HexStream, ToolchainEepromAddressesAndDroppedBytes)
     // With the EEPROM origin, 0x810000 is address 0; bytes beyond the memory are counted, the
     // first by its address in the file.
     std::vector<std::uint8_t> image(32, 0xFF);
-    HexReader reader(image, 16, EepromSectionAddress);
+    HexReader reader(image, 16, PlaceInto::Eeprom);
     reader.Feed(":020000040081790\n:020000000102FB\n:04000E00AABBCCDD00\n:020000040000FA\n:01000300077F\n");
     const HexReadResult result = reader.Finish();
     EXPECT_EQ(image[0], 0x01);
     EXPECT_EQ(image[1], 0x02);
     EXPECT_EQ(image[15], 0xBB);
     EXPECT_EQ(image[16], 0xFF);
-    EXPECT_EQ(image[3], 0x07);  // addresses below the origin are taken as they are
+    // The file has an EEPROM section, so what lies below it is the program's, not EEPROM data.
+    EXPECT_EQ(image[3], 0xFF);
     EXPECT_EQ(result.droppedBytes, 2u);
     EXPECT_EQ(result.firstDropped, 0x810010u);
 }
