@@ -5,7 +5,6 @@
 #include "app/mainwindow.h"
 
 #include "app/commandrunner.h"
-#include "link/serialport.h"
 #include "ops/memorycommands.h"
 
 #include <QMessageBox>
@@ -26,16 +25,7 @@ bool Form1::AskWarning(QWidget* parent, const QString& text)
 
 bool Form1::RunChipJob(const ChipCommand& command)
 {
-    // Never connected: the command still runs, and its first gateway step fails.
-    if (!link_)
-        link_ = std::make_unique<SerialLink>();
-    ChipJob job(work_.chips);
-    bool ok = false;
-    const int delays = delaysValue_;
-    if (!runner_->Run([&](const ProgressFn& progress) { ok = command(ProgContext{*link_, log_, delays}, job, progress); }))
-        return false;
-    job.ApplyTo(work_.chips);
-    return ok;
+    return session_.RunChipJob(command);
 }
 
 void Form1::MemoryCommandClick(MemoryCommand command)

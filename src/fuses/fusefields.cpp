@@ -410,7 +410,7 @@ std::optional<FuseField> BootSizeField(const FuseLayout& layout, const LayoutSpe
 
 std::vector<FuseField> BuildFields(const ChipEntry& chip)
 {
-    const FuseLayout* layout = LayoutOf(chip.code);
+    const FuseLayout* layout = LayoutOf(&chip);
     if (!layout)
         return {};
     const LayoutSpec& spec = Specs[std::size_t(layout->number - 1)];
@@ -584,7 +584,7 @@ std::vector<std::string> FieldLines(std::span<const FuseField> fields, ConstFuse
 std::vector<std::string> FieldListing(const ChipEntry& chip)
 {
     std::vector<std::string> lines;
-    const FuseLayout* layout = LayoutOf(chip.code);
+    const FuseLayout* layout = LayoutOf(&chip);
     if (!layout)
         return lines;
     std::array<std::uint8_t, 8> factory;
