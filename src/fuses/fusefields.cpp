@@ -522,6 +522,14 @@ std::span<const FuseField> FieldsOf(const ChipEntry& chip)
     return all[std::size_t(&chip - catalogue.data())];
 }
 
+bool AnyChipHasField(std::string_view name)
+{
+    for (const ChipEntry& chip : ChipCatalogue())
+        if (FindField(FieldsOf(chip), name))
+            return true;
+    return false;
+}
+
 const FuseField* FindField(std::span<const FuseField> fields, std::string_view name)
 {
     for (const FuseField& f : fields)

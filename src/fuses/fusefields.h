@@ -57,6 +57,10 @@ struct FuseField {
 // (a field stands where its highest bit stands). Empty for a chip without layout.
 std::span<const FuseField> FieldsOf(const ChipEntry& chip);
 
+// Whether some chip has a field named name (case-insensitive): a name worth checking against
+// the chip, as opposed to a typing error.
+bool AnyChipHasField(std::string_view name);
+
 // The field named name (case-insensitive) among fields, or null.
 const FuseField* FindField(std::span<const FuseField> fields, std::string_view name);
 
