@@ -7,6 +7,7 @@
 #include "chips/selection.h"
 #include "ops/memorycommands.h"
 #include "servedlink.h"
+#include "timedcommand.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,22 +30,11 @@ void RunOnPacedGateway(benchmark::State& state, const char* chipName, MemoryComm
         chips.CurrentChip.FlashImage[i] = std::uint8_t(i * 7 + (i >> 9));
 
     double waitedMs = 0;
-    const ProgContext ctx{served.link, served.log, 0, [&waitedMs](int ms) {
-                              waitedMs += ms;
-                              SleepMilliseconds(ms);
-                          }};
+    const ProgContext ctx{served.link, served.log, 0, bench::CountingSleeper(waitedMs)};
     for (auto _ : state) {
-        served.link.ResetCounters();
-        waitedMs = 0;
-        ChipJob job(chips);
-        const auto start = std::chrono::steady_clock::now();
-        const bool ok = RunMemoryCommand(command, ctx, job, {});
-        const double measuredUs = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-        state.SetIterationTime(measuredUs / 1e6);
-        if (!ok) {
-            state.SkipWithError("the command failed");
+        double measuredUs = 0;
+        if (!bench::TimedMemoryCommand(state, command, ctx, chips, waitedMs, measuredUs))
             return;
-        }
         // The waits the protocol asked for (settle times, ready polls over the chip's busy
         // time, serial programming times) count like the chip's own busy time.
         bench::ReportPaced(state, measuredUs, served.link.Counters(), waitedMs * 1000);

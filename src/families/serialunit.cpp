@@ -1,6 +1,7 @@
 #include "families/serialunit.h"
 
 #include "log/operationlog.h"
+#include "prog/readpipeline.h"
 #include "prog/serialprimitives.h"
 
 namespace velmora {
@@ -41,16 +42,13 @@ bool ReadByte(const ProgContext& ctx, const SerialInstruction& instruction, std:
 }
 
 // A memory byte read: stores into the image, or with verify compares (false, no line, at a
-// difference).
-bool ReadImageByte(const ProgContext& ctx, const SerialInstruction& instruction, std::uint8_t& cell, bool verify)
+// difference). In a pass the fetch's answer may be collected behind the reads that follow.
+bool ReadImageByte(const ProgContext& ctx, const SerialInstruction& instruction, std::uint8_t& cell, bool verify,
+                   std::uint32_t pos)
 {
-    std::uint8_t value = 0;
-    if (!ReadByte(ctx, instruction, 0x00, value))
-        return false;
-    if (verify)
-        return cell == value;
-    cell = value;
-    return true;
+    return SpiInstruction(ctx, instruction) &&
+           ReadMemoryByte(ctx, PacketBuilder().SpiFetch(), LoneCommandText(GatewayCommand::SpiFetch), AnswerSpi,
+                          {.cell = &cell, .verify = verify, .pos = pos});
 }
 
 // The instructions, I1 to I4 as the chips' serial instruction set orders them. H in a text
@@ -91,7 +89,7 @@ bool SerialUnit::ReadFlashByte(const ProgContext& ctx, ChipTarget& chip, std::ui
 {
     const SerialInstruction read{.i1 = std::uint8_t(0x20 | ByteSelect(pos)), .i2 = FlashHigh(pos), .i3 = WordLow(pos),
                                  .i4 = 0x00, .failText = " 0x44 0x00 b a 0x2H"};
-    return ReadImageByte(ctx, read, chip.flash[pos], verify);
+    return ReadImageByte(ctx, read, chip.flash[pos], verify, pos);
 }
 
 bool SerialUnit::WriteFlashByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const
@@ -133,7 +131,7 @@ bool SerialUnit::ReadEepromByte(const ProgContext& ctx, ChipTarget& chip, std::u
         t_.eepromHighAddress
             ? SerialInstruction{.i1 = 0xA0, .i2 = EepromHigh(pos), .i3 = low, .i4 = 0x00, .failText = " 0x44 0x00 b a 0xA0"}
             : SerialInstruction{.i1 = 0xA0, .i2 = 0x00, .i3 = low, .i4 = 0x00, .failText = " 0x44 0x00 b 0x00 0xA0"};
-    return ReadImageByte(ctx, read, chip.eeprom[pos], verify);
+    return ReadImageByte(ctx, read, chip.eeprom[pos], verify, pos);
 }
 
 bool SerialUnit::WriteEepromByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const

@@ -2,9 +2,11 @@
 
 #include "log/operationlog.h"
 #include "ops/progressrules.h"
+#include "prog/readpipeline.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 
 namespace velmora {
@@ -92,43 +94,66 @@ private:
             progress_(ProgressPosition(pos, offset, size));
     }
 
-    // A read that returns false has found a difference (verify) or failed a step.
+    // A read step that returns false by itself has found a difference (verify) or failed.
     StepsEnd ReadFailed(bool verify, std::uint32_t pos) const
     {
         return verify ? StepsEnd{StepsEnd::Differs, pos} : StepsEnd{StepsEnd::Failed};
     }
 
-    StepsEnd ReadFlash(bool verify)
+    // One read or verify pass over a memory: read(ctx, pos) for pos = 0, step, 2 step, ...
+    // The answers are collected behind the packets that follow them (ReadPipeline), so
+    // progress moves as they come in, and a verify ends at the first difference among them.
+    template <typename ReadStep>
+    StepsEnd ReadPass(bool verify, std::uint32_t size, std::uint32_t step, ProgressPoint point, ReadStep read)
     {
         if (!Enter())
             return {StepsEnd::Failed};
-        const bool words = unit_.Has(Op::ReadFlashWord);
-        const std::uint32_t step = words ? 2 : 1;
-        const std::uint32_t size = target_.FlashSize();
-        const ProgressPoint point = verify ? rules_.verifyFlash : rules_.readFlash;
-        for (std::uint32_t pos = 0; pos < End(size); pos += step) {
-            const bool ok = words ? unit_.ReadFlashWord(ctx_, target_, pos, verify)
-                                  : unit_.ReadFlashByte(ctx_, target_, pos, verify);
-            if (!ok)
-                return ReadFailed(verify, pos);
+        // Steps complete in address order: when their last answer is taken, or at once when
+        // the unit took its answers itself.
+        std::optional<std::uint32_t> done;
+        auto completed = [&](std::uint32_t pos) {
+            if (done && pos <= *done)
+                return;
+            done = pos;
             if (AtUpdate(pos, point.mask, step))
                 Report(pos, point.offset, size);
+        };
+        ReadPipeline pipeline(ctx_, completed);
+        ProgContext piped = ctx_;
+        piped.pipeline = &pipeline;
+        std::uint32_t pos = 0;
+        bool ok = true;
+        for (; pos < End(size); pos += step) {
+            ok = read(piped, pos);
+            if (!ok)
+                break;
+            if (pipeline.Idle())
+                completed(pos);
         }
-        return {};
+        // A difference drains and drops the answers of the reads sent after it.
+        if (!pipeline.Collect())
+            return {StepsEnd::Failed};
+        if (pipeline.Difference())
+            return {StepsEnd::Differs, *pipeline.Difference()};
+        return ok ? StepsEnd{} : ReadFailed(verify, pos);
+    }
+
+    StepsEnd ReadFlash(bool verify)
+    {
+        const bool words = unit_.Has(Op::ReadFlashWord);
+        return ReadPass(verify, target_.FlashSize(), words ? 2 : 1, verify ? rules_.verifyFlash : rules_.readFlash,
+                        [&](const ProgContext& ctx, std::uint32_t pos) {
+                            return words ? unit_.ReadFlashWord(ctx, target_, pos, verify)
+                                         : unit_.ReadFlashByte(ctx, target_, pos, verify);
+                        });
     }
 
     StepsEnd ReadEeprom(bool verify)
     {
-        if (!Enter())
-            return {StepsEnd::Failed};
-        const std::uint32_t size = target_.EepromSize();
-        for (std::uint32_t pos = 0; pos < End(size); ++pos) {
-            if (!unit_.ReadEepromByte(ctx_, target_, pos, verify))
-                return ReadFailed(verify, pos);
-            if (AtUpdate(pos, rules_.eepromMask, 1))
-                Report(pos, 1, size);
-        }
-        return {};
+        return ReadPass(verify, target_.EepromSize(), 1, {.mask = rules_.eepromMask, .offset = 1},
+                        [&](const ProgContext& ctx, std::uint32_t pos) {
+                            return unit_.ReadEepromByte(ctx, target_, pos, verify);
+                        });
     }
 
     // Erase, then a fresh entry: the chip goes through a full power cycle before programming.
