@@ -1,5 +1,7 @@
 #include "app/lockfusesform.h"
 
+#include "app/fusefieldspanel.h"
+
 #include "chips/chip.h"
 #include "fuses/filefuses.h"
 #include "fuses/fusecommands.h"
@@ -69,6 +71,8 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     LegendLabel = new QLabel(QStringLiteral("Ticked box = programmed bit = 0; empty box = unprogrammed bit = 1."), this);
     LegendLabel->setObjectName(QStringLiteral("LegendLabel"));
     column->addWidget(LegendLabel);
+    Fields = new FuseFieldsPanel(this);
+    column->addWidget(Fields);
 
     auto* buttons = new QHBoxLayout;
     auto button = [this, buttons](const QString& name, const QString& caption) {
@@ -96,6 +100,16 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     connect(Button4, &QPushButton::clicked, this, &TLockFusesForm::Button4Click);
 
     layout_ = LayoutOf(host_.chips->CurrentChip.entry);
+    if (const ChipEntry* entry = host_.chips->CurrentChip.entry)
+        fields_ = FieldsOf(*entry);
+    Fields->SetFields(fields_);
+    // Fields and bits in step: a bit changes the fields it belongs to, a field its bits.
+    for (QCheckBox* check : CheckBox)
+        connect(check, &QCheckBox::clicked, this, [this] {
+            TakeChecks();
+            Fields->Show(Edited());
+        });
+    connect(Fields, &FuseFieldsPanel::ChoiceMade, this, &TLockFusesForm::FieldChosen);
     boxes_ = OpenedFuseBoxes(layout_, Fuses());
     ShowBoxes();
 }
@@ -103,6 +117,22 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
 FuseSlots TLockFusesForm::Fuses()
 {
     return FuseSlots(host_.chips->CurrentChip.FuseDefaults);
+}
+
+std::array<std::uint8_t, 8> TLockFusesForm::Edited() const
+{
+    std::array<std::uint8_t, 8> bytes = host_.chips->CurrentChip.FuseDefaults;
+    BoxesToFuses(layout_, boxes_, FuseSlots(bytes));
+    return bytes;
+}
+
+void TLockFusesForm::FieldChosen(const FuseField* field, std::uint8_t code)
+{
+    TakeChecks();
+    std::array<std::uint8_t, 8> bytes = Edited();
+    field->Encode(code, FuseSlots(bytes));
+    ShowFuses(layout_, ConstFuseSlots(bytes), boxes_);
+    ShowBoxes();
 }
 
 void TLockFusesForm::ShowBoxes()
@@ -128,6 +158,7 @@ void TLockFusesForm::ShowBoxes()
     Button3->setVisible(layout_ != nullptr);
     Button3->setEnabled(host_.chips->CurrentChip.FusesReadFromChip.has_value());
     Button4->setVisible(layout_ != nullptr && host_.fileFuses && host_.fileFuses->Any());
+    Fields->Show(Edited());
 }
 
 void TLockFusesForm::ShowValues()
@@ -180,10 +211,13 @@ void TLockFusesForm::Button2Click()
     ChipState& chips = *host_.chips;
     TakeChecks();
     BoxesToFuses(layout_, boxes_, Fuses());
-    // Bits that lock the chip or cut off its programming, and values that never came from
-    // this chip, are written only when the user says so.
+    // Bits that lock the chip or cut off its programming, clocks it does not have by itself,
+    // and values that never came from this chip, are written only when the user says so.
     if (layout_) {
-        const QString question = WriteQuestion(*layout_, Fuses(), chips.CurrentChip.FusesReadFromChip);
+        const auto& onChip = chips.CurrentChip.FusesReadFromChip;
+        const std::vector<RiskyChoice> clocks =
+            RiskyChoices(fields_, Fuses(), onChip ? std::optional<ConstFuseSlots>(*onChip) : std::nullopt);
+        const QString question = WriteQuestion(*layout_, Fuses(), onChip, RiskyChoiceLines(clocks));
         if (!question.isEmpty() && !host_.ask(question))
             return;
     }

@@ -6,6 +6,7 @@
 
 #include "chips/imageplacer.h"
 #include "fuses/fuseboxes.h"
+#include "fuses/fusefields.h"
 #include "ops/chipjob.h"
 #include "session/session.h"
 
@@ -19,6 +20,10 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+
+namespace velmora {
+class FuseFieldsPanel;
+}
 
 namespace velmora {
 
@@ -61,6 +66,7 @@ public:
     // Each shown group's byte as the boxes now say ("0xE1"), and what a tick means.
     std::array<QLabel*, FuseGroupCount> ValueLabel{};
     QLabel* LegendLabel;
+    FuseFieldsPanel* Fields;  // the named fields beside the bits
 
     // Escape and the window's close button cancel: the boxes' changes are dropped, after a
     // question when there are any.
@@ -77,10 +83,14 @@ private:
     void ShowValues();
     void TakeChecks();
     FuseSlots Fuses();
+    // The values the boxes show now (FuseDefaults with the boxes' slots replaced).
+    std::array<std::uint8_t, 8> Edited() const;
+    void FieldChosen(const FuseField* field, std::uint8_t code);
 
     Host host_;
     const FuseLayout* layout_ = nullptr;
     FuseBoxes boxes_;
+    std::span<const FuseField> fields_;
 };
 
 }  // namespace velmora

@@ -45,6 +45,7 @@ struct CliStep {
     QString file;                      // the file of a memory command
     const ChipEntry* chip = nullptr;   // select CHIP; null for select auto
     QList<FuseAssignment> fuses;       // write-fuses
+    QStringList fuseFields;            // write-fuses by field: "CKSEL_SUT=int-rc-8mhz-64ms"
     bool usesGateway = false;          // the port is opened before the first command that does
 };
 

@@ -6,6 +6,7 @@
 #include "chips/catalogue.h"
 #include "chips/filecommands.h"
 #include "fuses/fusecommands.h"
+#include "fuses/fusefields.h"
 #include "ops/memorycommands.h"
 
 #include <algorithm>
@@ -56,6 +57,20 @@ bool TakeChip(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QSt
     return true;
 }
 
+// A chip by name only.
+bool TakeChipName(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QString* problem)
+{
+    if (words.AtEnd()) {
+        *problem = Text(spec.name) + QStringLiteral(" needs a chip name");
+        return false;
+    }
+    const QString name = words.Take();
+    step.chip = FindChipByName(name.toStdString());
+    if (!step.chip)
+        *problem = QStringLiteral("no chip named ") + name;
+    return step.chip != nullptr;
+}
+
 // The bytes write-fuses takes, by the name the user gives them.
 constexpr std::string_view FuseByteNames[] = {"low", "high", "ext", "lock"};
 
@@ -73,8 +88,20 @@ bool TakeFuseBytes(const CommandSpec& spec, ArgumentReader& words, CliStep& step
         const uint value = hex.toUInt(&ok, 16);
         if (std::none_of(std::begin(FuseByteNames), std::end(FuseByteNames),
                          [&](std::string_view n) { return name == Text(n); })) {
-            *problem = Text(spec.name) + QStringLiteral(" takes low=HH, high=HH, ext=HH and lock=HH, not ") + word;
-            return false;
+            // A field by name; its value is checked against the chip when the step runs.
+            if (!AnyChipHasField(name.toStdString())) {
+                *problem = Text(spec.name) + QStringLiteral(" takes low=HH, high=HH, ext=HH, lock=HH and FIELD=value "
+                                                            "(fuses CHIP lists the fields), not ") + word;
+                return false;
+            }
+            if (std::any_of(step.fuseFields.begin(), step.fuseFields.end(), [&](const QString& f) {
+                    return f.section(QLatin1Char('='), 0, 0).compare(name, Qt::CaseInsensitive) == 0;
+                })) {
+                *problem = QStringLiteral("%1: %2 given twice").arg(Text(spec.name), name);
+                return false;
+            }
+            step.fuseFields.append(word);
+            continue;
         }
         if (!ok || hex.isEmpty() || hex.size() > 2) {
             *problem = QStringLiteral("not a byte in hex: ") + word;
@@ -86,8 +113,8 @@ bool TakeFuseBytes(const CommandSpec& spec, ArgumentReader& words, CliStep& step
         }
         step.fuses.append({name, std::uint8_t(value)});
     }
-    if (step.fuses.isEmpty()) {
-        *problem = Text(spec.name) + QStringLiteral(" needs at least one of low=HH high=HH ext=HH lock=HH");
+    if (step.fuses.isEmpty() && step.fuseFields.isEmpty()) {
+        *problem = Text(spec.name) + QStringLiteral(" needs at least one of low=HH high=HH ext=HH lock=HH FIELD=value");
         return false;
     }
     return true;
@@ -132,7 +159,8 @@ QString ChipLine(const chip& c)
         .arg(fuses.join(QLatin1Char(' ')), Text(FamilyName(c.entry->family)));
 }
 
-// "Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1", one line per byte the chip has.
+// "Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1", one line per byte the chip has,
+// then "  CKSEL_SUT=int-rc-1mhz-64ms  Int. RC Osc. 1 MHz; start-up 6 CK + 64 ms", one per field.
 void PrintFuses(CliRun& run)
 {
     const chip& c = run.Chips().CurrentChip;
@@ -142,6 +170,9 @@ void PrintFuses(CliRun& run)
         const std::uint8_t value = c.FuseDefaults[std::size_t(g)];
         run.Print(QStringLiteral("%1: %2, programmed: %3").arg(Text(group.caption), Hex2(value), ProgrammedNames(group, value)));
     }
+    if (c.entry)
+        for (const std::string& line : FieldLines(FieldsOf(*c.entry), c.FuseDefaults))
+            run.Print(QStringLiteral("  ") + QString::fromStdString(line));
 }
 
 // The FuseDefaults slot of a byte name in layout, or -1 when the chip has no such byte: low is
@@ -230,8 +261,12 @@ bool RunWriteFuses(CliRun& run, const CliStep& step)
 {
     chip& c = run.Chips().CurrentChip;
     const FuseLayout* layout = LayoutOf(c.entry);
+    if (!layout) {
+        run.Problem(QStringLiteral("the %1 has no lock and fuse bytes; nothing was changed").arg(QString::fromStdString(c.name)));
+        return false;
+    }
     for (const FuseAssignment& f : step.fuses) {
-        if (!layout || FuseSlotOf(*layout, f.name) < 0) {
+        if (FuseSlotOf(*layout, f.name) < 0) {
             run.Problem(QStringLiteral("the %1 has no %2 byte; nothing was changed").arg(QString::fromStdString(c.name), f.name));
             return false;
         }
@@ -248,11 +283,28 @@ bool RunWriteFuses(CliRun& run, const CliStep& step)
             return false;
         }
     }
+    // Fields by name: every one known to this chip before the chip is touched.
+    const std::span<const FuseField> fields = c.entry ? FieldsOf(*c.entry) : std::span<const FuseField>{};
+    std::vector<FieldAssignment> assigned;
+    for (const QString& word : step.fuseFields) {
+        assigned.push_back(ParseFieldAssignment(fields, word.toStdString()));
+        if (!assigned.back().choice) {
+            run.Problem(QStringLiteral("the %1: %2; nothing was changed")
+                            .arg(QString::fromStdString(c.name), QString::fromStdString(assigned.back().error)));
+            return false;
+        }
+    }
     if (run.GatewaySession().ReadFuses() != FuseOutcome::Done)
         return false;
+    // The bytes first, the fields over them.
     for (const FuseAssignment& f : step.fuses)
         c.FuseDefaults[std::size_t(FuseSlotOf(*layout, f.name))] = f.value;
-    const QString question = WriteQuestion(*layout, c.FuseDefaults, c.FusesReadFromChip);
+    for (const FieldAssignment& a : assigned)
+        a.field->Encode(a.choice->code, c.FuseDefaults);
+    const auto& onChip = c.FusesReadFromChip;
+    const std::vector<RiskyChoice> clocks =
+        RiskyChoices(fields, c.FuseDefaults, onChip ? std::optional<ConstFuseSlots>(*onChip) : std::nullopt);
+    const QString question = WriteQuestion(*layout, c.FuseDefaults, c.FusesReadFromChip, RiskyChoiceLines(clocks));
     if (!question.isEmpty() && !run.Confirm(question))
         return false;
     const FuseWriteReport report = run.GatewaySession().WriteFuses();
@@ -260,6 +312,15 @@ bool RunWriteFuses(CliRun& run, const CliStep& step)
         return false;
     PrintFuses(run);
     return report.outcome == FuseOutcome::Done;
+}
+
+// The chip's fields and every value they take, from the data alone.
+bool RunListFields(CliRun& run, const CliStep& step)
+{
+    run.Print(QStringLiteral("%1: lock and fuse fields (write-fuses NAME=value)").arg(Text(step.chip->name)));
+    for (const std::string& line : FieldListing(*step.chip))
+        run.Print(QString::fromStdString(line));
+    return true;
 }
 
 constexpr unsigned OnChip = NeedsGateway | NeedsChip;
@@ -282,13 +343,18 @@ const CommandSpec Commands[] = {
     {"verify-eeprom", "FILE", TakeFile, RunMemoryStep<MemoryCommand::VerifyData>, OnChip, "compare the data memory with FILE"},
     {"erase", "", nullptr, RunErase, OnChip | Asks, "erase the chip"},
     {"calibration", "", nullptr, RunCalibration, OnChip, "read the calibration bytes"},
-    {"read-fuses", "", nullptr, RunReadFuses, OnChip, "read the lock and fuse bytes; each byte in hex with its programmed bits"},
+    {"read-fuses", "", nullptr, RunReadFuses, OnChip,
+     "read the lock and fuse bytes; each byte in hex with its programmed bits,\n"
+     "then each field with its value in words"},
     // Asks only when a value is risky, so it is refused at that point without a terminal.
-    {"write-fuses", "low=HH [high=HH] [ext=HH] [lock=HH]", TakeFuseBytes, RunWriteFuses, OnChip,
+    {"write-fuses", "low=HH [high=HH] [ext=HH] [lock=HH] [FIELD=value ...]", TakeFuseBytes, RunWriteFuses, OnChip,
      "write the given lock and fuse bytes (the others as the chip holds them),\n"
-     "then read them back; asks first when a value locks the chip, disables\n"
-     "serial programming or the reset pin, refused then without a terminal\n"
-     "unless --yes (any of the four names may be left out)"},
+     "then read them back; fields by name go over the bytes\n"
+     "(CKSEL_SUT=int-rc-8mhz-64ms BOOTSZ=512, see fuses CHIP); asks first when\n"
+     "a value locks the chip, disables serial programming or the reset pin, or\n"
+     "needs a clock from the board, refused then without a terminal unless --yes"},
+    {"fuses", "CHIP", TakeChipName, RunListFields, NeedsNothing,
+     "list the lock and fuse fields of CHIP with every value in words"},
 };
 
 }  // namespace

@@ -39,7 +39,8 @@ std::vector<RiskyBit> RiskyBits(const FuseLayout& layout, ConstFuseSlots toWrite
     return risky;
 }
 
-QString WriteQuestion(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip)
+QString WriteQuestion(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip,
+                      const std::vector<std::string>& clockRisks)
 {
     QStringList parts;
     const std::vector<RiskyBit> risky = RiskyBits(layout, toWrite, onChip);
@@ -51,6 +52,12 @@ QString WriteQuestion(const FuseLayout& layout, ConstFuseSlots toWrite, const st
                              r.hazard.risk == BitRisk::WhenProgrammed ? QStringLiteral("programmed")
                                                                       : QStringLiteral("unprogrammed"),
                              Text(r.hazard.consequence));
+        parts << text;
+    }
+    if (!clockRisks.empty()) {
+        QString text = QStringLiteral("This write selects a clock source the chip does not have by itself:");
+        for (const std::string& line : clockRisks)
+            text += QStringLiteral("\n  ") + QString::fromStdString(line) + QLatin1Char('.');
         parts << text;
     }
     if (!onChip)

@@ -410,7 +410,7 @@ std::optional<FuseField> BootSizeField(const FuseLayout& layout, const LayoutSpe
 
 std::vector<FuseField> BuildFields(const ChipEntry& chip)
 {
-    const FuseLayout* layout = LayoutOf(chip.code);
+    const FuseLayout* layout = LayoutOf(&chip);
     if (!layout)
         return {};
     const LayoutSpec& spec = Specs[std::size_t(layout->number - 1)];
@@ -476,21 +476,21 @@ std::vector<FuseField> BuildFields(const ChipEntry& chip)
 
 }  // namespace
 
-std::uint8_t FuseField::Decode(ConstFuseSlots slots) const
+std::uint8_t FuseField::Decode(ConstFuseSlots bytes) const
 {
     unsigned code = 0;
     for (const FieldBitRef& r : bits)
-        code = (code << 1) | ((slots[r.slot] >> r.bit) & 1u);
+        code = (code << 1) | ((bytes[r.slot] >> r.bit) & 1u);
     return std::uint8_t(code);
 }
 
-void FuseField::Encode(std::uint8_t code, FuseSlots slots) const
+void FuseField::Encode(std::uint8_t code, FuseSlots bytes) const
 {
     for (std::size_t i = 0; i < bits.size(); ++i) {
         const FieldBitRef& r = bits[i];
         const unsigned value = (unsigned(code) >> (bits.size() - 1 - i)) & 1u;
         const auto mask = std::uint8_t(1u << r.bit);
-        slots[r.slot] = std::uint8_t(value ? unsigned(slots[r.slot]) | mask : unsigned(slots[r.slot]) & ~unsigned(mask));
+        bytes[r.slot] = std::uint8_t(value ? unsigned(bytes[r.slot]) | mask : unsigned(bytes[r.slot]) & ~unsigned(mask));
     }
 }
 
@@ -520,6 +520,14 @@ std::span<const FuseField> FieldsOf(const ChipEntry& chip)
     if (before(&chip, catalogue.data()) || !before(&chip, catalogue.data() + ChipCount))
         return {};
     return all[std::size_t(&chip - catalogue.data())];
+}
+
+bool AnyChipHasField(std::string_view name)
+{
+    for (const ChipEntry& chip : ChipCatalogue())
+        if (FindField(FieldsOf(chip), name))
+            return true;
+    return false;
 }
 
 const FuseField* FindField(std::span<const FuseField> fields, std::string_view name)
@@ -584,7 +592,7 @@ std::vector<std::string> FieldLines(std::span<const FuseField> fields, ConstFuse
 std::vector<std::string> FieldListing(const ChipEntry& chip)
 {
     std::vector<std::string> lines;
-    const FuseLayout* layout = LayoutOf(chip.code);
+    const FuseLayout* layout = LayoutOf(&chip);
     if (!layout)
         return lines;
     std::array<std::uint8_t, 8> factory;

@@ -1,6 +1,7 @@
 // The Lock & Fuses dialog as the user meets it, on a simulated chip: what it shows for a chip,
 // Read, Write with its questions answered both ways, the read-back, Restore and OK; and the
 // dialog opened from the main window's menu, its Read running on the worker thread.
+#include "app/fusefieldspanel.h"
 #include "app/lockfusesform.h"
 #include "app/mainwindow.h"
 #include "chips/selection.h"
@@ -17,10 +18,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
 
@@ -245,11 +248,11 @@ TEST_F(LockFusesDialog, RiskyBitsAreAskedAboutOnceHarmlessOnesNot)
     auto form = Open();
     form->Button1Click();
 
-    // A clock bit: written without a question.
-    form->CheckBox[0]->setChecked(!form->CheckBox[0]->isChecked());  // CKSEL0
+    // A clock bit that keeps an internal oscillator: written without a question.
+    form->CheckBox[1]->setChecked(!form->CheckBox[1]->isChecked());  // CKSEL1: 4 MHz
     form->Button2Click();
     EXPECT_TRUE(questions.isEmpty());
-    EXPECT_EQ(Chip().Fuses()[0], 0xE0);
+    EXPECT_EQ(Chip().Fuses()[0], 0xE3);
 
     // RSTDISBL: asked, answered No, nothing sent.
     form->CheckBox[15]->setChecked(true);
@@ -269,6 +272,69 @@ TEST_F(LockFusesDialog, RiskyBitsAreAskedAboutOnceHarmlessOnesNot)
     EXPECT_EQ(questions.size(), 2);
     EXPECT_EQ(Chip().Fuses()[1], 0x59);
     EXPECT_TRUE(form->CheckBox[15]->isChecked());
+}
+
+TEST_F(LockFusesDialog, FieldsShowTheBitsInWordsAndStayInStep)
+{
+    Select("ATmega8");
+    auto form = Open();
+    form->show();
+    ASSERT_TRUE(form->Fields->isVisible());
+    QComboBox* clock = form->Fields->Combo("CKSEL_SUT");
+    QComboBox* boot = form->Fields->Combo("BOOTSZ");
+    QCheckBox* spien = form->Fields->Check("SPIEN");
+    ASSERT_TRUE(clock && boot && spien);
+    EXPECT_EQ(clock->currentText(), QStringLiteral("Int. RC Osc. 1 MHz; start-up 6 CK + 64 ms"));
+    EXPECT_EQ(boot->currentText(), QStringLiteral("Boot flash section 1024 words, starts at word 0x0C00"));
+    EXPECT_TRUE(spien->isChecked());
+    EXPECT_EQ(spien->text(), QStringLiteral("Serial programming enabled"));
+
+    // A bit box moves its field: CKSEL2 unprogrammed makes CKSEL 0101, an external RC oscillator.
+    form->CheckBox[2]->click();
+    EXPECT_FALSE(form->CheckBox[2]->isChecked());
+    EXPECT_EQ(clock->currentText(), QStringLiteral("Ext. RC Osc. up to 0.9 MHz; start-up 18 CK + 64 ms  [needs this clock on the board]"));
+
+    // A field moves its bits: 8 MHz with the 4 ms start-up is CKSEL 0100, SUT 01.
+    const FuseField* field = FindField(FieldsOf(*FindChipByName("ATmega8")), "CKSEL_SUT");
+    clock->setCurrentIndex(field->Find("int-rc-8mhz-4ms")->code);
+    emit clock->activated(clock->currentIndex());
+    EXPECT_EQ(CheckedNames(*form), (QStringList{"CKSEL0", "CKSEL1", "CKSEL3", "SUT1", "BOOTSZ0", "BOOTSZ1", "SPIEN"}));
+    form->Fields->Check("SPIEN")->click();
+    EXPECT_FALSE(form->CheckBox[13]->isChecked());
+    QTest::mouseClick(form->OKButton, Qt::LeftButton);
+    EXPECT_EQ(state.CurrentChip.FuseDefaults[0], 0xD4);
+    EXPECT_EQ(state.CurrentChip.FuseDefaults[1], 0xF9);
+
+    // A reserved value is shown when the bits hold it, but never offered.
+    auto* model = qobject_cast<QStandardItemModel*>(clock->model());
+    ASSERT_NE(model, nullptr);
+    EXPECT_FALSE(model->item(0x31)->isEnabled());
+    EXPECT_TRUE(model->item(0x24)->isEnabled());
+}
+
+TEST_F(LockFusesDialog, AClockFromTheBoardIsAskedAboutAtWrite)
+{
+    Select("ATmega8");
+    auto form = Open();
+    form->Button1Click();
+    const FuseField* field = FindField(FieldsOf(*FindChipByName("ATmega8")), "CKSEL_SUT");
+    QComboBox* clock = form->Fields->Combo("CKSEL_SUT");
+    clock->setCurrentIndex(field->Find("crystal-3-8mhz-16kck-64ms")->code);
+    emit clock->activated(clock->currentIndex());
+
+    answer = false;
+    form->Button2Click();
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("CKSEL_SUT=crystal-3-8mhz-16kck-64ms: Ext. Crystal/Resonator 3.0-8.0 MHz")))
+        << questions[0].toStdString();
+    EXPECT_EQ(Chip().Fuses()[0], 0xE1);
+
+    answer = true;
+    form->Button2Click();
+    EXPECT_EQ(Chip().Fuses()[0], 0xFF);
+    // Once the chip holds it, writing it again asks nothing more.
+    form->Button2Click();
+    EXPECT_EQ(questions.size(), 2);
 }
 
 TEST_F(LockFusesDialog, WriteTheChipRefusesShowsWhatItHolds)

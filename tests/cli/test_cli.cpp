@@ -302,10 +302,71 @@ TEST(Cli, ReadFusesPrintsEachByteByGroup)
     const CliRun run = RunWith(FuseArgs({"read-fuses"}));
     EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("Trying to read lock-bits")));
-    const QStringList tail = run.out.mid(run.out.size() - 4);
-    EXPECT_EQ(tail, (QStringList{"Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1",
-                                 "High Fuses: D9, programmed: SPIEN BOOTSZ1 BOOTSZ0", "Lock bits: FF, programmed: none",
-                                 "The COM-port is closed"}));
+    const qsizetype low = run.out.indexOf(QStringLiteral("Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1"));
+    ASSERT_GE(low, 0);
+    EXPECT_EQ(run.out.mid(low, 6), (QStringList{"Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1",
+                                                "High Fuses: D9, programmed: SPIEN BOOTSZ1 BOOTSZ0",
+                                                "Lock bits: FF, programmed: none",
+                                                "  BODLEVEL=2.7v  Brown-out detection level at VCC=2.7 V",
+                                                "  BODEN=unprogrammed  Brown-out detection disabled",
+                                                "  CKSEL_SUT=int-rc-1mhz-64ms  Int. RC Osc. 1 MHz; start-up 6 CK + 64 ms"}));
+    // One line per field, then the port closes.
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  BOOTSZ=1024  Boot flash section 1024 words, starts at word 0x0C00")));
+    EXPECT_EQ(run.out.mid(run.out.size() - 2),
+              (QStringList{"  LB=none  No memory lock features enabled", "The COM-port is closed"}));
+}
+
+TEST(Cli, WriteFusesByFieldName)
+{
+    // Fields over the bytes the chip holds: 8 MHz internal is no question.
+    CliRun run = RunWith(FuseArgs({"write-fuses", "CKSEL_SUT=int-rc-8mhz-64ms", "BOOTSZ=512"}));
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Low Fuses: E4, programmed: SUT0 CKSEL3 CKSEL1 CKSEL0")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("High Fuses: DB, programmed: SPIEN BOOTSZ1")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  BOOTSZ=512  Boot flash section 512 words, starts at word 0x0E00")));
+
+    // Bytes and fields together: the field wins for its bits.
+    run = RunWith(FuseArgs({"write-fuses", "low=E1", "cksel_sut=int-rc-2mhz-64ms"}));
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Low Fuses: E2, programmed: SUT0 CKSEL3 CKSEL2 CKSEL0")));
+
+    // A crystal the board may not have: asked like a lock-out, refused without a terminal.
+    run = RunWith(FuseArgs({"write-fuses", "CKSEL_SUT=crystal-3-8mhz-16kck-64ms"}));
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("not confirmed; nothing was changed")));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write fuse low byte")));
+    run = RunWith(FuseArgs({"write-fuses", "CKSEL_SUT=crystal-3-8mhz-16kck-64ms"}), "y\n");
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("This write selects a clock source the chip does not have by itself:")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("CKSEL_SUT=crystal-3-8mhz-16kck-64ms: Ext. Crystal/Resonator 3.0-8.0 MHz")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Low Fuses: FF, programmed: none")));
+
+    // A value the chip does not know, or a reserved one: nothing is touched.
+    for (const char* word : {"BOOTSZ=300", "CKSEL_SUT=110001", "CKDIV8=programmed"}) {
+        run = RunWith(FuseArgs({"write-fuses", word}));
+        EXPECT_EQ(run.status, ExitFailed) << word;
+        EXPECT_TRUE(run.err.contains(QStringLiteral("nothing was changed"))) << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to enter Programming Mode"))) << word;
+    }
+    run = RunWith(FuseArgs({"write-fuses", "BOOTSZ=300"}));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("the ATmega8: BOOTSZ has no value 300; its values: 1024 512 256 128")))
+        << run.err.toStdString();
+}
+
+TEST(Cli, FusesListsAChipsFieldsWithoutAGateway)
+{
+    CliRun run = RunWith({QStringLiteral("fuses"), QStringLiteral("ATmega8")});
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_EQ(run.out.first(), QStringLiteral("ATmega8: lock and fuse fields (write-fuses NAME=value)"));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("BOOTSZ: High Fuses, BOOTSZ1 BOOTSZ0")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  1024  00  Boot flash section 1024 words, starts at word 0x0C00 [factory]")));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("The COM-port is closed")));
+
+    run = RunWith({QStringLiteral("fuses"), QStringLiteral("ATmega2560")});
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  4096  00  Boot flash section 4096 words, starts at word 0x1F000 [factory]")));
+
+    for (const QStringList& args : {QStringList{"fuses"}, QStringList{"fuses", "auto"}, QStringList{"fuses", "ATmega9"}})
+        EXPECT_EQ(RunWith(args).status, ExitUsage) << args.join(QLatin1Char(' ')).toStdString();
 }
 
 TEST(Cli, WriteFusesAsksOnlyAboutRiskyValues)
@@ -351,7 +412,7 @@ TEST(Cli, WriteFusesTakesOnlyBytesTheChipHas)
     EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to enter Programming Mode")));
 
     for (const QStringList& words : {QStringList{}, QStringList{"low=GG"}, QStringList{"fuse=12"}, QStringList{"low=123"},
-                                     QStringList{"low=E1", "low=E2"}}) {
+                                     QStringList{"low=E1", "low=E2"}, QStringList{"BOOTSZ=512", "bootsz=256"}}) {
         QStringList args = FuseArgs({"write-fuses"});
         args << words;
         run = RunWith(args);
