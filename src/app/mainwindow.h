@@ -111,7 +111,7 @@ public:
     // Runs a chip command on the worker thread on a copy of the current chip, then takes the
     // copy's images, lock and fuse values and calibration bytes back: the way every command
     // that works on the chip runs. False when it did not end with success.
-    bool RunChipJob(const ChipCommand& command);
+    bool RunChipJob(const ChipCommand& command, const QString& title = {});
     bool AskQuestion(const QString& text);
     // The editing keys of the four dump views and the ID bytes field.
     void RichEdit1KeyDown(QKeyEvent* key) { DumpViewKeyDown(1, key); }
@@ -168,7 +168,7 @@ private:
     void SaveImageFileClick(int kind);
     ImageFileTarget ActiveImageFile(int kind);
     FileCommandContext FileContext();
-    void MemoryCommandClick(MemoryCommand command);
+    void MemoryCommandClick(MemoryCommand command, const QString& title);
 
     // Shows a new log line; while lines come, the log follows its end.
     void AppendLogLine(const QString& line);

@@ -9,6 +9,7 @@
 #include "ops/memorycommands.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace velmora {
 
@@ -24,7 +25,7 @@ bool Form1::AskWarning(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
-bool Form1::RunChipJob(const ChipCommand& command)
+bool Form1::RunChipJob(const ChipCommand& command, const QString& title)
 {
     // Never connected: the command still runs, and its first gateway step fails.
     if (!link_)
@@ -32,13 +33,16 @@ bool Form1::RunChipJob(const ChipCommand& command)
     ChipJob job(work_.chips);
     bool ok = false;
     const int delays = delaysValue_;
-    if (!runner_->Run([&](const ProgressFn& progress) { ok = command(ProgContext{*link_, log_, delays}, job, progress); }))
+    CancelToken* cancel = runner_->Cancel();
+    if (!runner_->Run([&](const ProgressFn& progress) {
+            ok = command(ProgContext{*link_, log_, delays, SleepMilliseconds, cancel}, job, progress);
+        }, title))
         return false;
     job.ApplyTo(work_.chips);
     return ok;
 }
 
-void Form1::MemoryCommandClick(MemoryCommand command)
+void Form1::MemoryCommandClick(MemoryCommand command, const QString& title)
 {
     if (const std::optional<QString> question = QuestionFor(command); question && !AskQuestion(*question))
         return;
@@ -49,50 +53,50 @@ void Form1::MemoryCommandClick(MemoryCommand command)
         ParseView(view, kind);
     const bool ok = RunChipJob([command](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
         return RunMemoryCommand(command, ctx, job, progress);
-    });
+    }, title);
     if (ok && RendersViewAfter(command))
         RenderView(view, kind);
 }
 
 void Form1::Button4Click()
 {
-    MemoryCommandClick(MemoryCommand::ReadProgram);
+    MemoryCommandClick(MemoryCommand::ReadProgram, Button4->text());
 }
 
 void Form1::Button5Click()
 {
-    MemoryCommandClick(MemoryCommand::WriteProgram);
+    MemoryCommandClick(MemoryCommand::WriteProgram, Button5->text());
 }
 
 void Form1::Button6Click()
 {
-    MemoryCommandClick(MemoryCommand::VerifyProgram);
+    MemoryCommandClick(MemoryCommand::VerifyProgram, Button6->text());
 }
 
 void Form1::Button7Click()
 {
-    RunChipJob(RunReadCalibration);
+    RunChipJob(RunReadCalibration, Button7->text());
 }
 
 void Form1::Button8Click()
 {
-    MemoryCommandClick(MemoryCommand::ReadData);
+    MemoryCommandClick(MemoryCommand::ReadData, Button8->text());
 }
 
 void Form1::Button9Click()
 {
-    MemoryCommandClick(MemoryCommand::WriteData);
+    MemoryCommandClick(MemoryCommand::WriteData, Button9->text());
 }
 
 void Form1::Button10Click()
 {
-    MemoryCommandClick(MemoryCommand::VerifyData);
+    MemoryCommandClick(MemoryCommand::VerifyData, Button10->text());
 }
 
 void Form1::Button11Click()
 {
     if (AskQuestion(ChipDataQuestion))
-        RunChipJob(RunChipErase);
+        RunChipJob(RunChipErase, Button11->text());
 }
 
 }  // namespace velmora

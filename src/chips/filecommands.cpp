@@ -132,11 +132,25 @@ QString WrongFileText(const HexReadResult& result)
         return QStringLiteral(" (unknown format)");
     case HexStop::BadRecord:
         return QStringLiteral(" (bad record in line %1)").arg(result.line + 1);
+    case HexStop::BadChecksum:
+        return (result.checksumMissing ? QStringLiteral(" (checksum missing in line %1)")
+                                       : QStringLiteral(" (checksum wrong in line %1)"))
+            .arg(result.line + 1);
+    case HexStop::NoData:
+        if (result.line < result.lines)
+            return QStringLiteral(" (no data record before the end record in line %1)").arg(result.line + 1);
+        return result.lines == 0 ? QStringLiteral(" (empty file, no data record)")
+                                 : QStringLiteral(" (no data record in its %1 lines)").arg(result.lines);
     case HexStop::EndOfText:
     case HexStop::EndRecord:
         break;
     }
     return {};
+}
+
+QString NoEndRecordText(const HexReadResult& result)
+{
+    return QStringLiteral("Warning: the file has no end record; it may be cut short after line %1").arg(result.lines);
 }
 
 QString DroppedBytesText(std::uint64_t count, std::uint64_t firstAddress)
@@ -153,6 +167,10 @@ bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileC
     Parse(target);
     std::optional<HexReadResult> result;
     QString reason;
+    // The file goes into a copy first; the image takes it only when the whole file is accepted.
+    const std::span<std::uint8_t> memory = Memory(target);
+    std::vector<std::uint8_t> staged(memory.begin(), memory.end());
+    std::vector<std::uint8_t> defined(memory.size(), 0);
     Run(context, [&](const ProgressFn& progress) {
         FileReader file(name);
         if (!file.Open()) {
@@ -166,7 +184,7 @@ bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileC
             return;
         }
         // The text goes through the reader piece by piece: memory stays bounded whatever the file.
-        HexReader reader(target.image, target.size, target.kind == EepromKind ? EepromSectionAddress : 0);
+        HexReader reader(staged, staged.size(), target.kind == EepromKind ? EepromSectionAddress : 0, defined);
         std::vector<char> piece(std::size_t(1) << 16);
         std::int64_t total = 0;
         for (;;) {
@@ -193,14 +211,21 @@ bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileC
         ReportOpenError(context, name, reason);
         return false;
     }
-    if (result->stop == HexStop::EndRecord)
-        context.log.WriteLog(LogComplete);
-    else if (result->stop != HexStop::EndOfText)
+    if (result->stop != HexStop::EndRecord && result->stop != HexStop::EndOfText) {
         context.log.WriteLog(LogWrongFile, WrongFileText(*result));
+        return false;
+    }
+    std::copy(staged.begin(), staged.end(), memory.begin());
+    if (target.defined)
+        *target.defined = std::move(defined);
     if (result->droppedBytes != 0)
         context.log.WriteLog(LogPlain, DroppedBytesText(result->droppedBytes, result->firstDropped));
+    if (result->stop == HexStop::EndRecord)
+        context.log.WriteLog(LogComplete);
+    else
+        context.log.WriteLog(LogPlain, NoEndRecordText(*result));
     Render(target);
-    return result->stop == HexStop::EndRecord || result->stop == HexStop::EndOfText;
+    return true;
 }
 
 bool WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)
@@ -245,6 +270,10 @@ bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileC
         }
         StepThroughBlocks(progress, memory.size());
         std::copy_n(bytes.begin(), got, memory.begin());
+        if (target.defined) {
+            target.defined->assign(memory.size(), 0);
+            std::fill_n(target.defined->begin(), got, std::uint8_t{1});
+        }
         loaded = true;
     });
     if (!loaded) {
@@ -252,9 +281,9 @@ bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileC
         return false;
     }
     Render(target);
-    context.log.WriteLog(LogComplete);
     if (beyond != 0)
         context.log.WriteLog(LogPlain, DroppedBytesText(beyond < 0 ? 0 : static_cast<std::uint64_t>(beyond), memory.size()));
+    context.log.WriteLog(LogComplete);
     return true;
 }
 

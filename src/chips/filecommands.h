@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 namespace velmora {
 
@@ -37,6 +38,9 @@ struct ImageFileTarget {
     std::uint32_t size = 0;            // the bytes of it the current chip has (0 with no chip)
     std::function<void()> renderView;  // RenderView on the active page's view for kind; may be empty
     std::function<void()> parseView;   // ParseView likewise; may be empty
+    // Filled by a load that is accepted: one byte per byte of the memory, 1 where the file gave
+    // the byte (a verify of the file compares only those). May be null.
+    std::vector<std::uint8_t>* defined = nullptr;
 };
 
 // The reading or writing of one file command, given the progress bar to move.
@@ -58,14 +62,19 @@ inline constexpr std::int64_t HexFileLimit = 16 << 20;
 
 // Log texts of the reader's stops, for kind 13 ("Wrong file"); empty for the two ordinary ends.
 QString WrongFileText(const HexReadResult& result);
+// The warning for a HEX text that ended without its end record.
+QString NoEndRecordText(const HexReadResult& result);
 // The line about bytes a load did not store: "16 bytes beyond the memory were not loaded, from
 // address 0x00002000" (count 0: a number not known, "Bytes beyond ...").
 QString DroppedBytesText(std::uint64_t count, std::uint64_t firstAddress);
 
 // The readers and writers. A reader logs the load line (kind 10 or 11), takes the view into the
 // image first (so the result is what the page showed with the file's bytes on top), puts the
-// file into the image, then redraws the view; a line after the usual ones tells of data bytes
-// beyond the memory that were not loaded. The data image reader takes the AVR toolchain's EEPROM
+// file into the image, then redraws the view; a line before the closing one tells of data bytes
+// beyond the memory that were not loaded. A HEX file that is refused (a damaged record, a
+// wrong or missing checksum, an unknown record type, no data record at all) leaves the image
+// and the view as they were: a corrupt file must never reach the chip. A HEX text without end
+// record loads with a warning instead of "Operation complete". The data image reader takes the AVR toolchain's EEPROM
 // addresses (from 0x810000) as EEPROM addresses. A writer logs the save line (16 or 17), takes
 // the view back into the image and writes the file. "Cannot open file <name>" / "Cannot create
 // file <name>" go to reportError with the reason on a second line; a load that fails so redraws

@@ -102,8 +102,12 @@ int ProgressPercent(std::size_t index, std::size_t total)
     return total == 0 ? 100 : static_cast<int>((index + 1) * 100 / total);
 }
 
-HexReader::HexReader(std::span<std::uint8_t> image, std::size_t memorySize, std::uint64_t highOrigin)
-    : image_(image), limit_(std::min<std::uint64_t>(memorySize, image.size())), highOrigin_(highOrigin)
+HexReader::HexReader(std::span<std::uint8_t> image, std::size_t memorySize, std::uint64_t highOrigin,
+                     std::span<std::uint8_t> defined)
+    : image_(image),
+      defined_(defined),
+      limit_(std::min<std::uint64_t>({memorySize, image.size(), defined.empty() ? image.size() : defined.size()})),
+      highOrigin_(highOrigin)
 {
 }
 
@@ -127,12 +131,30 @@ bool HexReader::Line(std::string_view line)
     const std::int64_t type = HexField(line, TypeAt, 1);
     if (count < 0 || offset < 0 || type < 0)
         return stop(HexStop::BadRecord);
+    // The whole record, checksum included, is checked before any of it is used: a byte
+    // flipped on the way must not end up in the chip.
+    unsigned sum = unsigned(count) + unsigned(offset >> 8) + unsigned(offset & 0xFF) + unsigned(type);
+    for (std::int64_t j = 0; j < count; ++j) {
+        const std::int64_t byte = HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1);
+        if (byte < 0)
+            return stop(HexStop::BadRecord);
+        sum += unsigned(byte);
+    }
+    const std::size_t checksumAt = DataAt + 2 * static_cast<std::size_t>(count);
+    const std::int64_t checksum = HexField(line, checksumAt, 1);
+    if (checksum < 0) {
+        // Characters there that are not a checksum make a damaged line, nothing at all a cut one.
+        if (line.size() > checksumAt && !IsBlank(line.substr(checksumAt, 2)))
+            return stop(HexStop::BadRecord);
+        result_.checksumMissing = true;
+        return stop(HexStop::BadChecksum);
+    }
+    if (((sum + unsigned(checksum)) & 0xFF) != 0)
+        return stop(HexStop::BadChecksum);
     switch (type) {
     case 0x00: {
-        // The whole record is checked before its first byte is stored.
-        for (std::int64_t j = 0; j < count; ++j)
-            if (HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1) < 0)
-                return stop(HexStop::BadRecord);
+        if (count > 0)
+            ++result_.dataRecords;
         const std::uint64_t base = linearBase_ + segmentBase_ + static_cast<std::uint64_t>(offset);
         for (std::int64_t j = 0; j < count; ++j) {
             const std::uint64_t fileAddress = base + static_cast<std::uint64_t>(j);
@@ -140,6 +162,8 @@ bool HexReader::Line(std::string_view line)
                 highOrigin_ != 0 && fileAddress >= highOrigin_ ? fileAddress - highOrigin_ : fileAddress;
             if (address < limit_) {
                 image_[address] = static_cast<std::uint8_t>(HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1));
+                if (!defined_.empty())
+                    defined_[address] = 1;
             } else if (result_.droppedBytes++ == 0) {
                 result_.firstDropped = fileAddress;
             }
@@ -147,7 +171,7 @@ bool HexReader::Line(std::string_view line)
         return true;
     }
     case 0x01:
-        return stop(HexStop::EndRecord);
+        return stop(result_.dataRecords == 0 ? HexStop::NoData : HexStop::EndRecord);
     case 0x02:
     case 0x04: {
         const std::int64_t value = HexField(line, DataAt, 2);
@@ -211,6 +235,11 @@ HexReadResult HexReader::Finish()
 {
     if (!stopped_ && !pending_.empty())
         TakePending();
+    if (!stopped_ && result_.dataRecords == 0) {
+        result_.stop = HexStop::NoData;
+        result_.line = lines_;
+    }
+    result_.lines = lines_;
     return result_;
 }
 

@@ -19,11 +19,16 @@ enum class HexStop {
     UnknownType,  // types 06 to FF
     BadRecord,    // a line too short for the fields its record needs, a non-hex digit in one of
                   // them, or a line longer than any record (HexLineLimit)
+    BadChecksum,  // a record whose checksum is missing or does not sum its bytes to 0
+    NoData,       // the text ended (or its end record came) without a single data record
 };
 
 struct HexReadResult {
     HexStop stop = HexStop::EndOfText;
     std::size_t line = 0;  // index of the line that stopped reading, from 0 (not for EndOfText)
+    std::size_t lines = 0;        // lines examined
+    std::size_t dataRecords = 0;  // type 00 records read that hold at least one byte
+    bool checksumMissing = false;  // BadChecksum: the line ends where its checksum should be
     // Data bytes whose address lies beyond the memory, and the file address of the first.
     std::uint64_t droppedBytes = 0;
     std::uint64_t firstDropped = 0;
@@ -40,9 +45,13 @@ inline constexpr std::size_t HexLineLimit = 4096;
 // The record reader: one line after the other, or the text in pieces as it comes from a file.
 // Data bytes go to image below memorySize (never past the buffer); those beyond are counted.
 // With highOrigin set, a file address a from highOrigin up is taken as a - highOrigin.
+// Every record's checksum is checked before any of its bytes is used (BadChecksum). A text that
+// ends, or reaches its end record, without any data record stops as NoData: an empty or cut
+// file is no image. defined, when given (as large as image), gets 1 for every byte stored.
 class HexReader {
 public:
-    HexReader(std::span<std::uint8_t> image, std::size_t memorySize, std::uint64_t highOrigin = 0);
+    HexReader(std::span<std::uint8_t> image, std::size_t memorySize, std::uint64_t highOrigin = 0,
+              std::span<std::uint8_t> defined = {});
 
     // One line without its line end. False once reading has stopped (end record, a bad or an
     // unknown record); further lines are then not examined.
@@ -58,6 +67,7 @@ private:
     bool TakePending();
 
     std::span<std::uint8_t> image_;
+    std::span<std::uint8_t> defined_;
     std::uint64_t limit_;
     std::uint64_t highOrigin_;
     std::uint64_t segmentBase_ = 0;
@@ -69,8 +79,9 @@ private:
     bool afterCr_ = false;   // the last piece ended with CR: an LF at the start of the next belongs to it
 };
 
-// Reads the records of text into image (a HexReader over the whole text). Lines end at CR LF, LF or a lone CR. The record mark
-// and the checksum are not checked; hex digits may be of either case. Data bytes whose address
+// Reads the records of text into image (a HexReader over the whole text). Lines end at CR LF,
+// LF or a lone CR. The record mark is not checked, the checksum is; hex digits may be of
+// either case. Data bytes whose address
 // (linear base + segment base + offset + index, never wrapped) is not below memorySize are
 // dropped; nothing past the image is ever written. Bytes the text does not cover keep their
 // contents, as do bytes stored before a stop. Empty or blank lines are skipped. A line whose

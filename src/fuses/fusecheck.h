@@ -33,6 +33,14 @@ std::vector<RiskyBit> RiskyBits(const FuseLayout& layout, ConstFuseSlots toWrite
 // risky bits with what follows, and a note when the values were never read from this chip.
 QString WriteQuestion(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip);
 
+// The same question split by who may answer it (ops/approval.h): routine, the note that the
+// values were never read from this chip; lockout, the risky bits. Each empty when not needed.
+struct FuseWriteQuestions {
+    QString routine;
+    QString lockout;
+};
+FuseWriteQuestions WriteQuestions(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip);
+
 struct ByteDifference {
     int slot = 0;
     std::string_view caption;

@@ -2,10 +2,14 @@
 
 #include "log/operationlog.h"
 #include "ops/progressrules.h"
+#include "prog/parallelprimitives.h"
+#include "prog/serialprimitives.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
+#include <vector>
 
 namespace velmora {
 
@@ -31,6 +35,11 @@ bool IsVerify(MemoryCommand command)
     return command == MemoryCommand::VerifyProgram || command == MemoryCommand::VerifyData;
 }
 
+bool IsWrite(MemoryCommand command)
+{
+    return command == MemoryCommand::WriteProgram || command == MemoryCommand::WriteData;
+}
+
 // How the family steps ended.
 struct StepsEnd {
     enum Kind { Success, Failed, FailedWithoutEndTime, Differs } kind = Success;
@@ -40,10 +49,15 @@ struct StepsEnd {
 // Calls the unit's operations through one pass of a command.
 class Pass {
 public:
-    Pass(const ProgContext& ctx, const FamilyUnit& unit, ChipTarget& target, const ProgressFn& progress)
-        : ctx_(ctx), unit_(unit), target_(target), progress_(progress), rules_(ProgressRulesOf(target.entry.family))
+    Pass(const ProgContext& ctx, const FamilyUnit& unit, ChipTarget& target, const ProgressFn& progress,
+         std::span<const std::uint8_t> defined = {})
+        : ctx_(ctx), unit_(unit), target_(target), progress_(progress), rules_(ProgressRulesOf(target.entry.family)),
+          defined_(defined)
     {
     }
+
+    // Whether the pass has begun to erase or program the chip.
+    bool Touched() const { return touched_; }
 
     StepsEnd Run(MemoryCommand command)
     {
@@ -73,35 +87,83 @@ private:
         return verify ? StepsEnd{StepsEnd::Differs, pos} : StepsEnd{StepsEnd::Failed};
     }
 
+    // A verify of only the bytes a file defined reads the chip as a read does, into a scratch
+    // copy, and compares the marked bytes; reading ends after the last marked byte, since the
+    // units need ascending addresses from 0.
+    struct Masked {
+        std::vector<std::uint8_t> scratch;
+        std::uint32_t end = 0;  // one past the last marked byte
+    };
+    std::optional<Masked> MaskedRead(bool verify, std::uint32_t size) const
+    {
+        if (!verify || defined_.empty())
+            return std::nullopt;
+        Masked m;
+        m.scratch.assign(size, 0);
+        const std::size_t marked = std::min<std::size_t>(size, defined_.size());
+        for (std::size_t a = marked; a > 0; --a)
+            if (defined_[a - 1] != 0) {
+                m.end = std::uint32_t(a);
+                break;
+            }
+        return m;
+    }
+    // The marked bytes of [pos, pos + step) that differ from image.
+    bool MaskedDiffers(const Masked& m, std::span<const std::uint8_t> image, std::uint32_t pos, std::uint32_t step) const
+    {
+        for (std::uint32_t a = pos; a < pos + step && a < m.end; ++a)
+            if (defined_[a] != 0 && m.scratch[a] != image[a])
+                return true;
+        return false;
+    }
+
     StepsEnd ReadFlash(bool verify)
     {
-        if (!Enter())
-            return {StepsEnd::Failed};
         const bool words = unit_.Has(Op::ReadFlashWord);
         const std::uint32_t step = words ? 2 : 1;
         const std::uint32_t size = target_.FlashSize();
+        std::optional<Masked> masked = MaskedRead(verify, size);
+        if (masked && masked->end == 0)
+            return {};  // the file gave no byte of this memory
+        if (!Enter())
+            return {StepsEnd::Failed};
+        ChipTarget into{target_.entry, masked ? std::span<std::uint8_t>(masked->scratch) : target_.flash, target_.eeprom,
+                        target_.fuses, target_.calibrationCount, target_.calibration};
+        const bool compare = verify && !masked;
+        const std::uint32_t end = masked ? masked->end : size;
         const ProgressPoint point = verify ? rules_.verifyFlash : rules_.readFlash;
-        for (std::uint32_t pos = 0; pos < size; pos += step) {
-            const bool ok = words ? unit_.ReadFlashWord(ctx_, target_, pos, verify)
-                                  : unit_.ReadFlashByte(ctx_, target_, pos, verify);
+        for (std::uint32_t pos = 0; pos < end; pos += step) {
+            const bool ok = words ? unit_.ReadFlashWord(ctx_, into, pos, compare)
+                                  : unit_.ReadFlashByte(ctx_, into, pos, compare);
             if (!ok)
-                return ReadFailed(verify, pos);
+                return masked ? StepsEnd{StepsEnd::Failed} : ReadFailed(verify, pos);
+            if (masked && MaskedDiffers(*masked, target_.flash, pos, step))
+                return {StepsEnd::Differs, pos};
             if (AtUpdate(pos, point.mask, step))
-                Report(pos, point.offset, size);
+                Report(pos, point.offset, end);
         }
         return {};
     }
 
     StepsEnd ReadEeprom(bool verify)
     {
+        const std::uint32_t size = target_.EepromSize();
+        std::optional<Masked> masked = MaskedRead(verify, size);
+        if (masked && masked->end == 0)
+            return {};
         if (!Enter())
             return {StepsEnd::Failed};
-        const std::uint32_t size = target_.EepromSize();
-        for (std::uint32_t pos = 0; pos < size; ++pos) {
-            if (!unit_.ReadEepromByte(ctx_, target_, pos, verify))
-                return ReadFailed(verify, pos);
+        ChipTarget into{target_.entry, target_.flash, masked ? std::span<std::uint8_t>(masked->scratch) : target_.eeprom,
+                        target_.fuses, target_.calibrationCount, target_.calibration};
+        const bool compare = verify && !masked;
+        const std::uint32_t end = masked ? masked->end : size;
+        for (std::uint32_t pos = 0; pos < end; ++pos) {
+            if (!unit_.ReadEepromByte(ctx_, into, pos, compare))
+                return masked ? StepsEnd{StepsEnd::Failed} : ReadFailed(verify, pos);
+            if (masked && MaskedDiffers(*masked, target_.eeprom, pos, 1))
+                return {StepsEnd::Differs, pos};
             if (AtUpdate(pos, rules_.eepromMask, 1))
-                Report(pos, 1, size);
+                Report(pos, 1, end);
         }
         return {};
     }
@@ -117,6 +179,8 @@ private:
         const bool zeroWord = unit_.Has(Op::WriteFlashZeroWord);
         const std::span<const Op> sequence = zeroWord ? std::span<const Op>(WithZeroWord) : std::span<const Op>(Plain);
         for (std::size_t i = 0; i < sequence.size(); ++i) {
+            if (sequence[i] == Op::ChipErase)
+                touched_ = true;
             if (unit_.Run(sequence[i], ctx_, target_))
                 continue;
             // A failed erase, or with the zero word anything before the last entry, ends
@@ -174,6 +238,7 @@ private:
     {
         if (!Enter())
             return {StepsEnd::Failed};
+        touched_ = true;
         const std::uint32_t size = target_.EepromSize();
         const bool pages = unit_.Has(Op::WriteEepromPage);
         const std::uint32_t pageMask = std::max<std::uint32_t>(target_.entry.eepromPageBytes, 1) - 1;
@@ -194,6 +259,8 @@ private:
     ChipTarget& target_;
     const ProgressFn& progress_;
     const ProgressRules& rules_;
+    std::span<const std::uint8_t> defined_;
+    bool touched_ = false;
 };
 
 void OpenProgress(const ProgressFn& progress)
@@ -207,7 +274,71 @@ void WriteFailLine(OperationLog& log)
     log.WriteLog(LogFinished, QStringLiteral(" with fail."));
 }
 
+QString SignatureBytes(SignatureCode code)
+{
+    return QStringLiteral("%1 %2 %3")
+        .arg(code & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((code >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((code >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+QString NameOf(const ChipEntry& entry)
+{
+    return QString::fromUtf8(entry.name.data(), qsizetype(entry.name.size()));
+}
+
+// The verify that checks what a write command wrote.
+MemoryCommand VerifyOf(MemoryCommand write)
+{
+    return write == MemoryCommand::WriteProgram ? MemoryCommand::VerifyProgram : MemoryCommand::VerifyData;
+}
+
 }  // namespace
+
+void WriteStopLines(const ProgContext& ctx, bool wroteChip)
+{
+    if (!ctx.Cancelled()) {
+        WriteFailLine(ctx.log);
+        return;
+    }
+    ctx.log.WriteLog(LogPlain, CancelledText);
+    if (wroteChip)
+        ctx.log.WriteLog(LogPlain, PartlyWrittenText);
+}
+
+QString OtherChipText(const ChipEntry& selected, SignatureCode found)
+{
+    const QString wanted = QStringLiteral("the selected %1 (%2)").arg(NameOf(selected), SignatureBytes(selected.code));
+    // An empty socket, or a chip that does not come up, reads the bus as all ones or all zeros.
+    if (found == 0 || found == 0xFFFFFF)
+        return QStringLiteral("No chip answers in the socket (signature %1), not %2").arg(SignatureBytes(found), wanted);
+    const ChipEntry* other = FindChipEntry(found, selected.niiet);
+    const QString name = other ? QStringLiteral("the ") + NameOf(*other) : QStringLiteral("an unknown chip");
+    return QStringLiteral("The chip in the socket is %1 (signature %2), not %3").arg(name, SignatureBytes(found), wanted);
+}
+
+bool CheckChipInSocket(const ProgContext& ctx, const FamilyUnit& unit, ChipTarget& target, const SocketCheck& check)
+{
+    if (!check.enabled)
+        return true;
+    if (!unit.EnterProgrammingMode(ctx, target)) {
+        // A serial chip that does not echo Programming Enable is no chip of this kind; a failed
+        // step has closed the link and written its line.
+        if (!ctx.link.IsOpen() || ctx.Cancelled())
+            return false;
+        ctx.log.WriteLog(LogPlain, OtherChipText(target.entry, 0));
+        return check.approve && check.approve(target.entry, 0);
+    }
+    const SignatureCode found =
+        unit.Interface() == ProgrammingInterface::Parallel ? ReadSignature(ctx) : ReadSerialSignature(ctx);
+    if (!ctx.link.IsOpen() || ctx.Cancelled())
+        return false;
+    if (found == target.entry.code)
+        return true;
+    ctx.log.WriteLog(LogPlain, OtherChipText(target.entry, found));
+    return check.approve && check.approve(target.entry, found);
+}
 
 int ImageKindOf(MemoryCommand command)
 {
@@ -247,7 +378,8 @@ QString DifferenceAddressText(std::uint32_t pos)
     return QString::number(pos, 16).toUpper().rightJustified(4, QLatin1Char('0'));
 }
 
-bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress,
+                      const MemoryCommandOptions& options)
 {
     OperationLog& log = ctx.log;
     OpenProgress(progress);
@@ -260,17 +392,35 @@ bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& jo
     }
 
     ChipTarget target = job.Target();
+    const bool verifyAfter = IsWrite(command) && options.verifyAfterWrite;
+    // A write verified afterwards shares the bar: the write its first half, the verify the second.
+    const ProgressFn writeHalf = verifyAfter && progress ? ProgressFn([&progress](int p) { progress(p / 2); }) : progress;
+    const ProgressFn verifyHalf = verifyAfter && progress ? ProgressFn([&progress](int p) { progress(50 + p / 2); }) : progress;
     StepsEnd end;
+    bool touched = false;
     {
         ProgrammingSession session(ctx, *unit);
-        end = Pass(ctx, *unit, target, progress).Run(command);
+        if (IsWrite(command) && !CheckChipInSocket(ctx, *unit, target, options.socket)) {
+            end = {StepsEnd::Failed};
+        } else {
+            Pass pass(ctx, *unit, target, writeHalf, IsVerify(command) ? options.defined : std::span<const std::uint8_t>{});
+            end = pass.Run(command);
+            touched = pass.Touched();
+            if (end.kind == StepsEnd::Success && verifyAfter)
+                end = Pass(ctx, *unit, target, verifyHalf).Run(VerifyOf(command));
+        }
         if (end.kind == StepsEnd::Success && !session.End())
             end = {StepsEnd::Failed};
     }
 
+    if (ctx.Cancelled() && end.kind != StepsEnd::Success) {
+        WriteStopLines(ctx, touched);
+        log.WriteEndTime();
+        return false;
+    }
     switch (end.kind) {
     case StepsEnd::Success:
-        log.WriteLog(LogFinished, IsVerify(command) ? QStringLiteral(". No differences found.") : QString());
+        log.WriteLog(LogFinished, IsVerify(command) || verifyAfter ? QStringLiteral(". No differences found.") : QString());
         log.WriteEndTime();
         return true;
     case StepsEnd::Differs:
@@ -293,7 +443,7 @@ bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& jo
     return false;
 }
 
-bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+bool RunCheckedChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress, const SocketCheck& socket)
 {
     OpenProgress(progress);
     const FamilyUnit* unit = DispatchUnit(job, ctx.log);
@@ -307,17 +457,26 @@ bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progre
                                                                            : std::span<const Op>(Plain);
     ChipTarget target = job.Target();
     ProgrammingSession session(ctx, *unit);
+    if (!CheckChipInSocket(ctx, *unit, target, socket)) {
+        WriteStopLines(ctx, false);
+        return false;
+    }
     for (Op op : sequence) {
         if (!unit->Run(op, ctx, target)) {
-            WriteFailLine(ctx.log);
+            WriteStopLines(ctx, false);
             return false;
         }
     }
     if (!session.End()) {
-        WriteFailLine(ctx.log);
+        WriteStopLines(ctx, false);
         return false;
     }
     return true;
+}
+
+bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+{
+    return RunCheckedChipErase(ctx, job, progress, SocketCheck{});
 }
 
 QString CalibrationText(const chip& c)
@@ -344,7 +503,7 @@ bool RunReadCalibration(const ProgContext& ctx, ChipJob& job, const ProgressFn& 
     {
         ProgrammingSession session(ctx, reader);
         if (!reader.EnterProgrammingMode(ctx, target) || !reader.ReadCalibration(ctx, target) || !session.End()) {
-            WriteFailLine(ctx.log);
+            WriteStopLines(ctx, false);
             return false;
         }
     }

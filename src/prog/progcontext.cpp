@@ -18,6 +18,16 @@ void ProgContext::SettleSleep() const
 
 bool ProgContext::Send(const GatewayPacket& packet, std::string_view failText) const
 {
+    if (cancel && cancel->Requested()) {
+        if (!cancel->honoured_) {
+            // Whatever the chip was doing, it is left without supplies, as after any other end.
+            cancel->honoured_ = true;
+            link.DisarmSafePacket();
+            if (link.IsOpen())
+                link.SendPacket(Packets::SuppliesOff());
+        }
+        return false;
+    }
     if (link.SendPacket(packet))
         return true;
     log.WriteLog(LogCommandError, QString::fromUtf8(failText.data(), qsizetype(failText.size())));
