@@ -5,6 +5,8 @@
 
 #include "chips/hexfile.h"
 
+#include "fuzzcheck.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -22,14 +24,9 @@ constexpr Memory Memories[] = {
     {0, true},       {1024, true},  {2048, true},  {8192, true},  {65536, true}, {131072, true},
     {262144, true},  {64, false},   {512, false},  {4096, false}, {65536, false},
 };
-constexpr std::size_t Buffer = 262144;
-constexpr std::uint8_t Untouched = 0xA5;
-
-void Check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
+using fuzzcheck::Buffer;
+using fuzzcheck::Check;
+using fuzzcheck::Untouched;
 
 }  // namespace
 

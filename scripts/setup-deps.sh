@@ -12,6 +12,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
   libjpeg62-turbo-dev
+  # ELF files from avr-gcc are read through elfutils' libelf
+  libelf-dev
   # the connection pictures are drawn at build time with this font
   fonts-dejavu-core
   # tests and benchmarks

@@ -8,6 +8,8 @@
 #include <QFileDialog>
 #include <QTabWidget>
 
+#include <utility>
+
 namespace velmora {
 
 namespace {
@@ -41,7 +43,38 @@ void Form1::LoadImageFileClick(int kind)
     const QString name = openFileChooser_(*OpenDialog1());
     if (name.isEmpty())
         return;
-    LoadImageFile(name, work_.CurrentChip().SignatureCode, ActiveImageFile(kind), FileContext());
+    ImageFileFacts facts;
+    ImageFileTarget target = ActiveImageFile(kind);
+    target.facts = &facts;
+    LoadImageFile(name, work_.CurrentChip().SignatureCode, target, FileContext());
+    if (facts.fuses.Any())
+        fileFuses_ = facts.fuses;
+}
+
+void Form1::LoadAnyImageFile(const QString& name)
+{
+    if (work_.CurrentChip().SignatureCode == 0) {
+        waitingFile_ = name;
+        log_.WriteLog(LogPlain, QStringLiteral("The file is loaded once a chip is selected: ") + name);
+        return;
+    }
+    ImageFileFacts facts;
+    ImageFileTarget flash = ActiveImageFile(FlashKind);
+    flash.facts = &facts;
+    if (!ReadImageFile(name, std::nullopt, flash, FileContext()))
+        return;
+    if (facts.eepromSection)
+        ReadImageFile(name, facts.format, ActiveImageFile(EepromKind), FileContext());
+    fileFuses_ = facts.fuses;
+    if (facts.fuses.Any())
+        log_.WriteLog(LogPlain, QStringLiteral("The file holds lock and fuse bytes: Edit > Lock & Fuses offers them"));
+}
+
+void Form1::LoadWaitingFile()
+{
+    if (waitingFile_.isEmpty() || work_.CurrentChip().SignatureCode == 0)
+        return;
+    LoadAnyImageFile(std::exchange(waitingFile_, QString()));
 }
 
 void Form1::SaveImageFileClick(int kind)

@@ -52,7 +52,9 @@ TImageForm::TImageForm(const QString& pictureFile, QWidget* parent)
 
 QStringList TImageForm::PictureFolders(const QString& programFolder)
 {
-    return {QDir::currentPath(), QDir::cleanPath(programFolder + QStringLiteral("/../share/velmora/pictures"))};
+    // The build draws them beside the program, so a program started from anywhere finds them.
+    return {QDir::currentPath(), QDir::cleanPath(programFolder),
+            QDir::cleanPath(programFolder + QStringLiteral("/../share/velmora/pictures"))};
 }
 
 QString TImageForm::FindPicture(const QString& pictureFile, const QStringList& folders)

@@ -21,7 +21,8 @@ public:
 
     static QString MissingPictureText();
 
-    // The folders searched, in order: the working folder, then <programFolder>/../share/velmora/pictures.
+    // The folders searched, in order: the working folder, the program's own folder, then
+    // <programFolder>/../share/velmora/pictures.
     static QStringList PictureFolders(const QString& programFolder);
     // The path of the first folder's file named pictureFile; empty when none has it.
     static QString FindPicture(const QString& pictureFile, const QStringList& folders);

@@ -1,6 +1,7 @@
 #include "app/lockfusesform.h"
 
 #include "chips/chip.h"
+#include "fuses/filefuses.h"
 #include "fuses/fusecommands.h"
 
 #include <QCheckBox>
@@ -68,6 +69,9 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     Button2 = button(QStringLiteral("Button2"), QStringLiteral("Write Lock && Fuses"));
     // Puts back what the chip gave in this run, after edits that went wrong.
     Button3 = button(QStringLiteral("Button3"), QStringLiteral("Restore read values"));
+    // The bytes an avr-gcc program carries in its .fuse and .lock sections: shown in the boxes,
+    // written only by Write with its usual questions.
+    Button4 = button(QStringLiteral("Button4"), QStringLiteral("Values from the file"));
     column->addLayout(buttons);
     column->setSizeConstraint(QLayout::SetFixedSize);  // sized to its contents
 
@@ -75,6 +79,7 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, &TLockFusesForm::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TLockFusesForm::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TLockFusesForm::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TLockFusesForm::Button4Click);
 
     layout_ = LayoutOf(host_.chips->CurrentChip.SignatureCode);
     boxes_ = OpenedFuseBoxes(layout_, Fuses());
@@ -106,6 +111,7 @@ void TLockFusesForm::ShowBoxes()
     // The chip's values from this run can be put back once there are any.
     Button3->setVisible(layout_ != nullptr);
     Button3->setEnabled(host_.chips->CurrentChip.FusesReadFromChip.has_value());
+    Button4->setVisible(layout_ != nullptr && host_.fileFuses && host_.fileFuses->Any());
 }
 
 void TLockFusesForm::TakeChecks()
@@ -177,6 +183,25 @@ void TLockFusesForm::Button3Click()
     if (!read)
         return;
     ShowFuses(layout_, ConstFuseSlots(*read), boxes_);
+    ShowBoxes();
+}
+
+void TLockFusesForm::Button4Click()
+{
+    if (!layout_ || !host_.fileFuses)
+        return;
+    TakeChecks();
+    std::array<std::uint8_t, 8> values = host_.chips->CurrentChip.FuseDefaults;
+    BoxesToFuses(layout_, boxes_, FuseSlots(values));
+    const int missing = TakeFileFuses(*layout_, *host_.fileFuses, values);
+    if (missing >= 0) {
+        const std::string_view name = FileFuseName(missing);
+        host_.tell(QStringLiteral("The file holds a %1 byte, which the %2 does not have; the boxes are unchanged.")
+                       .arg(QString::fromLatin1(name.data(), qsizetype(name.size())),
+                            QString::fromStdString(host_.chips->CurrentChip.name)));
+        return;
+    }
+    ShowFuses(layout_, ConstFuseSlots(values), boxes_);
     ShowBoxes();
 }
 

@@ -4,6 +4,7 @@
 // run through the chip's family unit on the worker thread. The logic lives in fuses/; this
 // window shows its box state and asks the questions.
 
+#include "chips/imageplacer.h"
 #include "fuses/fuseboxes.h"
 #include "ops/chipjob.h"
 
@@ -34,6 +35,8 @@ public:
         std::function<bool(const QString& text)> ask;
         // A warning to acknowledge; a message box unless set.
         std::function<void(const QString& text)> tell;
+        // Lock and fuse bytes of the last image file loaded, offered by Button4; may be null.
+        const FileFuseBytes* fileFuses = nullptr;
     };
 
     TLockFusesForm(Host host, QWidget* parent = nullptr);
@@ -43,6 +46,7 @@ public:
     void Button1Click();  // Read Lock & Fuses
     void Button2Click();  // Write Lock & Fuses
     void Button3Click();  // Restore read values
+    void Button4Click();  // Values from the file: the loaded file's bytes into the boxes
 
     // The box state shown.
     const FuseBoxes& Boxes() const { return boxes_; }
@@ -51,7 +55,7 @@ public:
     QFrame* Panel1;
     std::array<QGroupBox*, FuseGroupCount> GroupBox{};  // GroupBox1 .. GroupBox4
     std::array<QCheckBox*, FuseBoxCount> CheckBox{};    // CheckBox1 .. CheckBox32
-    QPushButton *OKButton, *Button1, *Button2, *Button3;
+    QPushButton *OKButton, *Button1, *Button2, *Button3, *Button4;
 
     // Only OK closes the dialog: Escape and the window manager's close do nothing.
     void reject() override;

@@ -48,15 +48,19 @@ bool FamilyInstalled(const QString& family)
     return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
 }
 
-// The filter of both file dialogs: "*.hex|*.hex|*.eep|*.eep|*.bin|*.bin".
-const QStringList FileFilters = {QStringLiteral("*.hex"), QStringLiteral("*.eep"), QStringLiteral("*.bin")};
+// The filter of both file dialogs: "*.hex|*.hex|*.eep|*.eep|*.bin|*.bin", and S-records fourth.
+const QStringList FileFilters = {QStringLiteral("*.hex"), QStringLiteral("*.eep"), QStringLiteral("*.bin"),
+                                 QStringLiteral("*.srec")};
+// The open dialog also shows the files that are read but never written, and all of them at once.
+const QStringList OpenOnlyFilters = {QStringLiteral("*.elf"),
+                                     QStringLiteral("Image files (*.hex *.eep *.bin *.raw *.srec *.s19 *.s28 *.s37 *.elf)")};
 
 QFileDialog* MakeFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& name)
 {
     auto* dialog = new QFileDialog(parent);
     dialog->setObjectName(name);
     dialog->setAcceptMode(mode);
-    dialog->setNameFilters(FileFilters);
+    dialog->setNameFilters(mode == QFileDialog::AcceptOpen ? FileFilters + OpenOnlyFilters : FileFilters);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog->setOption(QFileDialog::ReadOnly, false);
     dialog->setSizeGripEnabled(true);
@@ -559,6 +563,7 @@ TLockFusesForm::Host Form1::LockFusesHost()
     host.chips = &work_.chips;
     host.runChipJob = [this](const ChipCommand& command) { return RunChipJob(command); };
     host.ask = [this](const QString& text) { return AskQuestion(text); };
+    host.fileFuses = &fileFuses_;
     return host;
 }
 
@@ -601,6 +606,7 @@ void Form1::ChipItemClick(const ChipEntry& entry)
 {
     work_.SelectMenuEntry(entry, log_);
     ShowWorkspace();
+    LoadWaitingFile();
 }
 
 void Form1::Button3Click()
@@ -616,6 +622,7 @@ void Form1::Button3Click()
     if (code) {
         work_.SelectChip(*code, log_);
         ShowWorkspace();
+        LoadWaitingFile();
     }
 }
 

@@ -80,6 +80,13 @@ public:
     void SaveProgramtoFile1Click();
     void Open1Click();
     void Save1Click();
+    // Any image file (Intel HEX, S-record, ELF, binary), for a file given at start or dropped
+    // on the window: the program memory, the EEPROM too when the file holds EEPROM data, and
+    // its lock and fuse bytes offered to the Lock & Fuses dialog. Before a chip is selected the
+    // file waits and is loaded by the selection.
+    void LoadAnyImageFile(const QString& name);
+    // The lock and fuse bytes of the last file loaded, offered to the Lock & Fuses dialog.
+    const FileFuseBytes& FileFuses() const { return fileFuses_; }
     void About1Click();
     void KV4417Connection1Click();
     // Edit menu: the Lock & Fuses dialog, shown modally.
@@ -169,6 +176,8 @@ private:
     ImageFileTarget ActiveImageFile(int kind);
     FileCommandContext FileContext();
     void MemoryCommandClick(MemoryCommand command, const QString& title);
+    // A file given before any chip was selected, once one is.
+    void LoadWaitingFile();
 
     // Shows a new log line; while lines come, the log follows its end.
     void AppendLogLine(const QString& line);
@@ -186,6 +195,8 @@ private:
     SaveFileChooser openFileChooser_;
     ErrorReporter errorReporter_;
     QuestionAsker questionAsker_;
+    FileFuseBytes fileFuses_;
+    QString waitingFile_;
 };
 
 }  // namespace velmora

@@ -5,25 +5,26 @@
 
 #include "chips/chip.h"
 #include "chips/hexfile.h"
+#include "chips/imageformat.h"
 #include "log/operationlog.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
 namespace velmora {
 
-enum class ImageFileFormat { IntelHex, Binary };
+// The format a file's name shows (FormatByName): "BIN" as the last three characters, in any
+// case, is binary (also in "imagebin"). A load goes by the file's content first
+// (FormatByContent), then by this; a file neither shows is refused, naming the formats known.
+std::optional<ImageFileFormat> LoadFormatFor(const QString& name);
 
-// A load decides by the last three characters of the full name, in upper case: "BIN" is
-// binary (also in "imagebin"), anything else Intel HEX.
-ImageFileFormat LoadFormatFor(const QString& name);
-
-// A save decides by the save dialog's filter index (from 1: hex, eep, bin; any other index is
-// bin) and appends the filter's extension when the name's last three characters, in upper
+// A save decides by the save dialog's filter index (from 1: hex, eep, bin, srec; any other
+// index is bin) and appends the filter's extension when the name's last three characters, in upper
 // case, are not already it: "fw" -> "fw.hex", "fw.bin" with index 1 -> "fw.bin.hex".
 struct SaveTarget {
     QString name;
@@ -38,9 +39,17 @@ struct ImageFileTarget {
     std::uint32_t size = 0;            // the bytes of it the current chip has (0 with no chip)
     std::function<void()> renderView;  // RenderView on the active page's view for kind; may be empty
     std::function<void()> parseView;   // ParseView likewise; may be empty
+    struct ImageFileFacts* facts = nullptr;  // filled by a load that opened the file; may be null
     // Filled by a load that is accepted: one byte per byte of the memory, 1 where the file gave
     // the byte (a verify of the file compares only those). May be null.
     std::vector<std::uint8_t>* defined = nullptr;
+};
+
+// What a load found in the file beside the bytes of the memory it loaded.
+struct ImageFileFacts {
+    ImageFileFormat format = ImageFileFormat::IntelHex;
+    FileFuseBytes fuses;         // the lock and fuse bytes of its .fuse and .lock sections
+    bool eepromSection = false;  // it holds EEPROM data at the toolchain's 0x810000 too
 };
 
 // The reading or writing of one file command, given the progress bar to move.
@@ -59,11 +68,17 @@ struct FileCommandContext {
 // Intel HEX of the largest memory (256 KiB) takes under 4 MB even as one-byte records; a longer
 // file or stream is no image for any chip and is refused rather than read on.
 inline constexpr std::int64_t HexFileLimit = 16 << 20;
+// An avr-gcc ELF file with all its debugging sections stays far below this.
+inline constexpr std::int64_t ElfFileLimit = 64 << 20;
+// The first bytes of a file, by which a load tells its format.
+inline constexpr std::size_t HeadSize = 4096;
 
 // Log texts of the reader's stops, for kind 13 ("Wrong file"); empty for the two ordinary ends.
 QString WrongFileText(const HexReadResult& result);
-// The warning for a HEX text that ended without its end record.
-QString NoEndRecordText(const HexReadResult& result);
+// The warning for a record text that ended without its end record after lines lines.
+QString NoEndRecordText(std::size_t lines);
+// The kind 13 text for a file whose content and name show no format the program reads.
+QString UnknownFormatText();
 // The line about bytes a load did not store: "16 bytes beyond the memory were not loaded, from
 // address 0x00002000" (count 0: a number not known, "Bytes beyond ...").
 QString DroppedBytesText(std::uint64_t count, std::uint64_t firstAddress);
@@ -71,10 +86,10 @@ QString DroppedBytesText(std::uint64_t count, std::uint64_t firstAddress);
 // The readers and writers. A reader logs the load line (kind 10 or 11), takes the view into the
 // image first (so the result is what the page showed with the file's bytes on top), puts the
 // file into the image, then redraws the view; a line before the closing one tells of data bytes
-// beyond the memory that were not loaded. A HEX file that is refused (a damaged record, a
-// wrong or missing checksum, an unknown record type, no data record at all) leaves the image
-// and the view as they were: a corrupt file must never reach the chip. A HEX text without end
-// record loads with a warning instead of "Operation complete". The data image reader takes the AVR toolchain's EEPROM
+// beyond the memory that were not loaded. A file that is refused (a damaged record, a wrong or
+// missing checksum, an unknown record type, no byte for the memory at all) leaves the image and
+// the view as they were: a corrupt or empty file must never reach the chip. A record text
+// without its end record loads with a warning instead of "Operation complete". The data image reader takes the AVR toolchain's EEPROM
 // addresses (from 0x810000) as EEPROM addresses. A writer logs the save line (16 or 17), takes
 // the view back into the image and writes the file. "Cannot open file <name>" / "Cannot create
 // file <name>" go to reportError with the reason on a second line; a load that fails so redraws
@@ -85,14 +100,19 @@ bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileC
 bool WriteHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
 bool ReadBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
 bool WriteBinFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context);
-// The reader or writer of format.
-bool ReadImageFile(const QString& name, ImageFileFormat format, const ImageFileTarget& target,
+// The reader of format, or with none the one the file's content or else its name shows; a
+// file that shows none is refused with the kind 13 line UnknownFormatText (after the load line).
+// An ELF file loads the sections of the memory by their load addresses; one that is no AVR
+// program is refused with the reason. A load notes the file's lock and fuse bytes in facts.
+bool ReadImageFile(const QString& name, std::optional<ImageFileFormat> format, const ImageFileTarget& target,
                    const FileCommandContext& context);
+// The writer of format; an ELF file is not written ("Cannot create file", with the reason).
 bool WriteImageFile(const QString& name, ImageFileFormat format, const ImageFileTarget& target,
                     const FileCommandContext& context);
 
 // "Load Program from File..." and "Load Data from File..." once the open dialog returned a
-// name: with no chip selected (signatureCode 0) only the "No chip selected" line.
+// name: with no chip selected (signatureCode 0) only the "No chip selected" line; the format
+// as the file shows it.
 void LoadImageFile(const QString& name, std::int32_t signatureCode, const ImageFileTarget& target,
                    const FileCommandContext& context);
 

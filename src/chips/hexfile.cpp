@@ -31,7 +31,8 @@ constexpr std::size_t OffsetAt = 3;
 constexpr std::size_t TypeAt = 7;
 constexpr std::size_t DataAt = 9;
 
-// Hex value of the 2 * bytes digits at pos, or -1 when the line is too short or a digit is not hex.
+}  // namespace
+
 std::int64_t HexField(std::string_view line, std::size_t pos, std::size_t bytes)
 {
     if (line.size() < pos + 2 * bytes)
@@ -53,6 +54,8 @@ bool IsBlank(std::string_view line)
             return false;
     return true;
 }
+
+namespace {
 
 // Splits text into lines at CR LF, LF or a lone CR; an empty last line after the final line
 // end is not a line.
@@ -89,25 +92,22 @@ std::size_t CountLines(std::string_view text)
     return count;
 }
 
+}  // namespace
+
 void PutByte(std::string& out, unsigned value)
 {
     out.push_back(Digits[(value >> 4) & 0xF]);
     out.push_back(Digits[value & 0xF]);
 }
 
-}  // namespace
-
 int ProgressPercent(std::size_t index, std::size_t total)
 {
     return total == 0 ? 100 : static_cast<int>((index + 1) * 100 / total);
 }
 
-HexReader::HexReader(std::span<std::uint8_t> image, std::size_t memorySize, std::uint64_t highOrigin,
+HexReader::HexReader(std::span<std::uint8_t> image, std::size_t memorySize, PlaceInto into,
                      std::span<std::uint8_t> defined)
-    : image_(image),
-      defined_(defined),
-      limit_(std::min<std::uint64_t>({memorySize, image.size(), defined.empty() ? image.size() : defined.size()})),
-      highOrigin_(highOrigin)
+    : placer_(image, memorySize, into, defined)
 {
 }
 
@@ -153,25 +153,14 @@ bool HexReader::Line(std::string_view line)
         return stop(HexStop::BadChecksum);
     switch (type) {
     case 0x00: {
-        if (count > 0)
-            ++result_.dataRecords;
         const std::uint64_t base = linearBase_ + segmentBase_ + static_cast<std::uint64_t>(offset);
-        for (std::int64_t j = 0; j < count; ++j) {
-            const std::uint64_t fileAddress = base + static_cast<std::uint64_t>(j);
-            const std::uint64_t address =
-                highOrigin_ != 0 && fileAddress >= highOrigin_ ? fileAddress - highOrigin_ : fileAddress;
-            if (address < limit_) {
-                image_[address] = static_cast<std::uint8_t>(HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1));
-                if (!defined_.empty())
-                    defined_[address] = 1;
-            } else if (result_.droppedBytes++ == 0) {
-                result_.firstDropped = fileAddress;
-            }
-        }
+        for (std::int64_t j = 0; j < count; ++j)
+            placer_.Put(base + static_cast<std::uint64_t>(j),
+                        static_cast<std::uint8_t>(HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1)));
         return true;
     }
     case 0x01:
-        return stop(result_.dataRecords == 0 ? HexStop::NoData : HexStop::EndRecord);
+        return stop(HexStop::EndRecord);
     case 0x02:
     case 0x04: {
         const std::int64_t value = HexField(line, DataAt, 2);
@@ -192,53 +181,25 @@ bool HexReader::Line(std::string_view line)
     }
 }
 
-bool HexReader::TakePending()
+void TakePlacement(const ImagePlacer& placer, HexReadResult& result)
 {
-    const bool go = Line(pending_);
-    pending_.clear();
-    return go;
+    result.droppedBytes = placer.DroppedBytes();
+    result.firstDropped = placer.FirstDropped();
+    result.fuses = placer.Fuses();
+    result.eepromSection = placer.HasEepromSection();
 }
 
 bool HexReader::Feed(std::string_view piece)
 {
-    std::size_t pos = 0;
-    if (afterCr_ && !piece.empty()) {
-        afterCr_ = false;
-        if (piece.front() == '\n')
-            pos = 1;
-    }
-    while (!stopped_ && pos < piece.size()) {
-        const std::size_t end = piece.find_first_of("\r\n", pos);
-        const std::string_view part = piece.substr(pos, end == std::string_view::npos ? piece.size() - pos : end - pos);
-        // A line that outgrows every record is cut here and refused, whatever follows.
-        if (pending_.size() + part.size() > HexLineLimit) {
-            pending_.append(part.substr(0, HexLineLimit + 1 - pending_.size()));
-            return TakePending();
-        }
-        pending_.append(part);
-        if (end == std::string_view::npos)
-            break;
-        pos = end + 1;
-        if (piece[end] == '\r') {
-            if (pos < piece.size() && piece[pos] == '\n')
-                ++pos;
-            else if (pos == piece.size())
-                afterCr_ = true;
-        }
-        if (!TakePending())
-            return false;
-    }
-    return !stopped_;
+    return !stopped_ && splitter_.Feed(piece, [this](std::string_view line) { return Line(line); }) && !stopped_;
 }
 
 HexReadResult HexReader::Finish()
 {
-    if (!stopped_ && !pending_.empty())
-        TakePending();
-    if (!stopped_ && result_.dataRecords == 0) {
-        result_.stop = HexStop::NoData;
-        result_.line = lines_;
-    }
+    if (!stopped_)
+        splitter_.Finish([this](std::string_view line) { return Line(line); });
+    placer_.Finish();
+    TakePlacement(placer_, result_);
     result_.lines = lines_;
     return result_;
 }

@@ -2,7 +2,9 @@
 // Intel HEX text to and from a memory image, with no file, log or window involved: the file
 // commands wrap these, and the fuzz target drives the reader directly.
 
+#include "chips/imageplacer.h"
 #include "chips/progress.h"
+#include "chips/textlines.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +14,14 @@
 
 namespace velmora {
 
+// The value of the 2 * bytes hex digits (either case) at pos in line; -1 when the line is too
+// short or one of them is no hex digit. Shared by the record readers.
+std::int64_t HexField(std::string_view line, std::size_t pos, std::size_t bytes);
+// Nothing but blanks and tabs: a line the record readers pass over.
+bool IsBlank(std::string_view line);
+// value & 0xFF as two upper-case hex digits.
+void PutByte(std::string& out, unsigned value);
+
 // Why the reader stopped.
 enum class HexStop {
     EndOfText,    // the last line was read and no end record came
@@ -20,37 +30,36 @@ enum class HexStop {
     BadRecord,    // a line too short for the fields its record needs, a non-hex digit in one of
                   // them, or a line longer than any record (HexLineLimit)
     BadChecksum,  // a record whose checksum is missing or does not sum its bytes to 0
-    NoData,       // the text ended (or its end record came) without a single data record
 };
 
 struct HexReadResult {
     HexStop stop = HexStop::EndOfText;
     std::size_t line = 0;  // index of the line that stopped reading, from 0 (not for EndOfText)
-    std::size_t lines = 0;        // lines examined
-    std::size_t dataRecords = 0;  // type 00 records read that hold at least one byte
-    bool checksumMissing = false;  // BadChecksum: the line ends where its checksum should be
+    std::size_t lines = 0;          // lines examined
+    bool checksumMissing = false;   // BadChecksum: the line ends where its checksum should be
     // Data bytes whose address lies beyond the memory, and the file address of the first.
     std::uint64_t droppedBytes = 0;
     std::uint64_t firstDropped = 0;
+    FileFuseBytes fuses;          // lock and fuse bytes the file holds (in the toolchain's sections)
+    bool eepromSection = false;   // the file holds EEPROM data at the toolchain's 0x810000
 };
 
-// The AVR toolchain links the EEPROM section at this address; a data image reader that is
-// given it takes file addresses from here up as EEPROM addresses.
-inline constexpr std::uint64_t EepromSectionAddress = 0x810000;
+// The placer's findings (bytes dropped, fuse bytes, EEPROM section) into result, once the
+// placer has finished.
+void TakePlacement(const ImagePlacer& placer, HexReadResult& result);
 
 // A record holds at most 255 data bytes, 521 characters; a longer line is no record, and the
 // stream reader holds no more than this of one line.
 inline constexpr std::size_t HexLineLimit = 4096;
 
 // The record reader: one line after the other, or the text in pieces as it comes from a file.
-// Data bytes go to image below memorySize (never past the buffer); those beyond are counted.
-// With highOrigin set, a file address a from highOrigin up is taken as a - highOrigin.
-// Every record's checksum is checked before any of its bytes is used (BadChecksum). A text that
-// ends, or reaches its end record, without any data record stops as NoData: an empty or cut
-// file is no image. defined, when given (as large as image), gets 1 for every byte stored.
+// Data bytes go through an ImagePlacer (the toolchain's address space) into image below
+// memorySize (never past the buffer); those beyond are counted; defined, when given, gets 1
+// for every byte stored. Every record's checksum is checked before any of it is used
+// (BadChecksum).
 class HexReader {
 public:
-    HexReader(std::span<std::uint8_t> image, std::size_t memorySize, std::uint64_t highOrigin = 0,
+    HexReader(std::span<std::uint8_t> image, std::size_t memorySize, PlaceInto into = PlaceInto::Flash,
               std::span<std::uint8_t> defined = {});
 
     // One line without its line end. False once reading has stopped (end record, a bad or an
@@ -64,19 +73,13 @@ public:
     bool Stopped() const { return stopped_; }
 
 private:
-    bool TakePending();
-
-    std::span<std::uint8_t> image_;
-    std::span<std::uint8_t> defined_;
-    std::uint64_t limit_;
-    std::uint64_t highOrigin_;
+    ImagePlacer placer_;
     std::uint64_t segmentBase_ = 0;
     std::uint64_t linearBase_ = 0;
     std::size_t lines_ = 0;
     bool stopped_ = false;
     HexReadResult result_;
-    std::string pending_;    // a line begun in an earlier piece
-    bool afterCr_ = false;   // the last piece ended with CR: an LF at the start of the next belongs to it
+    LineSplitter splitter_{HexLineLimit};
 };
 
 // Reads the records of text into image (a HexReader over the whole text). Lines end at CR LF,

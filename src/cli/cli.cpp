@@ -157,14 +157,15 @@ QString ChipLine(const ChipState& state, const ChipEntry& entry)
 QString UsageText()
 {
     return QStringLiteral(
-        "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] [--format hex|bin] [--yes]\n"
+        "usage: velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] [--format hex|srec|elf|bin] [--yes]\n"
         "                   COMMAND [ARGUMENT] [COMMAND [ARGUMENT] ...]\n"
         "       velmora-cli --help\n"
         "  --port DEVICE   the gateway's serial port: COM1..COM10, ttyUSB0, or a device path\n"
         "  --virtual CHIP  a simulated gateway with CHIP in its socket (e.g. ATmega8)\n"
         "  --delay N       the delays value, 0 to 5 ms (default 1, as in the window)\n"
-        "  --format F      hex or bin for every FILE (default: a name ending in bin is binary,\n"
-        "                  any other Intel HEX)\n"
+        "  --format F      hex, srec, elf or bin for every FILE (default: what a file read\n"
+        "                  holds, Intel HEX, S-record or ELF, else its name: .bin and .raw are\n"
+        "                  binary; a file written by its name, .srec/.s19 S-record, else HEX)\n"
         "  --yes           answer Yes to the questions before erasing or writing (needed\n"
         "                  when standard input is not a terminal)\n"
         "commands, run in order, stopping at the first failure:\n"
@@ -215,8 +216,8 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
             } else if (arg == QLatin1String("--virtual")) {
                 options.virtualChip = value;
             } else if (arg == QLatin1String("--format")) {
-                if (value != QLatin1String("hex") && value != QLatin1String("bin"))
-                    return fail(QStringLiteral("--format takes hex or bin"));
+                if (!FormatNamed(value.toStdString()))
+                    return fail(QStringLiteral("--format takes hex, srec, elf or bin"));
                 options.format = value;
             } else {
                 bool ok = false;
@@ -487,10 +488,10 @@ private:
         chip& c = chips_.CurrentChip;
         const ImageFileTarget target{kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind), {}, {}};
         const FileCommandContext files{log_, [this](const QString& text) { Problem(text); }, {}, {}};
-        const ImageFileFormat format = options_.format.isEmpty()              ? LoadFormatFor(file)
-                                       : options_.format == QLatin1String("bin") ? ImageFileFormat::Binary
-                                                                                 : ImageFileFormat::IntelHex;
-        if (ParsesViewFirst(command) && !ReadImageFile(file, format, target, files))
+        // A file read shows its format; a file written takes the one its name says, else Intel HEX.
+        const std::optional<ImageFileFormat> forced = FormatNamed(options_.format.toStdString());
+        const ImageFileFormat format = forced.value_or(LoadFormatFor(file).value_or(ImageFileFormat::IntelHex));
+        if (ParsesViewFirst(command) && !ReadImageFile(file, forced, target, files))
             return false;
         if (!RunJob([command](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
                 return RunMemoryCommand(command, ctx, job, progress);

@@ -2,7 +2,7 @@
 // velmora-cli: the program's operations from the command line, with the operation log
 // lines exactly as the window shows them.
 //
-//   velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] [--format hex|bin] [--yes]
+//   velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] [--format hex|srec|elf|bin] [--yes]
 //               COMMAND [ARGUMENT] [COMMAND [ARGUMENT] ...]
 //
 // Commands run in the order given and stop at the first failure: connect (open and
@@ -42,7 +42,7 @@ struct CliOptions {
     QString port;         // --port: a port text or device path, as in the port box
     QString virtualChip;  // --virtual: a simulated chip name
     int delaysValue = 1;  // --delay; 1 ms like the window's track bar at start
-    QString format;       // --format: "hex" or "bin"; empty: by the file name
+    QString format;       // --format: "hex", "srec", "elf" or "bin"; empty: by the file
     bool yes = false;     // --yes: answer every question Yes
     QList<CliStep> steps;
 };

@@ -44,20 +44,51 @@ bool IsWrite(MemoryCommand command)
 struct StepsEnd {
     enum Kind { Success, Failed, FailedWithoutEndTime, Differs } kind = Success;
     std::uint32_t pos = 0;  // Differs: the address compared last
+    bool touched = false;   // the chip was erased or written to before the end
 };
 
 // Calls the unit's operations through one pass of a command.
 class Pass {
 public:
+    // end: the passes stop below it (a patch of the memory's first bytes); the whole memory
+    // by default.
     Pass(const ProgContext& ctx, const FamilyUnit& unit, ChipTarget& target, const ProgressFn& progress,
-         std::span<const std::uint8_t> defined = {})
+         std::uint32_t end = UINT32_MAX)
         : ctx_(ctx), unit_(unit), target_(target), progress_(progress), rules_(ProgressRulesOf(target.entry.family)),
-          defined_(defined)
+          end_(end)
     {
+    }
+
+    // A verify of only the bytes marked nonzero in defined (one per image byte).
+    Pass& OnlyDefined(std::span<const std::uint8_t> defined)
+    {
+        defined_ = defined;
+        return *this;
     }
 
     // Whether the pass has begun to erase or program the chip.
     bool Touched() const { return touched_; }
+
+    // A patch: the bytes below end_ written over what the chip holds, no erase first, then
+    // compared.
+    StepsEnd Patch(int kind)
+    {
+        const StepsEnd written = kind == FlashKind ? WriteFlash(false) : WriteEeprom();
+        if (written.kind != StepsEnd::Success)
+            return written;
+        return kind == FlashKind ? ReadFlash(true) : ReadEeprom(true);
+    }
+
+    // The first byte past a patch of byte last: the end of the stretch the unit commits at
+    // once (a flash page, an EEPROM page, a word), so the patch is programmed.
+    static std::uint32_t PatchEnd(const FamilyUnit& unit, const ChipEntry& entry, int kind, std::uint32_t last)
+    {
+        const std::uint32_t commit = kind == FlashKind
+                                         ? std::max(unit.FlashCommitBytes(entry),
+                                                    std::uint32_t(unit.Has(Op::LoadFlashWord) || unit.Has(Op::WriteFlashWord) ? 2 : 1))
+                                         : std::max<std::uint32_t>(entry.eepromPageBytes, 1);
+        return (last | (commit - 1)) + 1;
+    }
 
     StepsEnd Run(MemoryCommand command)
     {
@@ -130,7 +161,7 @@ private:
         ChipTarget into{target_.entry, masked ? std::span<std::uint8_t>(masked->scratch) : target_.flash, target_.eeprom,
                         target_.fuses, target_.calibrationCount, target_.calibration};
         const bool compare = verify && !masked;
-        const std::uint32_t end = masked ? masked->end : size;
+        const std::uint32_t end = masked ? std::min(masked->end, End(size)) : End(size);
         const ProgressPoint point = verify ? rules_.verifyFlash : rules_.readFlash;
         for (std::uint32_t pos = 0; pos < end; pos += step) {
             const bool ok = words ? unit_.ReadFlashWord(ctx_, into, pos, compare)
@@ -140,7 +171,7 @@ private:
             if (masked && MaskedDiffers(*masked, target_.flash, pos, step))
                 return {StepsEnd::Differs, pos};
             if (AtUpdate(pos, point.mask, step))
-                Report(pos, point.offset, end);
+                Report(pos, point.offset, masked ? end : size);
         }
         return {};
     }
@@ -156,14 +187,14 @@ private:
         ChipTarget into{target_.entry, target_.flash, masked ? std::span<std::uint8_t>(masked->scratch) : target_.eeprom,
                         target_.fuses, target_.calibrationCount, target_.calibration};
         const bool compare = verify && !masked;
-        const std::uint32_t end = masked ? masked->end : size;
+        const std::uint32_t end = masked ? std::min(masked->end, End(size)) : End(size);
         for (std::uint32_t pos = 0; pos < end; ++pos) {
             if (!unit_.ReadEepromByte(ctx_, into, pos, compare))
                 return masked ? StepsEnd{StepsEnd::Failed} : ReadFailed(verify, pos);
             if (masked && MaskedDiffers(*masked, target_.eeprom, pos, 1))
                 return {StepsEnd::Differs, pos};
             if (AtUpdate(pos, rules_.eepromMask, 1))
-                Report(pos, 1, end);
+                Report(pos, 1, masked ? end : size);
         }
         return {};
     }
@@ -191,9 +222,12 @@ private:
         return {};
     }
 
-    StepsEnd WriteFlash()
+    // Without the erase only bits the chip holds erased can change: a patch over blank cells.
+    StepsEnd WriteFlash(bool erase = true)
     {
-        if (StepsEnd erased = Erase(); erased.kind != StepsEnd::Success)
+        if (!erase && !Enter())
+            return {StepsEnd::Failed};
+        if (StepsEnd erased = erase ? Erase() : StepsEnd{}; erased.kind != StepsEnd::Success)
             return erased;
         const std::uint32_t size = target_.FlashSize();
         const std::uint32_t offset =
@@ -211,7 +245,8 @@ private:
         // unit commits at once, the chip's page or less.
         const std::uint32_t pageMask = unit_.FlashCommitBytes(target_.entry) - 1;
 
-        for (std::uint32_t pos = 0; pos < size; pos += step) {
+        touched_ = true;
+        for (std::uint32_t pos = 0; pos < End(size); pos += step) {
             bool ok = false;
             switch (loop) {
             case Loop::WordPages: ok = unit_.LoadFlashWord(ctx_, target_, pos); break;
@@ -243,7 +278,7 @@ private:
         const bool pages = unit_.Has(Op::WriteEepromPage);
         const std::uint32_t pageMask = std::max<std::uint32_t>(target_.entry.eepromPageBytes, 1) - 1;
         const std::uint32_t mask = rules_.eepromWriteMask != 0 ? rules_.eepromWriteMask : pageMask;
-        for (std::uint32_t pos = 0; pos < size; ++pos) {
+        for (std::uint32_t pos = 0; pos < End(size); ++pos) {
             if (!unit_.WriteEepromByte(ctx_, target_, pos))
                 return {StepsEnd::Failed};
             if (pages && AtUpdate(pos, pageMask, 1) && !unit_.WriteEepromPage(ctx_, target_, pos))
@@ -254,11 +289,14 @@ private:
         return {};
     }
 
+    std::uint32_t End(std::uint32_t size) const { return std::min(size, end_); }
+
     const ProgContext& ctx_;
     const FamilyUnit& unit_;
     ChipTarget& target_;
     const ProgressFn& progress_;
     const ProgressRules& rules_;
+    std::uint32_t end_;
     std::span<const std::uint8_t> defined_;
     bool touched_ = false;
 };
@@ -378,12 +416,16 @@ QString DifferenceAddressText(std::uint32_t pos)
     return QString::number(pos, 16).toUpper().rightJustified(4, QLatin1Char('0'));
 }
 
-bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress,
-                      const MemoryCommandOptions& options)
+namespace {
+
+// The memory operation frame around steps run in one programming session: the "Trying to" and
+// Start time lines, the family dispatch, the closing lines.
+bool RunFramed(const QString& tryingText, bool verifies, const ProgContext& ctx, ChipJob& job,
+               const ProgressFn& progress, const std::function<StepsEnd(const FamilyUnit&, ChipTarget&)>& steps)
 {
     OperationLog& log = ctx.log;
     OpenProgress(progress);
-    log.WriteLog(LogTrying, TryingText(command));
+    log.WriteLog(LogTrying, tryingText);
     log.WriteStartTime();
     const FamilyUnit* unit = DispatchUnit(job, log);
     if (!unit) {
@@ -392,35 +434,22 @@ bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& jo
     }
 
     ChipTarget target = job.Target();
-    const bool verifyAfter = IsWrite(command) && options.verifyAfterWrite;
-    // A write verified afterwards shares the bar: the write its first half, the verify the second.
-    const ProgressFn writeHalf = verifyAfter && progress ? ProgressFn([&progress](int p) { progress(p / 2); }) : progress;
-    const ProgressFn verifyHalf = verifyAfter && progress ? ProgressFn([&progress](int p) { progress(50 + p / 2); }) : progress;
     StepsEnd end;
-    bool touched = false;
     {
         ProgrammingSession session(ctx, *unit);
-        if (IsWrite(command) && !CheckChipInSocket(ctx, *unit, target, options.socket)) {
-            end = {StepsEnd::Failed};
-        } else {
-            Pass pass(ctx, *unit, target, writeHalf, IsVerify(command) ? options.defined : std::span<const std::uint8_t>{});
-            end = pass.Run(command);
-            touched = pass.Touched();
-            if (end.kind == StepsEnd::Success && verifyAfter)
-                end = Pass(ctx, *unit, target, verifyHalf).Run(VerifyOf(command));
-        }
+        end = steps(*unit, target);
         if (end.kind == StepsEnd::Success && !session.End())
             end = {StepsEnd::Failed};
     }
 
     if (ctx.Cancelled() && end.kind != StepsEnd::Success) {
-        WriteStopLines(ctx, touched);
+        WriteStopLines(ctx, end.touched);
         log.WriteEndTime();
         return false;
     }
     switch (end.kind) {
     case StepsEnd::Success:
-        log.WriteLog(LogFinished, IsVerify(command) || verifyAfter ? QStringLiteral(". No differences found.") : QString());
+        log.WriteLog(LogFinished, verifies ? QStringLiteral(". No differences found.") : QString());
         log.WriteEndTime();
         return true;
     case StepsEnd::Differs:
@@ -441,6 +470,50 @@ bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& jo
         return false;
     }
     return false;
+}
+
+}  // namespace
+
+bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress,
+                      const MemoryCommandOptions& options)
+{
+    const bool verifyAfter = IsWrite(command) && options.verifyAfterWrite;
+    // A write verified afterwards shares the bar: the write its first half, the verify the second.
+    const ProgressFn writeHalf = verifyAfter && progress ? ProgressFn([&progress](int p) { progress(p / 2); }) : progress;
+    const ProgressFn verifyHalf = verifyAfter && progress ? ProgressFn([&progress](int p) { progress(50 + p / 2); }) : progress;
+    return RunFramed(TryingText(command), IsVerify(command) || verifyAfter, ctx, job, progress,
+                     [&](const FamilyUnit& unit, ChipTarget& target) {
+                         if (IsWrite(command) && !CheckChipInSocket(ctx, unit, target, options.socket))
+                             return StepsEnd{StepsEnd::Failed};
+                         Pass pass(ctx, unit, target, writeHalf);
+                         if (IsVerify(command))
+                             pass.OnlyDefined(options.defined);
+                         StepsEnd end = pass.Run(command);
+                         if (end.kind == StepsEnd::Success && verifyAfter)
+                             end = Pass(ctx, unit, target, verifyHalf).Run(VerifyOf(command));
+                         end.touched = pass.Touched();
+                         return end;
+                     });
+}
+
+bool RunPatchWrite(int kind, std::uint32_t last, const QString& tryingText, const ProgContext& ctx, ChipJob& job,
+                   const ProgressFn& progress)
+{
+    return RunFramed(tryingText, true, ctx, job, progress, [&](const FamilyUnit& unit, ChipTarget& target) {
+        const std::uint32_t size = kind == FlashKind ? target.FlashSize() : target.EepromSize();
+        if (last >= size)
+            return StepsEnd{StepsEnd::Failed};
+        const std::uint32_t end = std::min(Pass::PatchEnd(unit, target.entry, kind, last), size);
+        Pass pass(ctx, unit, target, progress, end);
+        StepsEnd patched = pass.Patch(kind);
+        patched.touched = pass.Touched();
+        return patched;
+    });
+}
+
+bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+{
+    return RunCheckedChipErase(ctx, job, progress, SocketCheck{});
 }
 
 bool RunCheckedChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress, const SocketCheck& socket)
@@ -472,11 +545,6 @@ bool RunCheckedChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn&
         return false;
     }
     return true;
-}
-
-bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
-{
-    return RunCheckedChipErase(ctx, job, progress, SocketCheck{});
 }
 
 QString CalibrationText(const chip& c)

@@ -72,6 +72,16 @@ struct MemoryCommandOptions {
 bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress,
                       const MemoryCommandOptions& options = {});
 
+// A patch after the memory was written whole, such as a serial number: the job's image of kind
+// (FlashKind or EepromKind) written from address 0 through the page (or word) that holds byte
+// last, with no erase before it, and compared over the same bytes, in the memory frame with
+// tryingText as its "Trying to" text. The bytes below the patch are written as the image holds
+// them, so the image must hold what the chip holds; flash cells can only be programmed from the
+// erased state, so the patched flash bytes must be blank in the chip. False also when last lies
+// beyond the memory.
+bool RunPatchWrite(int kind, std::uint32_t last, const QString& tryingText, const ProgContext& ctx, ChipJob& job,
+                   const ProgressFn& progress);
+
 // Chip Erase, once its question (ChipDataQuestion) was answered Yes: no frame of its own.
 bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress);
 // The same with socket enabled: nothing is erased before the chip in the socket proved to be

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <iterator>
 
 namespace velmora::sim {
 
@@ -40,16 +42,14 @@ void WaitUntil(std::int64_t t)
 
 }  // namespace
 
-PtyServer::PtyServer(std::shared_ptr<SimGateway> gateway, bool pace) : gateway_(std::move(gateway)), pace_(pace)
+PtyServer::PtyServer(std::shared_ptr<SimGateway> gateway, bool pace, AnswerLatency latency)
+    : gateway_(std::move(gateway)), pace_(pace), latency_(latency)
 {
-    // Paced bytes already took their line time in real time.
-    gateway_->SetCountLineTime(!pace_);
-    // A server that was not scheduled in time reads several packets at once and cannot see the
-    // waits the PC took between them, so the chip's own times (busy after a write, the start
-    // delay of serial programming) would fail at random on a loaded machine. Over a
-    // pseudo-terminal the chip checks data and sequences; the in-process gateway, which runs
-    // each packet as it is sent, checks the times too.
-    gateway_->Chip().checkTiming = false;
+    // Unpaced, a server that was not scheduled in time reads several packets at once and
+    // cannot see the waits the PC took between them, so the chip's own times would fail at
+    // random: it checks data and sequences only. Paced, every byte has its line arrival time
+    // and the chip checks its times against those.
+    gateway_->Chip().checkTiming = pace_;
 }
 
 PtyServer::~PtyServer() { Close(); }
@@ -111,10 +111,14 @@ void PtyServer::WriteAll(const std::uint8_t* data, std::size_t count)
 
 void PtyServer::Serve(const std::atomic<bool>& stop)
 {
-    std::int64_t lineFreeAt = 0;  // when the last paced byte has fully arrived or left
-    // The default timer slack (50 µs) is more than a byte time.
     if (pace_)
-        ::prctl(PR_SET_TIMERSLACK, 1000UL);
+        ServePaced(stop);
+    else
+        ServeUnpaced(stop);
+}
+
+void PtyServer::ServeUnpaced(const std::atomic<bool>& stop)
+{
     std::uint8_t in[512];
     std::uint8_t out[512];
     while (!stop.load() && pty_.master >= 0) {
@@ -124,24 +128,89 @@ void PtyServer::Serve(const std::atomic<bool>& stop)
         const ssize_t n = ::read(pty_.master, in, sizeof in);
         if (n <= 0)
             continue;
-        // Paced, the bytes are complete one line time each after they started; the answer
-        // can leave only after them and takes its own line time. Nothing sees the gateway
-        // before its answer arrives, so it runs the commands at once and the one wait is for
-        // the answer's arrival time.
-        if (pace_)
-            lineFreeAt = std::max(lineFreeAt, NowUs()) + std::int64_t(n) * LineUsPerByte;
         if (!gateway_->Receive(in, std::size_t(n))) {
             Close();  // unplugged: the device disappears under the client
             return;
         }
         const std::size_t answer = gateway_->TakeOutput(out, sizeof out);
-        if (answer == 0)
+        if (answer > 0)
+            WriteAll(out, answer);
+    }
+}
+
+// The line as it is. The PC's bytes reach the gateway one line time (44 µs) after each
+// other, from when they were written or when the line was free, whichever is later; the
+// server takes them from the pseudo-terminal only as the line carries them, so a client that
+// keeps writing is held back by the system's buffers filling, as by a real port's. Answers
+// take the other direction of the line, from when the gateway produced them, and reach the
+// client at their arrival time (or the adapter's latency later).
+void PtyServer::ServePaced(const std::atomic<bool>& stop)
+{
+    // The default timer slack (50 µs) is more than a byte time.
+    ::prctl(PR_SET_TIMERSLACK, 1000UL);
+    // How far ahead of the line the server takes bytes: a little, so it never starves the
+    // line while it sleeps.
+    constexpr std::int64_t ReadAheadUs = 1000;
+    constexpr std::size_t ReadChunk = 32;
+    std::int64_t inFreeAt = 0;   // when the last byte from the PC has fully arrived
+    std::int64_t outFreeAt = 0;  // when the last answer byte has fully reached the adapter
+    std::deque<SimTimedByte> atAdapter;  // answer bytes with their arrival at the PC's adapter
+    std::uint8_t in[ReadChunk];
+    SimTimedByte produced[512];
+    std::uint8_t out[512];
+    const std::int64_t latencyUs = std::int64_t(latency_.latencyMs) * 1000;
+    const std::size_t held = std::size_t(std::max(1, latency_.heldBytes));
+
+    // When the adapter passes the waiting bytes on.
+    auto handOverAt = [&]() -> std::int64_t {
+        if (atAdapter.empty())
+            return INT64_MAX;
+        if (latencyUs == 0)
+            return atAdapter.front().atUs;
+        std::int64_t at = atAdapter.front().atUs + latencyUs;
+        if (atAdapter.size() >= held)
+            at = std::min(at, atAdapter[held - 1].atUs);
+        return at;
+    };
+
+    while (!stop.load() && pty_.master >= 0) {
+        std::int64_t now = NowUs();
+        // Hand over the answers that are due.
+        std::int64_t due = handOverAt();
+        if (due <= now + 60) {
+            WaitUntil(due);
+            std::size_t n = 0;
+            while (!atAdapter.empty() && atAdapter.front().atUs <= due && n < sizeof out) {
+                out[n++] = atAdapter.front().byte;
+                atAdapter.pop_front();
+            }
+            WriteAll(out, n);
             continue;
-        if (pace_) {
-            lineFreeAt += std::int64_t(answer) * LineUsPerByte;
-            WaitUntil(lineFreeAt);
         }
-        WriteAll(out, answer);
+        // Take more from the PC only when the line is nearly free.
+        const std::int64_t readFrom = inFreeAt - ReadAheadUs;
+        const bool mayRead = readFrom <= now;
+        const std::int64_t wakeAt = std::min(due, mayRead ? now + 20000 : readFrom);
+        const std::int64_t waitUs = std::max<std::int64_t>(0, wakeAt - now - 60);
+        pollfd p{pty_.master, short(mayRead ? POLLIN : 0), 0};
+        const timespec timeout{time_t(waitUs / 1000000), long(waitUs % 1000000) * 1000};
+        if (::ppoll(&p, 1, &timeout, nullptr) <= 0 || !mayRead || !(p.revents & POLLIN))
+            continue;
+        const ssize_t n = ::read(pty_.master, in, sizeof in);
+        if (n <= 0)
+            continue;
+        now = NowUs();
+        const std::int64_t first = std::max(now, inFreeAt) + LineUsPerByte;
+        inFreeAt = first + (n - 1) * std::int64_t(LineUsPerByte);
+        if (!gateway_->ReceiveAt(in, std::size_t(n), first)) {
+            Close();  // unplugged: the device disappears under the client
+            return;
+        }
+        const std::size_t answers = gateway_->TakeTimedOutput(produced, std::size(produced));
+        for (std::size_t i = 0; i < answers; ++i) {
+            outFreeAt = std::max(outFreeAt, produced[i].atUs) + LineUsPerByte;
+            atAdapter.push_back({produced[i].byte, outFreeAt});
+        }
     }
 }
 

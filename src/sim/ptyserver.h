@@ -1,6 +1,9 @@
 #pragma once
 // Serves one simulated gateway on a pseudo-terminal, so the real serial link (QSerialPort)
-// can be tested end to end. Optionally paces both directions at the real line rate.
+// can be tested end to end. Paced, it models the line as it is: full duplex at 250000 baud,
+// 11 bits a byte each way, every byte with its own arrival time; the gateway runs each
+// command when its last byte has arrived, the chip counts its own times from there, and a
+// USB adapter's answer latency can be added.
 
 #include "sim/simgateway.h"
 
@@ -22,9 +25,18 @@ struct RawPty {
 bool OpenRawPty(RawPty& pty, std::string* error);
 void CloseRawPty(RawPty& pty);
 
+// How a paced server hands answers over. A USB serial adapter holds what it received until
+// latencyMs after the first byte waiting, or until heldBytes are waiting, whichever is first.
+struct AnswerLatency {
+    int latencyMs = 0;  // 0: each byte is handed over as it arrives
+    int heldBytes = 62;
+};
+
 class PtyServer {
 public:
-    PtyServer(std::shared_ptr<SimGateway> gateway, bool pace);
+    // Unpaced, bytes are taken as they come and answered at once, and the chip does not check
+    // its own times (a fast server for tests of data and sequences).
+    PtyServer(std::shared_ptr<SimGateway> gateway, bool pace, AnswerLatency latency = {});
     ~PtyServer();
     PtyServer(const PtyServer&) = delete;
     PtyServer& operator=(const PtyServer&) = delete;
@@ -40,9 +52,12 @@ public:
 private:
     void Close();
     void WriteAll(const std::uint8_t* data, std::size_t count);
+    void ServeUnpaced(const std::atomic<bool>& stop);
+    void ServePaced(const std::atomic<bool>& stop);
 
     std::shared_ptr<SimGateway> gateway_;
     bool pace_;
+    AnswerLatency latency_;
     RawPty pty_;
 };
 

@@ -222,6 +222,8 @@ void SimChip::WriteStrobe(std::uint32_t widthUs, std::int64_t now)
         }
         break;
     case CmdWriteFlash:
+        if (WritesLocked())
+            return;  // the page buffer is dropped with nothing programmed
         if (model_.flashPageBytes) {
             if (model_.commitNeedsBs1Low && bs1)
                 return;  // the page stays in the buffer, not in the flash
@@ -233,6 +235,8 @@ void SimChip::WriteStrobe(std::uint32_t widthUs, std::int64_t now)
         busy = model_.flashWriteUs;
         break;
     case CmdWriteEeprom: {
+        if (WritesLocked())
+            return;
         const std::uint32_t address = (std::uint32_t(addressHigh_) << 8 | addressLow_) & (model_.eepromBytes - 1);
         if (model_.eepromPageBytes) {
             if (model_.commitNeedsBs1Low && bs1)
@@ -246,6 +250,8 @@ void SimChip::WriteStrobe(std::uint32_t widthUs, std::int64_t now)
     }
     case CmdWriteFuse:
         if (model_.longWrPulses && widthUs < LongFuseUs)
+            return;
+        if (model_.fuses == SimFuseLayout::Modern && WritesLocked())
             return;
         if (model_.fuses == SimFuseLayout::Combined) {
             fuses_[0] = std::uint8_t((dataLow_ & 0x21) | 0xDE);
@@ -269,6 +275,34 @@ void SimChip::WriteStrobe(std::uint32_t widthUs, std::int64_t now)
         return;
     }
     busyUntil_ = now + busy;
+}
+
+bool SimChip::WritesLocked() const
+{
+    // LB1 and LB2 are bits 0 and 1 of the modern lock byte, bits 1 and 2 of the older parts'.
+    const std::uint8_t lockBits = model_.fuses == SimFuseLayout::Modern ? 0x03 : 0x06;
+    return (lock_ & lockBits) != lockBits;
+}
+
+bool SimChip::FuseBitProgrammed(SimFuseBit bit) const
+{
+    return bit.mask != 0 && (fuses_[bit.fuse] & bit.mask) == 0;
+}
+
+bool SimChip::SerialEntryAllowed() const
+{
+    const bool spienProgrammed = model_.spien.mask == 0 || FuseBitProgrammed(model_.spien);
+    return spienProgrammed && !FuseBitProgrammed(model_.rstdisbl) && !FuseBitProgrammed(model_.dwen);
+}
+
+void SimChip::SerialFuseWrite(int fuse, std::uint8_t value)
+{
+    // SPIEN cannot be changed in serial programming mode: the chip keeps it as it is.
+    std::uint8_t keep = 0;
+    if (model_.spien.mask != 0 && model_.spien.fuse == fuse)
+        keep = model_.spien.mask;
+    std::uint8_t& cell = fuses_[std::size_t(fuse)];
+    cell = std::uint8_t((value & ~keep) | (cell & keep));
 }
 
 std::uint8_t SimChip::CombinedFuseLock() const
@@ -346,8 +380,8 @@ std::array<std::uint8_t, 4> SimChip::SpiExchange(const std::array<std::uint8_t, 
         return out;
     const bool enable = in[0] == 0xAC && in[1] == 0x53;
     if (!serialMode_) {
-        if (!enable || (checkTiming && now - resetLowAt_ < SerialStartUs))
-            return out;  // not listening yet, or out of step: no echo
+        if (!enable || (checkTiming && now - resetLowAt_ < SerialStartUs) || !SerialEntryAllowed())
+            return out;  // not listening yet, out of step, or serial programming disabled: no echo
         serialMode_ = true;
     }
     // Each byte shifted in comes back while the next goes out; a read's data replaces the
@@ -412,6 +446,8 @@ void SimChip::SerialWrite(const std::array<std::uint8_t, 4>& in, std::int64_t no
             const std::uint32_t index = word & (model_.flashPageBytes / 2 - 1);
             flashPage_[2 * index + (high ? 1 : 0)] = in[3];
         } else {
+            if (WritesLocked())
+                return;
             Program(flash_[2 * word + (high ? 1 : 0)], in[3]);
             busy = model_.flashWriteUs;
         }
@@ -419,10 +455,16 @@ void SimChip::SerialWrite(const std::array<std::uint8_t, 4>& in, std::int64_t no
     case 0x4C:
         if (!model_.flashPageBytes)
             return;
+        if (WritesLocked()) {
+            std::fill(flashPage_.begin(), flashPage_.end(), ErasedValue());
+            return;
+        }
         CommitFlashPage(word);
         busy = model_.flashWriteUs;
         break;
     case 0xC0:
+        if (WritesLocked())
+            return;
         eeprom_[(std::uint32_t(in[1]) << 8 | in[2]) & (model_.eepromBytes - 1)] = in[3];
         busy = model_.eepromWriteUs;
         break;
@@ -433,7 +475,7 @@ void SimChip::SerialWrite(const std::array<std::uint8_t, 4>& in, std::int64_t no
         eepromPageLoaded_[in[2] & (model_.eepromPageBytes - 1u)] = true;
         break;
     case 0xC2:
-        if (!model_.eepromPageBytes)
+        if (!model_.eepromPageBytes || WritesLocked())
             return;
         CommitEepromPage((std::uint32_t(in[1]) << 8 | in[2]) & (model_.eepromBytes - 1));
         busy = model_.eepromWriteUs;
@@ -445,10 +487,13 @@ void SimChip::SerialWrite(const std::array<std::uint8_t, 4>& in, std::int64_t no
             EraseAll();
             busy = model_.eraseUs;
         } else if (model_.fuses == SimFuseLayout::Modern) {
+            const bool fuseWrite = in[1] == 0xA0 || in[1] == 0xA8 || in[1] == 0xA4;
+            if (fuseWrite && WritesLocked())
+                return;
             switch (in[1]) {
-            case 0xA0: fuses_[0] = in[3]; break;
-            case 0xA8: fuses_[1] = in[3]; break;
-            case 0xA4: fuses_[2] = in[3]; break;
+            case 0xA0: SerialFuseWrite(0, in[3]); break;
+            case 0xA8: SerialFuseWrite(1, in[3]); break;
+            case 0xA4: SerialFuseWrite(2, in[3]); break;
             case 0xE0: lock_ &= in[3]; break;
             default: return;
             }
@@ -458,7 +503,7 @@ void SimChip::SerialWrite(const std::array<std::uint8_t, 4>& in, std::int64_t no
             if ((in[1] & 0xF9) == 0xF9)
                 lock_ &= std::uint8_t(in[1] | 0xF9);
             else if (model_.fuses == SimFuseLayout::Separate && in[1] == 0xA0)
-                fuses_[0] = in[3];
+                SerialFuseWrite(0, in[3]);
             else if (model_.fuses == SimFuseLayout::Combined && (in[1] & 0xFE) == 0xBE)
                 fuses_[0] = std::uint8_t((fuses_[0] & ~0x01) | (in[1] & 0x01));
             else

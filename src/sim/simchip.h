@@ -70,6 +70,11 @@ public:
 
     // Busy until this time (µs); a write issued earlier is ignored.
     std::int64_t BusyUntil() const { return busyUntil_; }
+    // Lock bit mode 2 or 3 (LB1 or LB2 programmed): flash and EEPROM writes are refused, and
+    // on the parts with fuse bytes selected by BS1/BS2 the fuse writes too, until a chip erase.
+    bool WritesLocked() const;
+    // Serial programming starts only with SPIEN programmed and RSTDISBL and DWEN unprogrammed.
+    bool SerialEntryAllowed() const;
 
 private:
     bool Busy(std::int64_t now) const { return checkTiming && now < busyUntil_; }
@@ -86,6 +91,8 @@ private:
     std::uint8_t ReadFuseSelection(bool bs1, bool bs2) const;
     std::uint8_t SerialRead(const std::array<std::uint8_t, 4>& in, bool& isRead) const;
     void SerialWrite(const std::array<std::uint8_t, 4>& in, std::int64_t now);
+    bool FuseBitProgrammed(SimFuseBit bit) const;
+    void SerialFuseWrite(int fuse, std::uint8_t value);
 
     const SimChipModel& model_;
     std::vector<std::uint8_t> flash_;

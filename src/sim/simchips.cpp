@@ -67,6 +67,16 @@ constexpr SimChipModel PagelOnFall(SimChipModel m)
     return m;
 }
 
+// The fuse bits that take serial programming away (SPIEN unprogrammed, RSTDISBL or DWEN
+// programmed), by the datasheets' fuse tables.
+constexpr SimChipModel SerialFuses(SimChipModel m, SimFuseBit spien, SimFuseBit rstdisbl = {}, SimFuseBit dwen = {})
+{
+    m.spien = spien;
+    m.rstdisbl = rstdisbl;
+    m.dwen = dwen;
+    return m;
+}
+
 constexpr SimChipModel Niiet(SimChipModel m)
 {
     m.niiet = true;
@@ -84,9 +94,9 @@ constexpr auto Timed = SimEntry::Timed;
 constexpr std::array<SimChipModel, SimChipCount> Models{{
     Old(Parallel("AT90S1200", 0x90, 0x01, 1024, 64, 0, 0, 0, F{0xDF, 0xFF}, 2, Plain), Combined),
     Old(Parallel("AT90S2313", 0x91, 0x01, 2048, 128, 0, 0, 0, F{0xDF, 0xFF}, 2, Plain), Combined),
-    Serial("AT90S2323", 0x91, 0x02, 2048, 128, 0, 0, 0, F{0xDE, 0xFF}, 2, Combined, 4000, 4000, 8000),
+    SerialFuses(Serial("AT90S2323", 0x91, 0x02, 2048, 128, 0, 0, 0, F{0xDE, 0xFF}, 2, Combined, 4000, 4000, 8000), {0, 0x20}),
     Old(Parallel("AT90S2333", 0x91, 0x05, 2048, 128, 0, 0, 0, F{0xDA, 0xFF}, 2, Plain), Separate),
-    Serial("AT90S2343", 0x91, 0x03, 2048, 128, 0, 0, 0, F{0xDE, 0xFF}, 2, Combined, 4000, 4000, 8000),
+    SerialFuses(Serial("AT90S2343", 0x91, 0x03, 2048, 128, 0, 0, 0, F{0xDE, 0xFF}, 2, Combined, 4000, 4000, 8000), {0, 0x20}),
     Old(Parallel("AT90S4414", 0x92, 0x01, 4096, 256, 0, 0, 0, F{0xDF, 0xFF}, 2, Plain), Combined),
     Old(Parallel("AT90S4433", 0x92, 0x03, 4096, 256, 0, 0, 0, F{0xDA, 0xFF}, 2, Plain), Separate),
     Old(Parallel("AT90S4434", 0x92, 0x02, 4096, 256, 0, 0, 0, F{0xDF, 0xFF}, 2, Plain), Combined),
@@ -95,17 +105,17 @@ constexpr std::array<SimChipModel, SimChipCount> Models{{
     AnyBs1(Parallel("AT90CAN32", 0x95, 0x81, 32768, 1024, 256, 8, 1, F{0x62, 0x99, 0xFF, 0xFF}, 4, Timed)),
     AnyBs1(Parallel("AT90CAN64", 0x96, 0x81, 65536, 2048, 256, 8, 1, F{0x62, 0x99, 0xFF, 0xFF}, 4, Timed)),
     AnyBs1(Parallel("AT90CAN128", 0x97, 0x81, 131072, 4096, 256, 8, 1, F{0x62, 0x99, 0xFF, 0xFF}, 4, Timed)),
-    Serial("ATtiny12", 0x90, 0x05, 1024, 64, 0, 0, 1, F{0x52, 0xFF}, 2, Separate, 3500, 6000, 8000),
-    Serial("ATtiny13", 0x90, 0x07, 1024, 64, 32, 4, 1, F{0x6A, 0xFF, 0xFF}, 3, Modern, 4500, 4500, 8000),
-    Serial("ATtiny15", 0x90, 0x06, 1024, 64, 0, 0, 1, F{0x5C, 0xFF}, 2, Separate, 3500, 6000, 8000),
-    Serial("ATtiny22", 0x91, 0x06, 2048, 128, 0, 0, 1, F{0xDE, 0xFF}, 2, Combined, 4000, 4000, 8000),
+    SerialFuses(Serial("ATtiny12", 0x90, 0x05, 1024, 64, 0, 0, 1, F{0x52, 0xFF}, 2, Separate, 3500, 6000, 8000), {0, 0x20}, {0, 0x10}),
+    SerialFuses(Serial("ATtiny13", 0x90, 0x07, 1024, 64, 32, 4, 1, F{0x6A, 0xFF, 0xFF}, 3, Modern, 4500, 4500, 8000), {0, 0x80}, {1, 0x01}, {1, 0x08}),
+    SerialFuses(Serial("ATtiny15", 0x90, 0x06, 1024, 64, 0, 0, 1, F{0x5C, 0xFF}, 2, Separate, 3500, 6000, 8000), {0, 0x20}, {0, 0x10}),
+    SerialFuses(Serial("ATtiny22", 0x91, 0x06, 2048, 128, 0, 0, 1, F{0xDE, 0xFF}, 2, Combined, 4000, 4000, 8000), {0, 0x20}),
     PagelOnFall(AnyBs1(SharedPins(Parallel("ATtiny2313", 0x91, 0x0A, 2048, 128, 32, 4, 2, F{0x64, 0xDF, 0xFF, 0xFF}, 4, Timed)))),
-    Serial("ATtiny25", 0x91, 0x08, 2048, 128, 32, 4, 2, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Modern, 4500, 4500, 8000),
-    Serial("ATtiny26", 0x91, 0x09, 2048, 128, 32, 0, 4, F{0xE1, 0xF7, 0xFF}, 3, Modern, 4500, 8000, 8000),
+    SerialFuses(Serial("ATtiny25", 0x91, 0x08, 2048, 128, 32, 4, 2, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Modern, 4500, 4500, 8000), {1, 0x20}, {1, 0x80}, {1, 0x40}),
+    SerialFuses(Serial("ATtiny26", 0x91, 0x09, 2048, 128, 32, 0, 4, F{0xE1, 0xF7, 0xFF}, 3, Modern, 4500, 8000, 8000), {1, 0x08}, {1, 0x10}),
     SharedPins(Parallel("ATtiny261", 0x91, 0x0C, 2048, 128, 32, 4, 1, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Xtal)),
-    Serial("ATtiny45", 0x92, 0x06, 4096, 256, 64, 4, 2, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Modern, 4500, 4500, 8000),
+    SerialFuses(Serial("ATtiny45", 0x92, 0x06, 4096, 256, 64, 4, 2, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Modern, 4500, 4500, 8000), {1, 0x20}, {1, 0x80}, {1, 0x40}),
     SharedPins(Parallel("ATtiny461", 0x92, 0x08, 4096, 256, 64, 4, 1, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Xtal)),
-    Serial("ATtiny85", 0x93, 0x0B, 8192, 512, 64, 4, 2, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Modern, 4500, 4500, 8000),
+    SerialFuses(Serial("ATtiny85", 0x93, 0x0B, 8192, 512, 64, 4, 2, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Modern, 4500, 4500, 8000), {1, 0x20}, {1, 0x80}, {1, 0x40}),
     SharedPins(Parallel("ATtiny861", 0x93, 0x0D, 8192, 512, 64, 4, 1, F{0x62, 0xDF, 0xFF, 0xFF}, 4, Xtal)),
     AnyBs1(Old(Parallel("ATmega103", 0x97, 0x01, 131072, 4096, 256, 0, 0, F{0xDF, 0xFF}, 2, Plain), Separate)),
     Parallel("ATmega128", 0x97, 0x02, 131072, 4096, 256, 8, 4, F{0xE1, 0x99, 0xFD, 0xFF}, 4, Xtal),

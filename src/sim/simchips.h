@@ -30,6 +30,12 @@ enum class SimFuseLayout : std::uint8_t {
     Combined,  // one byte: lock bits in bits 7 and 6, fuse bits (SPIEN bit 5, bit 0) below
 };
 
+// One fuse bit: which fuse byte (0 low or the only one, 1 high, 2 extended) and its mask.
+struct SimFuseBit {
+    std::uint8_t fuse = 0;
+    std::uint8_t mask = 0;
+};
+
 struct SimChipModel {
     std::string_view name;
     std::array<std::uint8_t, 3> signature;
@@ -56,6 +62,11 @@ struct SimChipModel {
     // With PAGEL on BS1: the page latch takes the data latches when BS1 falls (the end of the
     // PAGEL pulse) rather than following them while BS1 is high.
     bool pagelLatchesOnFall = false;
+    // Fuse bits that decide whether serial programming can start: SPIEN must be programmed,
+    // RSTDISBL and DWEN unprogrammed (mask 0: the chip has no such bit).
+    SimFuseBit spien{};
+    SimFuseBit rstdisbl{};
+    SimFuseBit dwen{};
 
     bool HasExtendedAddress() const { return flashBytes > 0x20000; }
     std::uint8_t FuseCount() const { return std::uint8_t(factoryCount - 1); }

@@ -2,6 +2,7 @@
 
 #include "link/gatewaycommands.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace velmora::sim {
@@ -32,6 +33,8 @@ void SimGateway::SetFaults(const SimFaults& faults)
 
 std::int64_t SimGateway::Now() const
 {
+    if (lineClock_)
+        return executeAtUs_;
     const std::int64_t line = countLineTime_ ? std::int64_t(received_) * LineUsPerByte : 0;
     return (virtualTime_ ? virtualUs_ : SteadyUs() - epochUs_) + line + extraUs_;
 }
@@ -45,24 +48,43 @@ void SimGateway::Advance(std::int64_t us)
 bool SimGateway::Receive(const std::uint8_t* data, std::size_t count)
 {
     for (std::size_t i = 0; i < count; ++i) {
-        if (unplugged_ || (faults_.unplugAfterBytes >= 0 && long(received_) >= faults_.unplugAfterBytes)) {
-            unplugged_ = true;
-            output_.clear();
+        if (!TakeByte(data[i], -1))
             return false;
-        }
-        ++received_;
-        if (faults_.silentAfterBytes >= 0 && long(received_) > faults_.silentAfterBytes)
-            continue;  // the gateway hangs: nothing runs, nothing answers
-        pending_.push_back(data[i]);
-        const int length = CommandLength(pending_.front());
-        if (length == 0) {
-            pending_.clear();  // an unknown code is skipped
-            continue;
-        }
-        if (int(pending_.size()) == length) {
-            Execute(pending_.data());
-            pending_.clear();
-        }
+    }
+    return true;
+}
+
+bool SimGateway::ReceiveAt(const std::uint8_t* data, std::size_t count, std::int64_t firstArrivalUs)
+{
+    lineClock_ = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!TakeByte(data[i], firstArrivalUs + std::int64_t(i) * LineUsPerByte))
+            return false;
+    }
+    return true;
+}
+
+bool SimGateway::TakeByte(std::uint8_t byte, std::int64_t arrivalUs)
+{
+    if (unplugged_ || (faults_.unplugAfterBytes >= 0 && long(received_) >= faults_.unplugAfterBytes)) {
+        unplugged_ = true;
+        output_.clear();
+        return false;
+    }
+    ++received_;
+    if (faults_.silentAfterBytes >= 0 && long(received_) > faults_.silentAfterBytes)
+        return true;  // the gateway hangs: nothing runs, nothing answers
+    pending_.push_back(byte);
+    const int length = CommandLength(pending_.front());
+    if (length == 0) {
+        pending_.clear();  // an unknown code is skipped
+        return true;
+    }
+    if (int(pending_.size()) == length) {
+        if (lineClock_)
+            executeAtUs_ = std::max(arrivalUs, gatewayFreeUs_);
+        Execute(pending_.data());
+        pending_.clear();
     }
     return true;
 }
@@ -71,10 +93,29 @@ std::size_t SimGateway::TakeOutput(std::uint8_t* buffer, std::size_t max)
 {
     std::size_t n = 0;
     while (n < max && !output_.empty()) {
+        buffer[n++] = output_.front().byte;
+        output_.pop_front();
+    }
+    return n;
+}
+
+std::size_t SimGateway::TakeTimedOutput(SimTimedByte* buffer, std::size_t max)
+{
+    std::size_t n = 0;
+    while (n < max && !output_.empty()) {
         buffer[n++] = output_.front();
         output_.pop_front();
     }
     return n;
+}
+
+void SimGateway::LongPulse(std::uint32_t widthUs)
+{
+    // The gateway is busy with the pulse: later commands run after it.
+    if (lineClock_)
+        gatewayFreeUs_ = executeAtUs_ + widthUs;
+    else
+        extraUs_ += widthUs;
 }
 
 std::uint8_t SimGateway::Bus() const
@@ -185,11 +226,11 @@ void SimGateway::Execute(const std::uint8_t* c)
             break;
         case PulseKind::GiveWR100NegPulse:
             chip_.WrPulse(Wr100PulseUs, Now());
-            extraUs_ += Wr100PulseUs;
+            LongPulse(Wr100PulseUs);
             break;
         case PulseKind::GiveWR15NegPulse:
             chip_.WrPulse(Wr15PulseUs, Now());
-            extraUs_ += Wr15PulseUs;
+            LongPulse(Wr15PulseUs);
             break;
         }
         break;

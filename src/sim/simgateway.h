@@ -37,6 +37,12 @@ inline constexpr std::uint32_t WrPulseUs = 1;
 inline constexpr std::uint32_t Wr100PulseUs = 10000;
 inline constexpr std::uint32_t Wr15PulseUs = 1500;
 
+// An answer byte and the time (µs, gateway clock) the gateway produced it.
+struct SimTimedByte {
+    std::uint8_t byte = 0;
+    std::int64_t atUs = 0;
+};
+
 struct SimPorts {
     std::uint8_t ddrB = 0, portB = 0, ddrC = 0, portC = 0, ddrD = 0, portD = 0;
 };
@@ -47,8 +53,16 @@ public:
 
     // Takes bytes from the line. False once the device is unplugged (those bytes are lost).
     bool Receive(const std::uint8_t* data, std::size_t count);
+    // The line model's form (the pty server): byte i has fully arrived at
+    // firstArrivalUs + i * LineUsPerByte on the gateway's clock, and each command runs when its
+    // last byte has arrived, or when the gateway has finished a long pulse, if that is later.
+    // The chip's times (busy after a write, the start of serial programming) count from there.
+    // Switches the gateway to that clock for good.
+    bool ReceiveAt(const std::uint8_t* data, std::size_t count, std::int64_t firstArrivalUs);
     // Moves up to max answer bytes into buffer; returns how many.
     std::size_t TakeOutput(std::uint8_t* buffer, std::size_t max);
+    // The same with the time each byte was produced (the command's execution time).
+    std::size_t TakeTimedOutput(SimTimedByte* buffer, std::size_t max);
     std::size_t PendingOutput() const { return output_.size(); }
 
     bool Unplugged() const { return unplugged_; }
@@ -74,7 +88,9 @@ private:
     std::uint8_t PinB() const;
     std::uint8_t PinC() const;
     std::uint8_t Bus() const;
-    void Answer(std::uint8_t byte) { output_.push_back(byte); }
+    bool TakeByte(std::uint8_t byte, std::int64_t arrivalUs);
+    void Answer(std::uint8_t byte) { output_.push_back({byte, Now()}); }
+    void LongPulse(std::uint32_t widthUs);
     void EnterProgrammingMode();
 
     SimChip chip_;
@@ -87,8 +103,13 @@ private:
     std::int64_t epochUs_ = 0;
     std::uint64_t received_ = 0;
     bool unplugged_ = false;
+    // The line model's clock: the running command's execution time, and when the gateway is
+    // done with its last long pulse.
+    bool lineClock_ = false;
+    std::int64_t executeAtUs_ = 0;
+    std::int64_t gatewayFreeUs_ = 0;
     std::vector<std::uint8_t> pending_;
-    std::deque<std::uint8_t> output_;
+    std::deque<SimTimedByte> output_;
     std::array<std::uint8_t, 4> spiHeld_{};
     std::array<std::uint8_t, 4> spiReceived_{0xFF, 0xFF, 0xFF, 0xFF};
 };

@@ -1,6 +1,6 @@
 // velmora-sim: one simulated gateway with a chip, served on a pseudo-terminal.
 //
-//   velmora-sim [--chip NAME] [--pace] [--json FILE] [fault options]
+//   velmora-sim [--chip NAME] [--pace] [--answer-latency MS] [--json FILE] [fault options]
 //
 // Prints the device path on the first line of standard output, then serves until it is
 // interrupted (SIGINT, SIGTERM) or the "unplugged" fault ends it; on the way out it writes
@@ -23,17 +23,24 @@ std::atomic<bool> stopRequested{false};
 
 void OnSignal(int) { stopRequested.store(true); }
 
+// The usage text: on standard output when asked for with --help, else with the problem on
+// standard error.
 int Usage(const char* problem)
 {
     if (problem)
         std::fprintf(stderr, "velmora-sim: %s\n", problem);
-    std::fprintf(stderr,
-                 "usage: velmora-sim [--chip NAME] [--pace] [--json FILE]\n"
+    std::fprintf(problem ? stderr : stdout,
+                 "usage: velmora-sim [--chip NAME] [--pace] [--answer-latency MS] [--json FILE]\n"
                  "                   [--silent-after N] [--unplug-after N] [--no-handshake]\n"
                  "                   [--busy-forever] [--wrong-echo] [--empty-socket]\n"
                  "                   [--fetch-bytes N] | --list\n"
                  "  --chip NAME        the chip in the socket (default ATmega8)\n"
-                 "  --pace             deliver bytes at the real line rate (250000 baud, 11 bits)\n"
+                 "  --pace             model the line: each byte arrives at its time at 250000\n"
+                 "                     baud, 11 bits, both ways; the chip's busy times count\n"
+                 "                     from the arrival of its instruction\n"
+                 "  --answer-latency MS  (with the line model) hand answers over only MS after\n"
+                 "                     the first waiting byte, or when 62 bytes wait, as USB\n"
+                 "                     serial adapters do\n"
                  "  --json FILE        write the chip's memories and fuses as JSON on exit\n"
                  "  --silent-after N   stop executing and answering after N received bytes\n"
                  "  --unplug-after N   the device disappears after N received bytes\n"
@@ -42,8 +49,9 @@ int Usage(const char* problem)
                  "  --wrong-echo       the chip answers Programming Enable with a wrong echo\n"
                  "  --empty-socket     no chip in the socket: nothing drives the bus or MISO\n"
                  "  --fetch-bytes N    answer SpiFetch with N bytes (4 to 32; default 4)\n"
-                 "  --list             print the simulated chips and exit\n");
-    return 2;
+                 "  --list             print the simulated chips and exit\n"
+                 "  --version          print the version and exit\n");
+    return problem ? 2 : 0;
 }
 
 bool ParseCount(const char* text, long& value)
@@ -61,6 +69,7 @@ int main(int argc, char* argv[])
     std::string chipName = "ATmega8";
     std::string jsonPath;
     bool pace = false;
+    AnswerLatency latency;
     SimFaults faults;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -74,14 +83,21 @@ int main(int argc, char* argv[])
         if (arg == "--chip") {
             const char* v = value("a chip name");
             if (!v)
-                return Usage(nullptr);
+                return Usage("--chip needs a value");
             chipName = v;
         } else if (arg == "--json") {
             const char* v = value("a file name");
             if (!v)
-                return Usage(nullptr);
+                return Usage("--json needs a value");
             jsonPath = v;
         } else if (arg == "--pace") {
+            pace = true;
+        } else if (arg == "--answer-latency") {
+            const char* v = value("milliseconds");
+            long n = 0;
+            if (!v || !ParseCount(v, n) || n > 1000)
+                return Usage("--answer-latency takes milliseconds from 0 to 1000");
+            latency.latencyMs = int(n);
             pace = true;
         } else if (arg == "--silent-after" || arg == "--unplug-after") {
             const char* v = value("a byte count");
@@ -108,7 +124,9 @@ int main(int argc, char* argv[])
                 std::printf("%s\n", std::string(m.name).c_str());
             return 0;
         } else if (arg == "--help" || arg == "-h") {
-            Usage(nullptr);
+            return Usage(nullptr);
+        } else if (arg == "--version") {
+            std::printf("velmora-sim %s\n", VELMORA_VERSION);
             return 0;
         } else {
             return Usage(("unknown argument: " + arg).c_str());
@@ -120,7 +138,7 @@ int main(int argc, char* argv[])
 
     auto gateway = std::make_shared<SimGateway>(*model);
     gateway->SetFaults(faults);
-    PtyServer server(gateway, pace);
+    PtyServer server(gateway, pace, latency);
     std::string error;
     if (!server.Open(&error)) {
         std::fprintf(stderr, "velmora-sim: cannot open a pseudo-terminal: %s\n", error.c_str());

@@ -57,6 +57,7 @@ protected:
             return answer;
         };
         host.tell = [this](const QString& text) { told << text; };
+        host.fileFuses = &fileFuses;
         return std::make_unique<TLockFusesForm>(host);
     }
 
@@ -78,6 +79,7 @@ protected:
     bool answer = false;
     QStringList questions;
     QStringList told;
+    FileFuseBytes fileFuses;  // none unless a test loads some
 };
 
 TEST_F(LockFusesDialog, NoChipShowsOnlyTheThreeButtons)
@@ -192,6 +194,44 @@ TEST_F(LockFusesDialog, WritingValuesNeverReadFromTheChipIsAskedFirst)
     EXPECT_EQ(Chip().Fuses()[1], 0xD9);
     EXPECT_TRUE(state.CurrentChip.FusesReadFromChip);  // read back: the chip's values now
     EXPECT_TRUE(told.isEmpty());
+}
+
+TEST_F(LockFusesDialog, TheFilesValuesFillTheBoxesAndAreWrittenOnlyWithTheQuestions)
+{
+    Select("ATmega8");
+    {
+        auto form = Open();
+        form->show();
+        EXPECT_FALSE(form->Button4->isVisible());  // no file with fuse bytes loaded
+    }
+    fileFuses.fuse = {0xE4, 0x99, std::nullopt};
+    fileFuses.lock = 0xFC;  // LB1 and LB2 programmed: the chip gets locked
+    auto form = Open();
+    form->show();
+    ASSERT_TRUE(form->Button4->isVisible());
+    const std::array<std::uint8_t, 8> before = state.CurrentChip.FuseDefaults;
+    form->Button4Click();
+    EXPECT_EQ(state.CurrentChip.FuseDefaults, before);  // shown, not taken yet
+    EXPECT_TRUE(CheckedNames(*form).contains(QStringLiteral("LB1")));
+    EXPECT_EQ(runs, 0);
+
+    answer = false;
+    form->Button2Click();
+    EXPECT_FALSE(questions.isEmpty());
+    EXPECT_EQ(runs, 0);
+    EXPECT_NE(Chip().Fuses()[0], 0xE4);
+    answer = true;
+    form->Button2Click();
+    EXPECT_EQ(Chip().Fuses()[0], 0xE4);
+    EXPECT_EQ(Chip().Fuses()[1], 0x99);
+
+    // A byte the chip does not have: said, and the boxes stay.
+    fileFuses.fuse[2] = 0xF9;
+    const QStringList checked = CheckedNames(*form);
+    form->Button4Click();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("ext byte")));
+    EXPECT_EQ(CheckedNames(*form), checked);
 }
 
 TEST_F(LockFusesDialog, RiskyBitsAreAskedAboutOnceHarmlessOnesNot)

@@ -111,10 +111,11 @@ TEST_F(PictureWindow, MissingPictureShowsTheMessageThenOpensEmpty)
     EXPECT_FALSE(noChip.HasPicture());
 }
 
-TEST_F(PictureWindow, LooksInTheWorkingFolderThenInTheInstalledDataFolder)
+TEST_F(PictureWindow, LooksInTheWorkingFolderThenBesideTheProgramThenInTheInstalledDataFolder)
 {
     const QStringList folders = TImageForm::PictureFolders(QStringLiteral("/opt/velmora/bin"));
-    EXPECT_EQ(folders, QStringList({QDir::currentPath(), QStringLiteral("/opt/velmora/share/velmora/pictures")}));
+    EXPECT_EQ(folders, QStringList({QDir::currentPath(), QStringLiteral("/opt/velmora/bin"),
+                                    QStringLiteral("/opt/velmora/share/velmora/pictures")}));
 
     QTemporaryDir installed;
     const auto put = [](const QString& folder) {
@@ -128,6 +129,18 @@ TEST_F(PictureWindow, LooksInTheWorkingFolderThenInTheInstalledDataFolder)
     EXPECT_EQ(TImageForm::FindPicture(QStringLiteral("ATmega8.jpg"), searched), QDir(installed.path()).filePath(QStringLiteral("ATmega8.jpg")));
     put(dir.path());  // the working folder wins
     EXPECT_EQ(TImageForm::FindPicture(QStringLiteral("ATmega8.jpg"), searched), QDir(dir.path()).filePath(QStringLiteral("ATmega8.jpg")));
+}
+
+TEST_F(PictureWindow, TheBuildsPicturesAreFoundFromAnyWorkingFolder)
+{
+    // As scripts/run.sh starts the program: from the repository, not from the build folder.
+    QTemporaryDir elsewhere;
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
+    const QString found = TImageForm::FindPicture(QStringLiteral("ATmega8.jpg"),
+                                                  TImageForm::PictureFolders(QStringLiteral(VELMORA_PICTURE_FOLDER)));
+    QDir::setCurrent(before);
+    EXPECT_EQ(found, QDir(QStringLiteral(VELMORA_PICTURE_FOLDER)).filePath(QStringLiteral("ATmega8.jpg")));
 }
 
 // ---- The pin table ----

@@ -61,7 +61,7 @@ TEST(Cli, BadArgumentsGiveTheUsage)
         {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("erase")},
         {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("read-flash")},
         {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("read-flash"), QStringLiteral("x.hex"), QStringLiteral("select"), QStringLiteral("auto")},
-        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--format"), QStringLiteral("srec"), QStringLiteral("connect")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--format"), QStringLiteral("intel"), QStringLiteral("connect")},
         {QStringLiteral("--verbose"), QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("connect")},
     };
     for (const QStringList& args : cases) {

@@ -24,13 +24,13 @@ TEST(FileNames, LoadDecidesByTheLastThreeCharacters)
 {
     const struct {
         const char* name;
-        ImageFileFormat format;
+        std::optional<ImageFileFormat> format;
     } cases[] = {
         {"image.BIN", ImageFileFormat::Binary}, {"image.bin", ImageFileFormat::Binary},
         {"imagebin", ImageFileFormat::Binary},  {"/d/x.Bin", ImageFileFormat::Binary},
         {"image.hex", ImageFileFormat::IntelHex}, {"image.eep", ImageFileFormat::IntelHex},
-        {"image.txt", ImageFileFormat::IntelHex}, {"image", ImageFileFormat::IntelHex},
-        {"bin.hex", ImageFileFormat::IntelHex}, {"in", ImageFileFormat::IntelHex},
+        {"image.txt", std::nullopt}, {"image", std::nullopt},
+        {"bin.hex", ImageFileFormat::IntelHex}, {"in", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(LoadFormatFor(QString::fromLatin1(c.name)), c.format) << c.name;
@@ -117,6 +117,52 @@ protected:
     int parses = 0;
 };
 
+TEST_F(FileCommands, LoadTellsTheFormatByContentThenByName)
+{
+    // Content wins over a misleading name; a binary file needs its name; a file that shows no
+    // format is refused with a line that says so, and nothing is loaded.
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QString last;       // the last log line
+        std::uint8_t first;  // flash[0] afterwards
+    } cases[] = {
+        {"hexnamed.bin", ":010000000CF3\n:00000001FF\n", "Operation complete", 0x0C},
+        {"srecnamed.hex", "S10400000CEF\nS9030000FC\n", "Operation complete", 0x0C},
+        {"plain.raw", QByteArray("\x0c\x94", 2), "Operation complete", 0x0C},
+        {"noname", QByteArray("\x0c\x94", 2), "Wrong file" + UnknownFormatText(), 0xFF},
+        {"notes.txt", "some text\n", "Wrong file" + UnknownFormatText(), 0xFF},
+        {"damaged.hex", "some text\n", "Wrong file (bad record in line 1)", 0xFF},
+        {"other.elf", QByteArray("\x7f" "ELF\x01\x01\x01", 7) + QByteArray(64, '\0'), "Wrong file (ELF file for another processor than AVR (machine 0))", 0xFF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::fill(flash.begin(), flash.end(), 0xFF);
+        WriteFile(Path(c.name), c.bytes);
+        LoadImageFile(Path(c.name), Atmega8, Program(8192), Context());
+        EXPECT_EQ(log.Lines().last(), c.last);
+        EXPECT_EQ(flash[0], c.first);
+    }
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_TRUE(UnknownFormatText().contains(QLatin1String("Motorola S-record")));
+}
+
+TEST_F(FileCommands, SrecSavesAndReloadsButElfIsNotWritten)
+{
+    for (std::size_t a = 0; a < 8192; ++a)
+        flash[a] = static_cast<std::uint8_t>(a * 7);
+    const std::vector<std::uint8_t> saved(flash.begin(), flash.begin() + 8192);
+    SaveImageFile(Path("fw"), 4, Program(8192), Context());
+    EXPECT_TRUE(FileBytes(Path("fw.srec")).startsWith("S0030000FC\r\nS113"));
+    std::fill(flash.begin(), flash.end(), 0xFF);
+    LoadImageFile(Path("fw.srec"), Atmega8, Program(8192), Context());
+    EXPECT_TRUE(std::equal(saved.begin(), saved.end(), flash.begin()));
+
+    EXPECT_FALSE(WriteImageFile(Path("fw.elf"), ImageFileFormat::Elf, Program(8192), Context()));
+    EXPECT_EQ(Heads().last(), "Cannot create file " + Path("fw.elf"));
+    EXPECT_FALSE(QFile::exists(Path("fw.elf")));
+}
+
 TEST_F(FileCommands, HexLoadLogsTheFileAndRedrawsTheView)
 {
     const QString path = Path("prog.hex");
@@ -182,8 +228,8 @@ TEST_F(FileCommands, FilesWithoutDataAreRefused)
         const char* line;
     } cases[] = {
         {"", "Wrong file (empty file, no data record)"},
-        {":00000001FF\r\n", "Wrong file (no data record before the end record in line 1)"},
-        {":020000040000FA\r\n\r\n", "Wrong file (no data record in its 2 lines)"},
+        {":00000001FF\r\n", "Wrong file (no data record)"},
+        {":020000040000FA\r\n\r\n", "Wrong file (no data record)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

@@ -187,6 +187,34 @@ TEST_F(FileMenu, LoadOnPage1AfterPage2KeepsPage1sEditsAndNotPage2sBytes)
     EXPECT_EQ(Cell(form.Work().views[2].text, 0x00), "11");
 }
 
+TEST_F(FileMenu, AnyImageFileWaitsForAChipThenFillsEachMemoryAndOffersItsFuses)
+{
+    // A file given at start (or dropped) before any chip: it waits for the selection. Its
+    // program goes to flash, its EEPROM section to the EEPROM, its fuse bytes to the dialog.
+    const QString all = Path("all.hex");
+    WriteFile(all, ":020000000C945E\r\n:02000004008179\r\n:020000001122CB\r\n:02000004008278\r\n"
+                   ":02000000E2DF3D\r\n:02000004008377\r\n:01000000FC03\r\n:00000001FF\r\n");
+    form.LoadAnyImageFile(all);
+    EXPECT_EQ(NewLines(), QStringList({"The file is loaded once a chip is selected: " + all}));
+    EXPECT_FALSE(form.FileFuses().Any());
+    SelectChip("ATmega8");
+    const QStringList lines = NewLines();
+    EXPECT_TRUE(lines.contains("Loading program from file: " + all)) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines.contains("Loading data from file: " + all));
+    EXPECT_EQ(lines.last(), "The file holds lock and fuse bytes: Edit > Lock & Fuses offers them");
+    EXPECT_EQ(Cell(form.Work().views[1].text, 0), "0C");
+    EXPECT_EQ(Cell(form.Work().views[1].text, 1), "94");
+    EXPECT_EQ(Cell(form.Work().views[3].text, 0), "11");
+    EXPECT_EQ(Cell(form.Work().views[3].text, 1), "22");
+    ASSERT_TRUE(form.FileFuses().fuse[1].has_value());
+    EXPECT_EQ(*form.FileFuses().fuse[1], 0xDF);
+    EXPECT_EQ(form.FileFuses().lock, std::optional<std::uint8_t>(0xFC));
+
+    // The next selection loads nothing again.
+    SelectChip("ATmega8");
+    EXPECT_FALSE(NewLines().join('|').contains("Loading"));
+}
+
 TEST_F(FileMenu, ToolchainEepromAddressesAndBytesBeyondTheMemory)
 {
     SelectChip("ATmega8");

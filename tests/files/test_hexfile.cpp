@@ -202,10 +202,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"WrongChecksumOfTheEndRecordStops", ":0100000001FE\n:00000001FE", FlashBuffer,
                  HexStop::BadChecksum, 1, {{0, 1}}},
         ReadCase{"OtherCharactersWhereTheChecksumBelongs", ":0100000001G1\n", FlashBuffer, HexStop::BadRecord, 0, {}},
-        // No data at all is no image: an end record alone, base records alone, an empty text.
-        ReadCase{"OnlyAnEndRecordIsNoData", ":00000001FF\r\n", FlashBuffer, HexStop::NoData, 0, {}},
-        ReadCase{"OnlyBaseRecordsIsNoData", ":020000040000FA\r\n", FlashBuffer, HexStop::NoData, 1, {}},
-        ReadCase{"EmptyDataRecordsAreNoData", ":020000040000FA\r\n:0000000000\r\n", FlashBuffer, HexStop::NoData, 2, {}},
         ReadCase{"NoEndRecordReadsToTheLastLine", ":0100000001FE\n\n:0100050005F5", FlashBuffer,
                  HexStop::EndOfText, 0, {{0, 1}, {5, 5}}},
         ReadCase{"LinesAfterTheEndRecordAreNeverExamined", ":0100000001FE\r\n:00000001FF\r\n:0100010002FC\r\ngarbage",
@@ -233,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"TextThatIsNoHexFile", "hello, world\n", FlashBuffer, HexStop::BadRecord, 0, {}},
         ReadCase{"BlankLinesAreSkipped", "\r\n  \r\n:0100000001FE\r\n\r\n:00000001FF", FlashBuffer, HexStop::EndRecord,
                  4, {{0, 1}}},
-        ReadCase{"EmptyText", "", FlashBuffer, HexStop::NoData, 0, {}},
+        ReadCase{"EmptyText", "", FlashBuffer, HexStop::EndOfText, 0, {}},
         // The bases and the offset are added without a 32-bit wrap: these bytes lie above 4 GiB.
         ReadCase{"AddressesAbove4GiBAreDroppedNotWrapped",
                  ":02000004FFFFFC\r\n:02000002FFFFFE\r\n:02FFFF000102FD\r\n:00000001FF", FlashBuffer,
@@ -246,7 +242,7 @@ TEST(HexDefinedBytes, MarksExactlyTheBytesTheRecordsStored)
     // count as given by the file, whatever their value (0xFF included).
     std::vector<std::uint8_t> image(32, 0xFF);
     std::vector<std::uint8_t> defined(32, 0);
-    HexReader reader(image, 16, 0, defined);
+    HexReader reader(image, 16, PlaceInto::Flash, defined);
     reader.Feed(":02000200FFFFFE\n:02000F001234A9\n:00000001FF\n");
     const HexReadResult result = reader.Finish();
     EXPECT_EQ(result.stop, HexStop::EndRecord);
@@ -311,14 +307,15 @@ TEST(HexStream, ToolchainEepromAddressesAndDroppedBytes)
     // With the EEPROM origin, 0x810000 is address 0; bytes beyond the memory are counted, the
     // first by its address in the file.
     std::vector<std::uint8_t> image(32, 0xFF);
-    HexReader reader(image, 16, EepromSectionAddress);
+    HexReader reader(image, 16, PlaceInto::Eeprom);
     reader.Feed(":020000040081790\n:020000000102FB\n:04000E00AABBCCDDE0\n:020000040000FA\n:0100030007F5\n");
     const HexReadResult result = reader.Finish();
     EXPECT_EQ(image[0], 0x01);
     EXPECT_EQ(image[1], 0x02);
     EXPECT_EQ(image[15], 0xBB);
     EXPECT_EQ(image[16], 0xFF);
-    EXPECT_EQ(image[3], 0x07);  // addresses below the origin are taken as they are
+    // The file has an EEPROM section, so what lies below it is the program's, not EEPROM data.
+    EXPECT_EQ(image[3], 0xFF);
     EXPECT_EQ(result.droppedBytes, 2u);
     EXPECT_EQ(result.firstDropped, 0x810010u);
 }

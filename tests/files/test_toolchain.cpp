@@ -1,6 +1,7 @@
 // Real files, not only our own: Intel HEX made by avr-gcc/avr-objcopy loads at the addresses the
-// toolchain's own binary output has them, and every file our writer makes is accepted by
-// srec_cat and avr-objcopy and converts back to the same bytes.
+// toolchain's own binary output has them, and so do srec_cat's and avr-objcopy's S-records and
+// avr-gcc's ELF files; every file our writers make is accepted by srec_cat and avr-objcopy and
+// converts back to the same bytes.
 
 #include "chips/filecommands.h"
 
@@ -66,7 +67,51 @@ INSTANTIATE_TEST_SUITE_P(AvrGcc, ToolchainFiles,
                                          // A bootloader: its start address record is no reason to stop.
                                          ToolchainCase{"boot.hex", "boot.bin", FlashKind, 8192, 0x1800},
                                          // EEPROM data left at the toolchain's 0x810000.
-                                         ToolchainCase{"linked.eep", "small.eep.bin", EepromKind, 512}));
+                                         ToolchainCase{"linked.eep", "small.eep.bin", EepromKind, 512},
+                                         // srec_cat's S-records, S1 and (above 64 KiB) S2.
+                                         ToolchainCase{"small.srec", "small.bin", FlashKind, 8192},
+                                         ToolchainCase{"big.srec", "big.bin", FlashKind, 262144},
+                                         // One file with every memory: each load takes its own,
+                                         // .data behind .text in flash, not at its RAM address.
+                                         ToolchainCase{"fused.elf", "fused.bin", FlashKind, 16384},
+                                         ToolchainCase{"fused.elf", "fused.eep.bin", EepromKind, 512},
+                                         ToolchainCase{"fused.full.hex", "fused.bin", FlashKind, 16384},
+                                         ToolchainCase{"fused.full.hex", "fused.eep.bin", EepromKind, 512},
+                                         ToolchainCase{"fused.srec", "fused.bin", FlashKind, 16384},
+                                         ToolchainCase{"fused.srec", "fused.eep.bin", EepromKind, 512},
+                                         ToolchainCase{"fused.objcopy.srec", "fused.bin", FlashKind, 16384},
+                                         ToolchainCase{"fused.objcopy.srec", "fused.eep.bin", EepromKind, 512}));
+
+// What a program load of the fixture notes beside the flash bytes.
+ImageFileFacts FactsOf(const char* name)
+{
+    std::vector<std::uint8_t> image(FlashImageSize, 0xFF);
+    OperationLog log;
+    ImageFileFacts facts;
+    FileCommandContext context{log, [](const QString&) { ADD_FAILURE(); }, {}, {}};
+    ImageFileTarget target{FlashKind, image, 16384, {}, {}};
+    target.facts = &facts;
+    EXPECT_TRUE(ReadImageFile(QStringLiteral(VELMORA_FIXTURES "/") + QString::fromLatin1(name), std::nullopt, target,
+                              context));
+    return facts;
+}
+
+TEST(ToolchainFiles, FuseAndLockBytesOfEveryFormAreOffered)
+{
+    // fused.c: FUSES = {.low = 0xE2, .high = 0xDF, .extended = 0xF9}; LOCKBITS = 0xFC.
+    FileFuseBytes expected;
+    expected.fuse = {0xE2, 0xDF, 0xF9};
+    expected.lock = 0xFC;
+    for (const char* name : {"fused.elf", "fused.full.hex", "fused.srec", "fused.objcopy.srec"}) {
+        SCOPED_TRACE(name);
+        const ImageFileFacts facts = FactsOf(name);
+        EXPECT_EQ(facts.fuses, expected);
+        EXPECT_TRUE(facts.eepromSection);
+    }
+    // A program without them offers none.
+    EXPECT_FALSE(FactsOf("small.hex").fuses.Any());
+    EXPECT_FALSE(FactsOf("small.hex").eepromSection);
+}
 
 TEST(ToolchainFixtures, TheyHoldTheRecordsTheCasesAreAbout)
 {
@@ -76,6 +121,10 @@ TEST(ToolchainFixtures, TheyHoldTheRecordsTheCasesAreAbout)
     EXPECT_TRUE(hex.contains(":02000002") || hex.contains(":02000004"));
     EXPECT_TRUE(Fixture("boot.hex").contains(":04000003"));
     EXPECT_TRUE(Fixture("linked.eep").contains(":020000040081"));
+    EXPECT_TRUE(Fixture("big.srec").contains("\nS2"));
+    EXPECT_TRUE(Fixture("fused.full.hex").contains(":020000040082"));
+    EXPECT_TRUE(Fixture("fused.srec").contains("\nS2"));
+    EXPECT_TRUE(Fixture("fused.elf").startsWith("\x7f" "ELF"));
 }
 
 // Runs a converter; its output file must hold exactly the memory, and it must complain about nothing.
@@ -123,6 +172,13 @@ TEST(OurFiles, AcceptedBySrecCatAndAvrObjcopy)
         ExpectConvertsBack(QStringLiteral(VELMORA_SREC_CAT), {hex, "-Intel", "-o", bySrec, "-Binary"}, bySrec, memory);
         const QString byObjcopy = dir.filePath(QStringLiteral("objcopy.bin"));
         ExpectConvertsBack(QStringLiteral(VELMORA_AVR_OBJCOPY), {"-I", "ihex", "-O", "binary", hex, byObjcopy},
+                           byObjcopy, memory);
+
+        const QString srec = dir.filePath(QStringLiteral("ours.srec"));
+        WriteImageFile(srec, ImageFileFormat::Srec, {m.kind, image, m.size, {}, {}}, context);
+        ASSERT_TRUE(errors.isEmpty());
+        ExpectConvertsBack(QStringLiteral(VELMORA_SREC_CAT), {srec, "-Motorola", "-o", bySrec, "-Binary"}, bySrec, memory);
+        ExpectConvertsBack(QStringLiteral(VELMORA_AVR_OBJCOPY), {"-I", "srec", "-O", "binary", srec, byObjcopy},
                            byObjcopy, memory);
     }
 }

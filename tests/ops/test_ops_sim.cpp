@@ -119,6 +119,44 @@ TEST_P(OpsOnSimulator, WriteVerifyReadEraseCalibrate)
     }
 }
 
+// A serial number after the whole memories were written: four bytes near the end of the flash
+// (where firmware keeps them, blank in its image) and into the EEPROM, written with no erase and
+// compared; flash that is not blank there shows as a difference, never as success.
+TEST_P(OpsOnSimulator, PatchWriteAfterTheImage)
+{
+    SimBench b(GetParam());
+    const auto patch = [&](int kind, std::uint32_t address, std::uint32_t value) {
+        for (std::uint32_t i = 0; i < 4; ++i)
+            b.Image(kind)[address + i] = std::uint8_t(value >> (8 * i));
+        return b.Run([&](const ProgContext& ctx, ChipJob& job, const ProgressFn& p) {
+            return RunPatchWrite(kind, address + 3, QStringLiteral(" write the serial number"), ctx, job, p);
+        });
+    };
+    const std::uint32_t flashAt = b.entry.flashSize - 8;
+    std::vector<std::uint8_t> flash = Pattern(b.entry.flashSize, 5);
+    std::fill_n(flash.begin() + flashAt, 4, std::uint8_t(0xFF));
+    std::copy(flash.begin(), flash.end(), b.Image(FlashKind).begin());
+    ASSERT_TRUE(b.Run(MemoryCommand::WriteProgram));
+    const std::vector<std::uint8_t> eeprom = Pattern(b.entry.eepromSize, 9);
+    std::copy(eeprom.begin(), eeprom.end(), b.Image(EepromKind).begin());
+    ASSERT_TRUE(b.Run(MemoryCommand::WriteData));
+
+    ASSERT_TRUE(patch(FlashKind, flashAt, 0x12345678)) << b.log.Lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(b.LastLine(1), QStringLiteral("       Finished. No differences found."));
+    EXPECT_TRUE(std::equal(b.Image(FlashKind).begin(), b.Image(FlashKind).end(), b.Chip().Flash().begin()));
+    EXPECT_EQ(b.Chip().Flash()[flashAt], 0x78);
+    EXPECT_EQ(b.Chip().Flash()[flashAt + 3], 0x12);
+
+    const std::uint32_t eepromAt = b.entry.eepromSize - 4;
+    ASSERT_TRUE(patch(EepromKind, eepromAt, 1001)) << b.log.Lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(std::equal(b.Image(EepromKind).begin(), b.Image(EepromKind).end(), b.Chip().Eeprom().begin()));
+    EXPECT_EQ(b.Chip().Eeprom()[eepromAt], 1001 & 0xFF);
+
+    EXPECT_FALSE(patch(FlashKind, 0, 0xF0F0F0F0));
+    EXPECT_TRUE(b.LastLine(1).startsWith(QStringLiteral("       Finished with fail. Address: 0x")));
+    EXPECT_FALSE(patch(EepromKind, b.entry.eepromSize - 3, 1)) << "beyond the memory";
+}
+
 // One chip of every family, the largest where a family spans several sizes.
 INSTANTIATE_TEST_SUITE_P(EveryFamily, OpsOnSimulator,
                          ::testing::Values("ATmega8", "ATmega8535", "ATmega32", "ATmega163", "ATmega323", "ATmega168",

@@ -1,0 +1,56 @@
+#pragma once
+// velmora-sim and velmora-cli as separate processes, for the end-to-end tests.
+
+#include <QProcess>
+#include <QStringList>
+
+namespace velmora::testing {
+
+class SimProcess {
+public:
+    explicit SimProcess(const QStringList& args)
+    {
+        sim_.start(QStringLiteral(VELMORA_SIM_PATH), args);
+        if (sim_.waitForStarted(5000) && sim_.waitForReadyRead(5000))
+            device_ = QString::fromUtf8(sim_.readLine()).trimmed();
+    }
+    ~SimProcess()
+    {
+        if (sim_.state() != QProcess::NotRunning) {
+            sim_.terminate();
+            if (!sim_.waitForFinished(5000))
+                sim_.kill();
+        }
+    }
+    const QString& Device() const { return device_; }
+    bool Stop()
+    {
+        sim_.terminate();
+        return sim_.waitForFinished(5000) && sim_.exitCode() == 0;
+    }
+
+private:
+    QProcess sim_;
+    QString device_;
+};
+
+struct CliRun {
+    int status = -1;
+    QStringList lines;
+    QStringList errLines;
+};
+
+inline CliRun RunCli(const QStringList& args, int timeoutMs = 20000)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(VELMORA_CLI_PATH), args);
+    CliRun run;
+    if (!cli.waitForFinished(timeoutMs))
+        return run;
+    run.status = cli.exitCode();
+    run.lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    run.errLines = QString::fromUtf8(cli.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return run;
+}
+
+}  // namespace velmora::testing
