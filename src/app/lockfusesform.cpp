@@ -3,6 +3,7 @@
 #include "chips/chip.h"
 #include "fuses/filefuses.h"
 #include "fuses/fusecommands.h"
+#include "session/session.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -81,7 +82,7 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     connect(Button3, &QPushButton::clicked, this, &TLockFusesForm::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TLockFusesForm::Button4Click);
 
-    layout_ = LayoutOf(host_.chips->CurrentChip.SignatureCode);
+    layout_ = LayoutOf(host_.chips->CurrentChip.entry);
     boxes_ = OpenedFuseBoxes(layout_, Fuses());
     ShowBoxes();
 }
@@ -129,18 +130,10 @@ void TLockFusesForm::OKButtonClick()
 
 void TLockFusesForm::Button1Click()
 {
-    ChipState& chips = *host_.chips;
-    // Slots read before a failure hold their new bytes (the job is taken back); the boxes
-    // keep their state then.
-    std::optional<FuseOutcome> outcome;
-    host_.runChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
-        outcome = ReadLockFuses(ctx, job);
-        return outcome == FuseOutcome::Done;
-    });
+    // Slots read before a failure hold their new bytes; the boxes keep their state then.
+    const std::optional<FuseOutcome> outcome = ReadFusesInto(*host_.chips, host_.runChipJob);
     if (!outcome || outcome == FuseOutcome::Failed)
         return;
-    if (outcome == FuseOutcome::Done)
-        chips.CurrentChip.FusesReadFromChip = chips.CurrentChip.FuseDefaults;
     ShowFuses(layout_, Fuses(), boxes_);
     ShowBoxes();
 }
@@ -157,16 +150,10 @@ void TLockFusesForm::Button2Click()
         if (!question.isEmpty() && !host_.ask(question))
             return;
     }
-    FuseWriteReport report;
-    host_.runChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
-        report = WriteLockFuses(ctx, job);
-        return report.outcome == FuseOutcome::Done;
-    });
+    const FuseWriteReport report = WriteFusesFrom(chips, host_.runChipJob);
     if (!report.chipValues)
         return;
     // Show what the chip holds, which is what it will do.
-    chips.CurrentChip.FuseDefaults = *report.chipValues;
-    chips.CurrentChip.FusesReadFromChip = *report.chipValues;
     ShowFuses(layout_, Fuses(), boxes_);
     ShowBoxes();
     if (!report.differences.empty()) {

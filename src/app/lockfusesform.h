@@ -7,6 +7,7 @@
 #include "chips/imageplacer.h"
 #include "fuses/fuseboxes.h"
 #include "ops/chipjob.h"
+#include "session/session.h"
 
 #include <QDialog>
 
@@ -30,7 +31,7 @@ public:
         ChipState* chips = nullptr;  // CurrentChip and NiietMode of the run
         // Runs a command on a copy of the current chip on the worker thread, while the progress
         // window marks the work, and takes the copy back (Form1::RunChipJob).
-        std::function<bool(const ChipCommand& command)> runChipJob;
+        ChipJobRunner runChipJob;
         // The window's Yes/No question, caption "Warning", No as the default; true for Yes.
         std::function<bool(const QString& text)> ask;
         // A warning to acknowledge; a message box unless set.

@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "app/portlinks.h"
+#include "session/portlinks.h"
 #include "app/startupprobe.h"
 
 #include <QApplication>
@@ -65,7 +65,7 @@ int main(int argc, char* argv[])
         velmora::Form1 window;
         // The virtual gateway, for working without the board: the last port item (or any
         // "virtual:CHIP" typed into the box); COM1 stays the current text.
-        window.SetLinkFactory(velmora::VirtualOrSerialLinkFactory());
+        window.SetPortLinkFactory(velmora::VirtualOrSerialLinkFactory());
         window.ComboBox1->addItem(QString::fromLatin1(velmora::VirtualPortItem.data(),
                                                       qsizetype(velmora::VirtualPortItem.size())));
         window.show();

@@ -4,7 +4,6 @@
 #include "app/commandrunner.h"
 #include "app/hexdumpview.h"
 #include "app/imageform.h"
-#include "chips/autosearch.h"
 #include "link/serialport.h"
 #include "log/rtfwriter.h"
 
@@ -131,10 +130,8 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     setWindowTitle(QStringLiteral("Velmora"));
     setFont(WindowFont());
     runner_ = std::make_unique<CommandRunner>(this);
-    linkFactory_ = [](const QString& portText, QString* devicePath) -> std::unique_ptr<GatewayLink> {
-        *devicePath = DevicePathForPort(portText);
-        return std::make_unique<SerialLink>();
-    };
+    session_.SetExecutor([this](const Session::WorkerJob& job) { return runner_->Run(job, runTitle_); });
+    session_.SetCancelToken(runner_->Cancel());
     saveFileChooser_ = [](QFileDialog& dialog) {
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                         : QString();
@@ -156,7 +153,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     // The window starts at the size its controls were designed for, which is also its least.
     setMinimumSize(minimumSizeHint());
     resize(minimumSizeHint());
-    delaysValue_ = TrackBar1->value();
+    session_.SetDelaysValue(TrackBar1->value());
 }
 
 Form1::~Form1()
@@ -164,11 +161,8 @@ Form1::~Form1()
     portScan_->wait();
     delete portScan_;
     // The port is released without a line, as when the process ends.
-    if (link_)
-        runner_->RunQuietly([this] {
-            link_->SendSafePacket();
-            link_->CloseGateway();
-        });
+    if (session_.HasLink())
+        runner_->RunQuietly([this] { session_.Release(); });
     log_.SetSink({});
 }
 
@@ -445,7 +439,16 @@ void Form1::ShowDisconnected()
 
 bool Form1::IsConnected() const
 {
-    return link_ && link_->IsOpen();
+    return session_.IsConnected();
+}
+
+void Form1::SetLinkFactory(LinkFactory factory)
+{
+    session_.SetLinkFactory([factory = std::move(factory)](const QString& portText) {
+        PortLink made;
+        made.link = factory(portText, &made.devicePath);
+        return made;
+    });
 }
 
 QFileDialog* Form1::OpenDialog1()
@@ -475,19 +478,9 @@ void Form1::Button1Click()
     const QString portText = ComboBox1->currentText();
     // A reason shown for an earlier attempt does not belong to this one.
     statusBar()->clearMessage();
-    bool connected = false;
     QString reason;
     QString devicePath;
-    runner_->Run([&](const CommandRunner::Progress&) {
-        if (link_) {
-            link_->SendSafePacket();
-            link_->CloseGateway();
-        }
-        link_ = linkFactory_(portText, &devicePath);
-        // The line names the device actually opened; the buttons follow in the window thread.
-        connected = ConnectGateway(*link_, devicePath, log_, &reason);
-    });
-    if (!connected) {
+    if (!session_.Connect(portText, &devicePath, &reason)) {
         statusBar()->showMessage(QStringLiteral("%1: %2").arg(devicePath.isEmpty() ? portText : devicePath, reason));
         return;
     }
@@ -497,12 +490,7 @@ void Form1::Button1Click()
 
 void Form1::Button2Click()
 {
-    runner_->Run([this](const CommandRunner::Progress&) {
-        if (link_)
-            DisconnectGateway(*link_, log_);
-        else
-            log_.WriteLog(LogPortClosed);
-    });
+    session_.Disconnect();
     ShowDisconnected();
 }
 
@@ -521,7 +509,7 @@ void Form1::Exit1Click()
 
 void Form1::TrackBar1Change()
 {
-    delaysValue_ = TrackBar1->value();
+    session_.SetDelaysValue(TrackBar1->value());
 }
 
 void Form1::SaveLogas1Click()
@@ -561,7 +549,7 @@ TLockFusesForm::Host Form1::LockFusesHost()
 {
     TLockFusesForm::Host host;
     host.chips = &work_.chips;
-    host.runChipJob = [this](const ChipCommand& command) { return RunChipJob(command); };
+    host.runChipJob = session_.JobRunner();
     host.ask = [this](const QString& text) { return AskQuestion(text); };
     host.fileFuses = &fileFuses_;
     return host;
@@ -611,16 +599,10 @@ void Form1::ChipItemClick(const ChipEntry& entry)
 
 void Form1::Button3Click()
 {
-    if (!link_)
+    if (!session_.HasLink())
         return;
-    std::optional<SignatureCode> code;
-    int niietMode = work_.NiietMode();
-    const int delays = delaysValue_;
     // The gateway half runs where the link lives; the selection then shows in this thread.
-    runner_->Run([&](const CommandRunner::Progress&) { code = ReadChipCode(ProgContext{*link_, log_, delays}, niietMode); });
-    work_.NiietMode() = niietMode;
-    if (code) {
-        work_.SelectChip(*code, log_);
+    if (session_.Autosearch([this](SignatureCode code) { work_.ShowChip(code); }).code) {
         ShowWorkspace();
         LoadWaitingFile();
     }

@@ -7,6 +7,7 @@
 #include "link/gatewaylink.h"
 #include "log/operationlog.h"
 #include "ops/chipjob.h"
+#include "session/session.h"
 #include "views/workspace.h"
 
 #include <QMainWindow>
@@ -55,11 +56,14 @@ public:
     ~Form1() override;
 
     OperationLog& Log() { return log_; }
-    int DelaysValue() const { return delaysValue_; }
+    int DelaysValue() const { return session_.DelaysValue(); }
     bool IsConnected() const;
+    // The gateway work of this window: its link, its chip commands.
+    Session& GatewaySession() { return session_; }
     CommandRunner& Runner() { return *runner_; }
 
-    void SetLinkFactory(LinkFactory factory) { linkFactory_ = std::move(factory); }
+    void SetLinkFactory(LinkFactory factory);
+    void SetPortLinkFactory(PortLinkFactory factory) { session_.SetLinkFactory(std::move(factory)); }
     void SetSaveFileChooser(SaveFileChooser chooser) { saveFileChooser_ = std::move(chooser); }
     // The same for the open dialog.
     void SetOpenFileChooser(SaveFileChooser chooser) { openFileChooser_ = std::move(chooser); }
@@ -187,10 +191,10 @@ private:
     QThread* portScan_ = nullptr;  // lists the serial ports present, once, at start
     QFileDialog* openDialog_ = nullptr;
     QFileDialog* saveDialog_ = nullptr;
-    std::unique_ptr<GatewayLink> link_;  // "GatewayPort": owned, used on the worker thread only
-    int delaysValue_ = 1;
+    // Its jobs run on runner_'s worker thread; declared first, so its link outlives that thread.
+    Session session_{work_.chips, log_};
+    QString runTitle_;  // the command the progress window names, while RunChipJob runs it
     std::unique_ptr<CommandRunner> runner_;
-    LinkFactory linkFactory_;
     SaveFileChooser saveFileChooser_;
     SaveFileChooser openFileChooser_;
     ErrorReporter errorReporter_;

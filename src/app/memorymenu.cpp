@@ -5,7 +5,6 @@
 #include "app/mainwindow.h"
 
 #include "app/commandrunner.h"
-#include "link/serialport.h"
 #include "ops/memorycommands.h"
 
 #include <QMessageBox>
@@ -27,18 +26,10 @@ bool Form1::AskWarning(QWidget* parent, const QString& text)
 
 bool Form1::RunChipJob(const ChipCommand& command, const QString& title)
 {
-    // Never connected: the command still runs, and its first gateway step fails.
-    if (!link_)
-        link_ = std::make_unique<SerialLink>();
-    ChipJob job(work_.chips);
-    bool ok = false;
-    const int delays = delaysValue_;
-    CancelToken* cancel = runner_->Cancel();
-    if (!runner_->Run([&](const ProgressFn& progress) {
-            ok = command(ProgContext{*link_, log_, delays, SleepMilliseconds, cancel}, job, progress);
-        }, title))
-        return false;
-    job.ApplyTo(work_.chips);
+    // The progress window names the command while it runs.
+    runTitle_ = title;
+    const bool ok = session_.RunChipJob(command);
+    runTitle_.clear();
     return ok;
 }
 

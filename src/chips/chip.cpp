@@ -43,8 +43,7 @@ void ResetBuffer(ChipState& state, std::uint8_t type)
     case 3: {
         c.FuseDefaults.fill(0xFF);
         c.FusesReadFromChip.reset();
-        // Both NIIET parts have the factory values of their AVR counterparts.
-        if (const ChipEntry* e = FindChipEntry(c.SignatureCode, false))
+        if (const ChipEntry* e = c.entry)
             std::copy_n(e->factory.begin(), e->factoryCount, c.FuseDefaults.begin());
         break;
     }

@@ -21,6 +21,9 @@ class chip {
 public:
     chip();
 
+    // The catalogue row of this chip: the family, geometry and layouts every command works
+    // with; null with no chip selected. A failed selection leaves it, like the fields below.
+    const ChipEntry* entry = nullptr;
     std::string name;     // UTF-8
     std::string picture;  // connection picture file name
     velmora::SignatureCode SignatureCode = 0;

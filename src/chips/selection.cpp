@@ -18,6 +18,7 @@ const ChipEntry* SelectChip(ChipState& state, SignatureCode code, OperationLog& 
         return nullptr;
     }
     chip& c = state.CurrentChip;
+    c.entry = entry;
     c.name = std::string(entry->name);
     c.picture = std::string(entry->picture);
     c.SignatureCode = entry->code;

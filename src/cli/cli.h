@@ -2,20 +2,12 @@
 // velmora-cli: the program's operations from the command line, with the operation log
 // lines exactly as the window shows them.
 //
-//   velmora-cli [--port DEVICE | --virtual CHIP] [--delay 0..5] [--format hex|srec|elf|bin] [--yes]
-//               COMMAND [ARGUMENT] [COMMAND [ARGUMENT] ...]
+//   velmora-cli [OPTION ...] COMMAND [ARGUMENT ...] [COMMAND [ARGUMENT ...] ...]
 //
-// Commands run in the order given and stop at the first failure: connect (open and
-// handshake), signature (generic parallel entry, signature read, exit; then the SignatureCode
-// and the chip's catalogue name), select CHIP (a chip by its name or menu item name, as the
-// Chip Select menu does, no gateway needed; or "auto": Autosearch on the gateway; then the
-// chip's catalogue data), and after a select the memory commands: read-flash FILE,
-// write-flash FILE, verify-flash FILE, read-eeprom FILE, write-eeprom FILE, verify-eeprom FILE,
-// erase, calibration, and the lock and fuse commands read-fuses and write-fuses low=HH
-// [high=HH] [ext=HH] [lock=HH]. A FILE ending in BIN (any case) is binary, any other Intel HEX, unless
-// --format says. The commands that erase or write ask the window's question on the terminal,
-// and are refused without one unless --yes is given; write-fuses asks only about values that
-// lock the chip or cut off its programming, or whose reset pin they take.
+// The options and commands are the rows of two tables (cli/commandtable.h): each row has its
+// name, its arguments, what it does and its help line, and --help is written from them. The
+// arguments are parsed once, before anything runs, into typed steps; the steps run in the
+// order given over one Session and stop at the first failure.
 
 #include "cli/terminal.h"
 
@@ -23,7 +15,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <cstdio>
+
+namespace velmora {
+struct ChipEntry;
+}
 
 namespace velmora::cli {
 
@@ -32,24 +29,40 @@ inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailed = 1;  // a step failed: its log line says which
 inline constexpr int ExitUsage = 2;
 
-// One command of the chain with its argument: the chip of select, the file of a memory command.
+struct CommandSpec;
+
+// A lock or fuse byte given as NAME=HH.
+struct FuseAssignment {
+    QString name;  // low, high, ext or lock
+    std::uint8_t value = 0;
+};
+
+// One command of the chain with its arguments as their types.
 struct CliStep {
-    QString command;
-    QString argument;
+    const CommandSpec* command = nullptr;
+    QString file;                      // the file of a memory command
+    const ChipEntry* chip = nullptr;   // select CHIP; null for select auto
+    QList<FuseAssignment> fuses;       // write-fuses
+    bool usesGateway = false;          // the port is opened before the first command that does
 };
 
 struct CliOptions {
     QString port;         // --port: a port text or device path, as in the port box
-    QString virtualChip;  // --virtual: a simulated chip name
+    QString virtualChip;  // --virtual: a simulated chip name, the same as --port virtual:CHIP
     int delaysValue = 1;  // --delay; 1 ms like the window's track bar at start
     QString format;       // --format: "hex", "srec", "elf" or "bin"; empty: by the file
     bool yes = false;     // --yes: answer every question Yes
+    bool help = false;    // --help
     QList<CliStep> steps;
+
+    // The port text the link is made from: --port, or "virtual:CHIP" for --virtual.
+    QString PortText() const;
 };
 
 // Parses the arguments (without the program name). On a usage error returns false with
 // *problem set.
 bool ParseArguments(const QStringList& args, CliOptions& options, QString* problem);
+// The usage, written from the option and command tables.
 QString UsageText();
 
 // Runs the commands; log lines and results go to out, usage messages to err. Questions are

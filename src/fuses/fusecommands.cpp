@@ -20,7 +20,7 @@ Dispatch DispatchLockFuses(const ProgContext& ctx, const ChipJob& job)
 {
     Dispatch d;
     d.unit = DispatchUnit(job, ctx.log);
-    d.layout = LayoutOf(job.Code());
+    d.layout = LayoutOf(job.Entry());
     if (!d.unit)
         d.outcome = job.Code() == 0 ? FuseOutcome::NoChip : FuseOutcome::Unknown;
     else if (!d.layout) {

@@ -232,6 +232,11 @@ const FuseLayout* LayoutOf(SignatureCode code)
     return nullptr;
 }
 
+const FuseLayout* LayoutOf(const ChipEntry* entry)
+{
+    return entry ? LayoutOf(entry->code) : nullptr;
+}
+
 std::string_view TipOf(const FuseBit& bit)
 {
     const BitNote* note = bit.tipless ? nullptr : NoteOf(bit.name);

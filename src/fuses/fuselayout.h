@@ -92,6 +92,8 @@ std::span<const FuseLayout> FuseLayouts();
 // The layout of the chip with SignatureCode code; null for code 0 or a code without layout.
 // The NIIET parts carry their counterparts' codes and so share their layouts.
 const FuseLayout* LayoutOf(SignatureCode code);
+// The layout of a catalogue row; null for no row or a row without layout.
+const FuseLayout* LayoutOf(const ChipEntry* entry);
 
 // What programming a bit does: one line from the chip makers' datasheets; empty when unsure
 // or where the layout says the name means nothing on the chip.

@@ -8,7 +8,7 @@ namespace velmora {
 
 ChipJob::ChipJob(const ChipState& state, UnitResolver units)
     : copy_(state.CurrentChip),
-      entry_(state.CurrentChip.SignatureCode == 0 ? nullptr : FindChipEntry(state.CurrentChip.SignatureCode, state.NiietMode == 1)),
+      entry_(state.CurrentChip.entry),
       units_(units)
 {
 }

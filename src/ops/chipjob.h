@@ -22,7 +22,9 @@ public:
     // Finds the unit of a family: UnitOf, unless a test puts its own units in.
     using UnitResolver = const FamilyUnit& (*)(FamilyId);
 
-    // Copies the current chip of state; its row is found by SignatureCode under NiietMode.
+    // Copies the current chip of state with the catalogue row it holds: the row selected, not
+    // one found again from SignatureCode under a NiietMode changed since (an Autosearch that
+    // found nothing changes NiietMode, not the chip).
     explicit ChipJob(const ChipState& state, UnitResolver units = nullptr);
 
     SignatureCode Code() const { return copy_.SignatureCode; }

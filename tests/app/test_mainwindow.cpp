@@ -3,7 +3,7 @@
 #include "app/aboutbox.h"
 #include "app/commandrunner.h"
 #include "app/mainwindow.h"
-#include "app/portlinks.h"
+#include "session/portlinks.h"
 #include "support/qtapp.h"
 #include "support/recordinglink.h"
 
@@ -146,7 +146,7 @@ TEST_F(Form1Test, ANewAttemptClearsTheLastReasonAndUnknownVirtualChipsSaySo)
     EXPECT_TRUE(messages[0].isEmpty());  // cleared before the attempt, not only after a success
     EXPECT_FALSE(messages[1].isEmpty());
 
-    window->SetLinkFactory(VirtualOrSerialLinkFactory());
+    window->SetPortLinkFactory(VirtualOrSerialLinkFactory());
     window->ComboBox1->setCurrentText(QStringLiteral("virtual:ATmega9"));
     window->Button1Click();
     EXPECT_EQ(window->statusBar()->currentMessage(),

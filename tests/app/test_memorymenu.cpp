@@ -4,7 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/progresswindow.h"
 #include "ops/memorycommands.h"
-#include "app/portlinks.h"
+#include "session/portlinks.h"
 #include "sim/simlink.h"
 #include "support/qtapp.h"
 
@@ -30,7 +30,7 @@ protected:
     {
         velmora::testing::EnsureApplication();
         window = std::make_unique<Form1>();
-        window->SetLinkFactory(VirtualOrSerialLinkFactory());
+        window->SetPortLinkFactory(VirtualOrSerialLinkFactory());
         window->SetQuestionAsker([this](const QString& text) {
             questions << text;
             return answer;

@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/commandtable.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -80,6 +81,39 @@ TEST(Cli, HelpPrintsTheUsageAndSucceeds)
         ASSERT_FALSE(run.out.isEmpty());
         EXPECT_TRUE(run.out.first().startsWith(QStringLiteral("usage: velmora-cli")));
         EXPECT_TRUE(run.err.isEmpty());
+    }
+}
+
+TEST(Cli, HelpNamesEveryCommandAndOptionOfTheTables)
+{
+    const QString help = UsageText();
+    for (const CommandSpec& spec : CommandTable()) {
+        const QString row = QStringLiteral("\n  ") + QString::fromLatin1(spec.name.data(), qsizetype(spec.name.size()));
+        EXPECT_TRUE(help.contains(row)) << spec.name;
+        EXPECT_TRUE(help.contains(QString::fromUtf8(spec.help.data(), qsizetype(spec.help.find('\n'))))) << spec.name;
+    }
+    for (const OptionSpec& spec : OptionTable())
+        EXPECT_TRUE(help.contains(QString::fromLatin1(spec.name.data(), qsizetype(spec.name.size())))) << spec.name;
+}
+
+TEST(Cli, APortTextNamesTheVirtualGatewayAsInThePortBox)
+{
+    // --port virtual:CHIP is --virtual CHIP; the window's port item works too.
+    const QStringList ports[] = {{QStringLiteral("--port"), QStringLiteral("virtual:ATmega8")},
+                                 {QStringLiteral("--virtual"), QStringLiteral("ATmega8")},
+                                 {QStringLiteral("--port"), QStringLiteral("Virtual gateway")}};
+    for (const QStringList& port : ports) {
+        const CliRun run = RunWith(port + QStringList{QStringLiteral("signature")});
+        EXPECT_EQ(run.status, ExitOk) << port.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(run.out.value(0), QStringLiteral("The COM-port is open: virtual:ATmega8"));
+        EXPECT_TRUE(run.out.contains(QStringLiteral("Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8")));
+    }
+    // A chip the simulator does not have is bad usage, whichever way it is named.
+    for (const QStringList& port : {QStringList{QStringLiteral("--port"), QStringLiteral("virtual:ATmega9")},
+                                    QStringList{QStringLiteral("--virtual"), QStringLiteral("ATmega9")}}) {
+        const CliRun run = RunWith(port + QStringList{QStringLiteral("connect")});
+        EXPECT_EQ(run.status, ExitUsage);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("no simulated chip named ATmega9")));
     }
 }
 

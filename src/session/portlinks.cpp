@@ -1,4 +1,4 @@
-#include "app/portlinks.h"
+#include "session/portlinks.h"
 
 #include "link/serialport.h"
 #include "sim/simlink.h"
@@ -32,6 +32,11 @@ protected:
 private:
     QString name_;
 };
+
+PortLink SerialPortLink(const QString& portText)
+{
+    return {std::make_unique<SerialLink>(), DevicePathForPort(portText), SleepMilliseconds};
+}
 }  // namespace
 
 const sim::SimChipModel* VirtualChipForPort(const QString& portText)
@@ -45,26 +50,29 @@ const sim::SimChipModel* VirtualChipForPort(const QString& portText)
     return sim::FindSimChip(text.mid(prefix.size()).toStdString());
 }
 
-PortLinkFactory VirtualOrSerialLinkFactory()
+PortLinkFactory VirtualOrSerialLinkFactory(VirtualClock clock)
 {
     auto gateways = std::make_shared<std::map<std::string, std::shared_ptr<sim::SimGateway>>>();
-    return [gateways](const QString& portText, QString* devicePath) -> std::unique_ptr<GatewayLink> {
+    return [gateways, clock](const QString& portText) -> PortLink {
         if (const sim::SimChipModel* model = VirtualChipForPort(portText)) {
-            *devicePath = sim::VirtualDevicePath(*model);
             std::shared_ptr<sim::SimGateway>& gateway = (*gateways)[std::string(model->name)];
             if (!gateway)
-                gateway = std::make_shared<sim::SimGateway>(*model);
-            return std::make_unique<sim::SimLink>(gateway);
+                gateway = std::make_shared<sim::SimGateway>(*model, clock == VirtualClock::Virtual);
+            auto link = std::make_unique<sim::SimLink>(gateway);
+            MillisecondSleeper sleeper = clock == VirtualClock::Virtual ? link->Sleeper() : SleepMilliseconds;
+            return {std::move(link), sim::VirtualDevicePath(*model), std::move(sleeper)};
         }
         const QString text = portText.trimmed();
         const QString prefix = Latin1(sim::VirtualPrefix);
-        if (text.startsWith(prefix, Qt::CaseInsensitive)) {
-            *devicePath = text;
-            return std::make_unique<UnknownVirtualChipLink>(text.mid(prefix.size()));
-        }
-        *devicePath = DevicePathForPort(portText);
-        return std::make_unique<SerialLink>();
+        if (text.startsWith(prefix, Qt::CaseInsensitive))
+            return {std::make_unique<UnknownVirtualChipLink>(text.mid(prefix.size())), text, SleepMilliseconds};
+        return SerialPortLink(portText);
     };
+}
+
+PortLinkFactory SerialLinkFactory()
+{
+    return SerialPortLink;
 }
 
 }  // namespace velmora

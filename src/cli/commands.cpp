@@ -1,0 +1,297 @@
+// The commands of velmora-cli: their argument parsers, their handlers, and the table that
+// names them.
+
+#include "cli/commandtable.h"
+
+#include "chips/catalogue.h"
+#include "chips/filecommands.h"
+#include "fuses/fusecommands.h"
+#include "ops/memorycommands.h"
+
+#include <algorithm>
+
+namespace velmora::cli {
+
+namespace {
+
+QString Text(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+// --- argument parsers ---
+
+bool TakeFile(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QString* problem)
+{
+    if (words.AtEnd()) {
+        *problem = Text(spec.name) + QStringLiteral(" needs a file name");
+        return false;
+    }
+    step.file = words.Take();
+    return true;
+}
+
+bool IsAuto(const QString& chip)
+{
+    return chip.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0;
+}
+
+// A chip by name, or auto: Autosearch, which needs the gateway.
+bool TakeChip(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QString* problem)
+{
+    if (words.AtEnd()) {
+        *problem = Text(spec.name) + QStringLiteral(" needs a chip name or auto");
+        return false;
+    }
+    const QString name = words.Take();
+    if (IsAuto(name)) {
+        step.usesGateway = true;
+        return true;
+    }
+    step.chip = FindChipByName(name.toStdString());
+    if (!step.chip) {
+        *problem = QStringLiteral("no chip named ") + name;
+        return false;
+    }
+    return true;
+}
+
+// The bytes write-fuses takes, by the name the user gives them.
+constexpr std::string_view FuseByteNames[] = {"low", "high", "ext", "lock"};
+
+// "low=E1 lock=fc": each word NAME=HH with a known name, once.
+bool TakeFuseBytes(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QString* problem)
+{
+    while (!words.AtEnd() && words.Peek().contains(QLatin1Char('='))) {
+        const QString word = words.Take();
+        const qsizetype eq = word.indexOf(QLatin1Char('='));
+        const QString name = word.left(eq).toLower();
+        QString hex = word.mid(eq + 1);
+        if (hex.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+            hex = hex.mid(2);
+        bool ok = false;
+        const uint value = hex.toUInt(&ok, 16);
+        if (std::none_of(std::begin(FuseByteNames), std::end(FuseByteNames),
+                         [&](std::string_view n) { return name == Text(n); })) {
+            *problem = Text(spec.name) + QStringLiteral(" takes low=HH, high=HH, ext=HH and lock=HH, not ") + word;
+            return false;
+        }
+        if (!ok || hex.isEmpty() || hex.size() > 2) {
+            *problem = QStringLiteral("not a byte in hex: ") + word;
+            return false;
+        }
+        if (std::any_of(step.fuses.begin(), step.fuses.end(), [&](const FuseAssignment& f) { return f.name == name; })) {
+            *problem = QStringLiteral("%1: %2 given twice").arg(Text(spec.name), name);
+            return false;
+        }
+        step.fuses.append({name, std::uint8_t(value)});
+    }
+    if (step.fuses.isEmpty()) {
+        *problem = Text(spec.name) + QStringLiteral(" needs at least one of low=HH high=HH ext=HH lock=HH");
+        return false;
+    }
+    return true;
+}
+
+// --- output ---
+
+QString Hex2(unsigned value)
+{
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QString CodeText(SignatureCode code)
+{
+    return QStringLiteral("0x%1 (%2)").arg(QString::number(code, 16).toUpper().rightJustified(6, QLatin1Char('0'))).arg(code);
+}
+
+// "Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8"
+QString SignatureLine(SignatureCode code)
+{
+    const ChipEntry* entry = FindChipEntry(code, false);
+    QStringList bytes;
+    for (int i = 0; i < 3; ++i)
+        bytes << Hex2(unsigned(code >> (8 * i)) & 0xFF);
+    return QStringLiteral("Signature: %1, SignatureCode %2, %3")
+        .arg(bytes.join(QLatin1Char(' ')), CodeText(code), entry ? Text(entry->name) : QStringLiteral("unknown chip"));
+}
+
+// "Chip: ATmega8, SignatureCode 0x07931E (496414), flash 8192 bytes, EEPROM 512 bytes,
+// calibration bytes 4, lock and fuses E1 D9 FF FF FF FF FF FF, family Atmega8"
+QString ChipLine(const chip& c)
+{
+    QStringList fuses;
+    for (std::uint8_t b : c.FuseDefaults)
+        fuses << Hex2(b);
+    return QStringLiteral("Chip: %1, SignatureCode %2, flash %3 bytes, EEPROM %4 bytes, calibration bytes %5, "
+                          "lock and fuses %6, family %7")
+        .arg(Text(c.entry->name), CodeText(c.SignatureCode))
+        .arg(c.flashSize)
+        .arg(c.eepromSize)
+        .arg(c.CalibrationCount)
+        .arg(fuses.join(QLatin1Char(' ')), Text(FamilyName(c.entry->family)));
+}
+
+// "Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1", one line per byte the chip has.
+void PrintFuses(CliRun& run)
+{
+    const chip& c = run.Chips().CurrentChip;
+    const FuseLayout* layout = LayoutOf(c.entry);
+    for (int g = 0; layout && g < layout->groupCount; ++g) {
+        const FuseGroup& group = layout->groups[std::size_t(g)];
+        const std::uint8_t value = c.FuseDefaults[std::size_t(g)];
+        run.Print(QStringLiteral("%1: %2, programmed: %3").arg(Text(group.caption), Hex2(value), ProgrammedNames(group, value)));
+    }
+}
+
+// The FuseDefaults slot of a byte name in layout, or -1 when the chip has no such byte: low is
+// the fuse byte (or low fuse byte), lock the last group.
+int FuseSlotOf(const FuseLayout& layout, const QString& name)
+{
+    if (name == QLatin1String("low"))
+        return 0;
+    if (name == QLatin1String("lock"))
+        return layout.LockSlot();
+    if (name == QLatin1String("high"))
+        return layout.groupCount >= 3 ? 1 : -1;
+    if (name == QLatin1String("ext"))
+        return layout.groupCount >= 4 ? 2 : -1;
+    return -1;
+}
+
+// --- handlers ---
+
+bool RunConnect(CliRun&, const CliStep&)
+{
+    return true;  // connected before the first command
+}
+
+bool RunSignature(CliRun& run, const CliStep&)
+{
+    const std::optional<SignatureCode> code = run.GatewaySession().ReadSignature();
+    if (code)
+        run.Print(SignatureLine(*code));
+    return code.has_value();
+}
+
+bool RunSelect(CliRun& run, const CliStep& step)
+{
+    const ChipEntry* entry = step.chip ? SelectMenuEntry(run.Chips(), *step.chip, run.Log(), {})
+                                       : run.GatewaySession().Autosearch({}).entry;
+    if (entry)
+        run.Print(ChipLine(run.Chips().CurrentChip));
+    return entry != nullptr;
+}
+
+// A memory command with its file: loaded into the image before a write or verify, saved
+// from it after a read, as Load Program from File and Save Program to File do.
+template <MemoryCommand command>
+bool RunMemoryStep(CliRun& run, const CliStep& step)
+{
+    if (const std::optional<QString> question = QuestionFor(command); question && !run.Confirm(*question))
+        return false;
+    const int kind = ImageKindOf(command);
+    chip& c = run.Chips().CurrentChip;
+    const ImageFileTarget target{kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind), {}, {}};
+    const FileCommandContext files{run.Log(), [&run](const QString& text) { run.Problem(text); }, {}, {}};
+    // A file read shows its format; a file written takes the one its name says, else Intel HEX.
+    const std::optional<ImageFileFormat> forced = FormatNamed(run.Options().format.toStdString());
+    const ImageFileFormat fileFormat = forced.value_or(LoadFormatFor(step.file).value_or(ImageFileFormat::IntelHex));
+    if (ParsesViewFirst(command) && !ReadImageFile(step.file, forced, target, files))
+        return false;
+    if (!run.GatewaySession().RunChipJob([](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
+            return RunMemoryCommand(command, ctx, job, progress);
+        }))
+        return false;
+    return !RendersViewAfter(command) || WriteImageFile(step.file, fileFormat, target, files);
+}
+
+bool RunErase(CliRun& run, const CliStep&)
+{
+    return run.Confirm(ChipDataQuestion) && run.GatewaySession().RunChipJob(RunChipErase);
+}
+
+bool RunCalibration(CliRun& run, const CliStep&)
+{
+    return run.GatewaySession().RunChipJob(RunReadCalibration);
+}
+
+bool RunReadFuses(CliRun& run, const CliStep&)
+{
+    if (run.GatewaySession().ReadFuses() != FuseOutcome::Done)
+        return false;
+    PrintFuses(run);
+    return true;
+}
+
+// The given bytes over what the chip holds, the window's questions, the write and its
+// read-back.
+bool RunWriteFuses(CliRun& run, const CliStep& step)
+{
+    chip& c = run.Chips().CurrentChip;
+    const FuseLayout* layout = LayoutOf(c.entry);
+    for (const FuseAssignment& f : step.fuses) {
+        if (!layout || FuseSlotOf(*layout, f.name) < 0) {
+            run.Problem(QStringLiteral("the %1 has no %2 byte; nothing was changed").arg(QString::fromStdString(c.name), f.name));
+            return false;
+        }
+    }
+    if (run.GatewaySession().ReadFuses() != FuseOutcome::Done)
+        return false;
+    for (const FuseAssignment& f : step.fuses)
+        c.FuseDefaults[std::size_t(FuseSlotOf(*layout, f.name))] = f.value;
+    const QString question = WriteQuestion(*layout, c.FuseDefaults, c.FusesReadFromChip);
+    if (!question.isEmpty() && !run.Confirm(question))
+        return false;
+    const FuseWriteReport report = run.GatewaySession().WriteFuses();
+    if (!report.chipValues)
+        return false;
+    PrintFuses(run);
+    return report.outcome == FuseOutcome::Done;
+}
+
+constexpr unsigned OnChip = NeedsGateway | NeedsChip;
+
+const CommandSpec Commands[] = {
+    {"connect", "", nullptr, RunConnect, NeedsGateway, "open the port and check that a gateway answers"},
+    {"signature", "", nullptr, RunSignature, NeedsGateway,
+     "read the signature: in parallel programming mode, or over SPI for\n"
+     "the small chips the parallel entry does not find"},
+    {"select", "CHIP|auto", TakeChip, RunSelect, SelectsChip,
+     "select a chip by name (ATmega8, 1887VE4U, ...) as the Chip Select menu\n"
+     "does, no gateway needed; or select auto: identify it on the gateway"},
+    {"read-flash", "FILE", TakeFile, RunMemoryStep<MemoryCommand::ReadProgram>, OnChip, "read the program memory into FILE"},
+    {"write-flash", "FILE", TakeFile, RunMemoryStep<MemoryCommand::WriteProgram>, OnChip | Asks,
+     "erase the chip and write FILE into the program memory"},
+    {"verify-flash", "FILE", TakeFile, RunMemoryStep<MemoryCommand::VerifyProgram>, OnChip,
+     "compare the program memory with FILE"},
+    {"read-eeprom", "FILE", TakeFile, RunMemoryStep<MemoryCommand::ReadData>, OnChip, "read the data memory (EEPROM) into FILE"},
+    {"write-eeprom", "FILE", TakeFile, RunMemoryStep<MemoryCommand::WriteData>, OnChip | Asks, "write FILE into the data memory"},
+    {"verify-eeprom", "FILE", TakeFile, RunMemoryStep<MemoryCommand::VerifyData>, OnChip, "compare the data memory with FILE"},
+    {"erase", "", nullptr, RunErase, OnChip | Asks, "erase the chip"},
+    {"calibration", "", nullptr, RunCalibration, OnChip, "read the calibration bytes"},
+    {"read-fuses", "", nullptr, RunReadFuses, OnChip, "read the lock and fuse bytes; each byte in hex with its programmed bits"},
+    // Asks only when a value is risky, so it is refused at that point without a terminal.
+    {"write-fuses", "low=HH [high=HH] [ext=HH] [lock=HH]", TakeFuseBytes, RunWriteFuses, OnChip,
+     "write the given lock and fuse bytes (the others as the chip holds them),\n"
+     "then read them back; asks first when a value locks the chip, disables\n"
+     "serial programming or the reset pin, refused then without a terminal\n"
+     "unless --yes (any of the four names may be left out)"},
+};
+
+}  // namespace
+
+std::span<const CommandSpec> CommandTable()
+{
+    return Commands;
+}
+
+const CommandSpec* FindCommand(const QString& name)
+{
+    for (const CommandSpec& spec : Commands)
+        if (name == Text(spec.name))
+            return &spec;
+    return nullptr;
+}
+
+}  // namespace velmora::cli

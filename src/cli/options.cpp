@@ -1,0 +1,78 @@
+// The options of velmora-cli: one row each, with the setter that checks its value.
+
+#include "cli/commandtable.h"
+
+#include "chips/imageformat.h"
+
+namespace velmora::cli {
+
+namespace {
+
+bool SetPort(CliOptions& options, const QString& value, QString*)
+{
+    options.port = value;
+    return true;
+}
+
+bool SetVirtual(CliOptions& options, const QString& value, QString*)
+{
+    options.virtualChip = value;
+    return true;
+}
+
+bool SetDelay(CliOptions& options, const QString& value, QString* problem)
+{
+    bool ok = false;
+    options.delaysValue = value.toInt(&ok);
+    if (ok && options.delaysValue >= 0 && options.delaysValue <= 5)
+        return true;
+    *problem = QStringLiteral("--delay takes a number from 0 to 5");
+    return false;
+}
+
+bool SetFormat(CliOptions& options, const QString& value, QString* problem)
+{
+    if (!FormatNamed(value.toStdString())) {
+        *problem = QStringLiteral("--format takes hex, srec, elf or bin");
+        return false;
+    }
+    options.format = value;
+    return true;
+}
+
+bool SetYes(CliOptions& options, const QString&, QString*)
+{
+    options.yes = true;
+    return true;
+}
+
+bool SetHelp(CliOptions& options, const QString&, QString*)
+{
+    options.help = true;
+    return true;
+}
+
+const OptionSpec Options[] = {
+    {"--port", "", "DEVICE", SetPort,
+     "the gateway's serial port: COM1..COM10, ttyUSB0, or a device path;\n"
+     "virtual:CHIP for a simulated gateway with CHIP in its socket"},
+    {"--virtual", "", "CHIP", SetVirtual, "the same as --port virtual:CHIP (e.g. ATmega8)"},
+    {"--delay", "", "0..5", SetDelay, "the delays value in ms (default 1, as in the window)"},
+    {"--format", "", "hex|srec|elf|bin", SetFormat,
+     "the format of every FILE (default: what a file read holds, Intel HEX,\n"
+     "S-record or ELF, else its name: .bin and .raw are binary; a file\n"
+     "written by its name, .srec/.s19 S-record, else HEX)"},
+    {"--yes", "", "", SetYes,
+     "answer Yes to the questions before erasing or writing (needed\n"
+     "when standard input is not a terminal)"},
+    {"--help", "-h", "", SetHelp, "print this help"},
+};
+
+}  // namespace
+
+std::span<const OptionSpec> OptionTable()
+{
+    return Options;
+}
+
+}  // namespace velmora::cli
