@@ -5,6 +5,8 @@
 #include "sim/simlink.h"
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 
 namespace velmora::cli {
 
@@ -180,6 +182,30 @@ void CliRun::Problem(const QString& text) const
     terminal_.RedrawBar();
 }
 
+bool CliRun::Approve(ApprovalKind kind, const QString& question)
+{
+    if (terminal_.Approve(kind, question))
+        return true;
+    Problem(kind == ApprovalKind::Lockout && !terminal_.interactive
+                ? QStringLiteral("these values can lock the programmer out of the chip; --allow-lockout writes "
+                                 "them (--yes does not); nothing was changed")
+                : QStringLiteral("not confirmed; nothing was changed"));
+    return false;
+}
+
+SocketCheck CliRun::Socket()
+{
+    return {true, [this](const ChipEntry&, SignatureCode) {
+                if (options_.force) {
+                    Problem(QStringLiteral("--force: going on with the selected chip's algorithm"));
+                    return true;
+                }
+                Problem(QStringLiteral("the chip in the socket is not the selected one; nothing was changed "
+                                       "(--force goes on anyway)"));
+                return false;
+            }};
+}
+
 bool CliRun::Confirm(const QString& question)
 {
     if (terminal_.Confirm(question))
@@ -188,7 +214,34 @@ bool CliRun::Confirm(const QString& question)
     return false;
 }
 
+namespace {
+// Ctrl+C: the first asks the running command to stop at its next packet, the second ends the
+// program at once.
+std::atomic<CancelToken*> InterruptTarget{nullptr};
+extern "C" void OnInterrupt(int)
+{
+    CancelToken* token = InterruptTarget.load();
+    if (token && !token->Requested()) {
+        token->Request();
+        return;
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+}
+}  // namespace
+
 int CliRun::Run()
+{
+    session_.SetCancelToken(&cancel_);
+    InterruptTarget = &cancel_;
+    const auto previous = std::signal(SIGINT, OnInterrupt);
+    const int status = RunSteps();
+    std::signal(SIGINT, previous);
+    InterruptTarget = nullptr;
+    return status;
+}
+
+int CliRun::RunSteps()
 {
     const bool needsGateway = std::any_of(options_.steps.begin(), options_.steps.end(),
                                           [](const CliStep& step) { return step.usesGateway; });
@@ -197,7 +250,7 @@ int CliRun::Run()
     int status = ExitOk;
     for (const CliStep& step : options_.steps) {
         if (!step.command->run(*this, step)) {
-            status = ExitFailed;
+            status = cancel_.Requested() ? ExitCancelled : ExitFailed;
             break;
         }
     }
@@ -233,6 +286,7 @@ int RunCli(const QStringList& args, std::FILE* out, Terminal terminal)
         return ExitUsage;
     }
     terminal.assumeYes = options.yes;
+    terminal.allowLockout = options.allowLockout;
     return CliRun(options, out, terminal).Run();
 }
 

@@ -28,6 +28,7 @@ namespace velmora::cli {
 inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailed = 1;  // a step failed: its log line says which
 inline constexpr int ExitUsage = 2;
+inline constexpr int ExitCancelled = 130;  // Ctrl+C stopped a command: 128 + SIGINT, as shells say it
 
 struct CommandSpec;
 
@@ -51,7 +52,10 @@ struct CliOptions {
     QString virtualChip;  // --virtual: a simulated chip name, the same as --port virtual:CHIP
     int delaysValue = 1;  // --delay; 1 ms like the window's track bar at start
     QString format;       // --format: "hex", "srec", "elf" or "bin"; empty: by the file
-    bool yes = false;     // --yes: answer every question Yes
+    bool yes = false;     // --yes: answer Yes to the questions before erasing or writing
+    bool force = false;   // --force: go on with a chip in the socket that is not the selected one
+    bool noVerify = false;  // --no-verify: writes are not read back and compared
+    bool allowLockout = false;  // --allow-lockout: approve values that can lock the programmer out
     bool help = false;    // --help
     QList<CliStep> steps;
 

@@ -6,6 +6,7 @@
 #include "chips/catalogue.h"
 #include "chips/filecommands.h"
 #include "fuses/fusecommands.h"
+#include "fuses/rescue.h"
 #include "ops/memorycommands.h"
 
 #include <algorithm>
@@ -192,15 +193,24 @@ bool RunMemoryStep(CliRun& run, const CliStep& step)
         return false;
     const int kind = ImageKindOf(command);
     chip& c = run.Chips().CurrentChip;
-    const ImageFileTarget target{kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind), {}, {}};
+    std::vector<std::uint8_t> defined;
+    ImageFileTarget target{kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind), {}, {}};
+    target.defined = &defined;
     const FileCommandContext files{run.Log(), [&run](const QString& text) { run.Problem(text); }, {}, {}};
     // A file read shows its format; a file written takes the one its name says, else Intel HEX.
     const std::optional<ImageFileFormat> forced = FormatNamed(run.Options().format.toStdString());
     const ImageFileFormat fileFormat = forced.value_or(LoadFormatFor(step.file).value_or(ImageFileFormat::IntelHex));
     if (ParsesViewFirst(command) && !ReadImageFile(step.file, forced, target, files))
         return false;
-    if (!run.GatewaySession().RunChipJob([](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
-            return RunMemoryCommand(command, ctx, job, progress);
+    // Writes: the chip in the socket checked first, what was written read back after. A verify
+    // of a file compares the bytes the file gives, as the toolchains' programmers do: an
+    // application file against a chip that also holds a bootloader.
+    MemoryCommandOptions options;
+    options.socket = run.Socket();
+    options.verifyAfterWrite = !run.Options().noVerify;
+    options.defined = defined;
+    if (!run.GatewaySession().RunChipJob([&options](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
+            return RunMemoryCommand(command, ctx, job, progress, options);
         }))
         return false;
     return !RendersViewAfter(command) || WriteImageFile(step.file, fileFormat, target, files);
@@ -208,7 +218,11 @@ bool RunMemoryStep(CliRun& run, const CliStep& step)
 
 bool RunErase(CliRun& run, const CliStep&)
 {
-    return run.Confirm(ChipDataQuestion) && run.GatewaySession().RunChipJob(RunChipErase);
+    const SocketCheck socket = run.Socket();
+    return run.Confirm(ChipDataQuestion) &&
+           run.GatewaySession().RunChipJob([&socket](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
+               return RunCheckedChipErase(ctx, job, progress, socket);
+           });
 }
 
 bool RunCalibration(CliRun& run, const CliStep&)
@@ -240,14 +254,46 @@ bool RunWriteFuses(CliRun& run, const CliStep& step)
         return false;
     for (const FuseAssignment& f : step.fuses)
         c.FuseDefaults[std::size_t(FuseSlotOf(*layout, f.name))] = f.value;
-    const QString question = WriteQuestion(*layout, c.FuseDefaults, c.FusesReadFromChip);
-    if (!question.isEmpty() && !run.Confirm(question))
+    // --yes answers the routine part only; bits that lock the programmer out need their own
+    // approval.
+    const FuseWriteQuestions questions = WriteQuestions(*layout, c.FuseDefaults, c.FusesReadFromChip);
+    if (!questions.routine.isEmpty() && !run.Approve(ApprovalKind::Routine, questions.routine))
         return false;
-    const FuseWriteReport report = run.GatewaySession().WriteFuses();
+    if (!questions.lockout.isEmpty() && !run.Approve(ApprovalKind::Lockout, questions.lockout))
+        return false;
+    FuseWriteReport report;
+    const SocketCheck socket = run.Socket();
+    run.GatewaySession().RunChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+        report = WriteLockFuses(ctx, job, socket);
+        return report.outcome == FuseOutcome::Done;
+    });
     if (!report.chipValues)
         return false;
+    // What the chip holds is what it will do.
+    c.FuseDefaults = *report.chipValues;
+    c.FusesReadFromChip = *report.chipValues;
     PrintFuses(run);
     return report.outcome == FuseOutcome::Done;
+}
+
+// Rescue: the chip's bytes read, what is wrong said, an erase asked for where the lock bits
+// block the fuse write, the factory values written and read back.
+bool RunRescueStep(CliRun& run, const CliStep&)
+{
+    RescueReport report;
+    const SocketCheck socket = run.Socket();
+    const Approver approve = run.Approval();
+    run.GatewaySession().RunChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+        report = RunRescue(ctx, job, approve, socket);
+        return report.outcome == RescueOutcome::Restored;
+    });
+    chip& c = run.Chips().CurrentChip;
+    if (report.restored) {
+        c.FuseDefaults = *report.restored;
+        c.FusesReadFromChip = *report.restored;
+        PrintFuses(run);
+    }
+    return report.outcome == RescueOutcome::Restored;
 }
 
 constexpr unsigned OnChip = NeedsGateway | NeedsChip;
@@ -276,7 +322,12 @@ const CommandSpec Commands[] = {
      "write the given lock and fuse bytes (the others as the chip holds them),\n"
      "then read them back; asks first when a value locks the chip, disables\n"
      "serial programming or the reset pin, refused then without a terminal\n"
-     "unless --yes (any of the four names may be left out)"},
+     "unless --allow-lockout (any of the four names may be left out)"},
+    {"rescue", "", nullptr, RunRescueStep, OnChip,
+     "restore the factory lock and fuse bytes of a parallel-mode chip that its\n"
+     "bytes shut off (external clock, reset pin, SPIEN, debugWIRE, lock bits):\n"
+     "reads them, says what is wrong, erases the chip when lock bits block the\n"
+     "fuses (asking first: the flash is lost), writes and reads back"},
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include "cli/cli.h"
 #include "log/operationlog.h"
+#include "ops/approval.h"
+#include "ops/memorycommands.h"
 #include "session/session.h"
 
 #include <span>
@@ -73,7 +75,7 @@ public:
     CliRun(const CliOptions& options, std::FILE* out, const Terminal& terminal);
 
     // Opens the port when a step needs it, runs the steps, and disconnects as leaving the
-    // window does.
+    // window does. Ctrl+C stops the running command at its next packet (ExitCancelled).
     int Run();
 
     const CliOptions& Options() const { return options_; }
@@ -87,6 +89,12 @@ public:
     void Problem(const QString& text) const;
     // The window's question; a No writes "not confirmed; nothing was changed".
     bool Confirm(const QString& question);
+    // A question of kind (ops/approval.h): a lock-out one needs --allow-lockout or a terminal.
+    bool Approve(ApprovalKind kind, const QString& question);
+    Approver Approval() { return [this](ApprovalKind kind, const QString& q) { return Approve(kind, q); }; }
+    // The check of the chip in the socket before erasing or writing: another chip is refused
+    // unless --force.
+    SocketCheck Socket();
 
 private:
     const CliOptions& options_;
@@ -95,6 +103,9 @@ private:
     OperationLog log_;
     ChipState chips_;
     Session session_;
+    CancelToken cancel_;  // Ctrl+C
+
+    int RunSteps();
 };
 
 }  // namespace velmora::cli

@@ -40,15 +40,11 @@ bool SetFormat(CliOptions& options, const QString& value, QString* problem)
     return true;
 }
 
-bool SetYes(CliOptions& options, const QString&, QString*)
+// The flags: each sets its member.
+template <bool CliOptions::*Flag>
+bool SetFlag(CliOptions& options, const QString&, QString*)
 {
-    options.yes = true;
-    return true;
-}
-
-bool SetHelp(CliOptions& options, const QString&, QString*)
-{
-    options.help = true;
+    options.*Flag = true;
     return true;
 }
 
@@ -62,10 +58,18 @@ const OptionSpec Options[] = {
      "the format of every FILE (default: what a file read holds, Intel HEX,\n"
      "S-record or ELF, else its name: .bin and .raw are binary; a file\n"
      "written by its name, .srec/.s19 S-record, else HEX)"},
-    {"--yes", "", "", SetYes,
+    {"--yes", "", "", SetFlag<&CliOptions::yes>,
      "answer Yes to the questions before erasing or writing (needed\n"
      "when standard input is not a terminal)"},
-    {"--help", "-h", "", SetHelp, "print this help"},
+    {"--force", "", "", SetFlag<&CliOptions::force>,
+     "go on when the chip in the socket is not the selected one (another\n"
+     "signature, or none); without it nothing is erased or written then"},
+    {"--no-verify", "", "", SetFlag<&CliOptions::noVerify>, "do not read back and compare what write-flash and write-eeprom wrote"},
+    {"--allow-lockout", "", "", SetFlag<&CliOptions::allowLockout>,
+     "approve lock and fuse values that lock the chip, disable serial\n"
+     "programming or the reset pin or turn debugWIRE on (--yes does not;\n"
+     "without this they are asked about on a terminal, else refused)"},
+    {"--help", "-h", "", SetFlag<&CliOptions::help>, "print this help"},
 };
 
 }  // namespace
