@@ -9,6 +9,7 @@
 // arguments are parsed once, before anything runs, into typed steps; the steps run in the
 // order given over one Session and stop at the first failure.
 
+#include "batch/serialnumbers.h"
 #include "cli/terminal.h"
 
 #include <QList>
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace velmora {
 struct ChipEntry;
@@ -28,7 +30,6 @@ namespace velmora::cli {
 inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailed = 1;  // a step failed: its log line says which
 inline constexpr int ExitUsage = 2;
-inline constexpr int ExitCancelled = 130;  // Ctrl+C stopped a command: 128 + SIGINT, as shells say it
 
 struct CommandSpec;
 
@@ -57,6 +58,15 @@ struct CliOptions {
     bool noVerify = false;  // --no-verify: writes are not read back and compared
     bool allowLockout = false;  // --allow-lockout: approve values that can lock the programmer out
     bool help = false;    // --help
+    // Programming many chips: every --port in order (more than one: the chain runs on each at
+    // once), the serial number and where its next one is kept, the record file, the loop over
+    // chips and how many of them.
+    QStringList ports;
+    std::optional<SerialSpec> serial;
+    QString serialState;
+    QString record;
+    bool repeat = false;
+    std::optional<int> count;
     QList<CliStep> steps;
 
     // The port text the link is made from: --port, or "virtual:CHIP" for --virtual.

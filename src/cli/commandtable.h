@@ -10,6 +10,7 @@
 #include "ops/memorycommands.h"
 #include "session/session.h"
 
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -75,8 +76,16 @@ public:
     CliRun(const CliOptions& options, std::FILE* out, const Terminal& terminal);
 
     // Opens the port when a step needs it, runs the steps, and disconnects as leaving the
-    // window does. Ctrl+C stops the running command at its next packet (ExitCancelled).
+    // window does.
     int Run();
+    // The steps alone, on the port as it is, stopping at the first that fails; done is called
+    // after each that succeeded.
+    bool RunSteps(const std::function<void(const CliStep&)>& done);
+
+    // Where the lines and the problems go instead of the output and the terminal's error
+    // stream: several ports share them, each line marked with its port.
+    using LineOut = std::function<void(const QString& text)>;
+    void SetOutput(LineOut lines, LineOut problems);
 
     const CliOptions& Options() const { return options_; }
     Session& GatewaySession() { return session_; }
@@ -103,9 +112,9 @@ private:
     OperationLog log_;
     ChipState chips_;
     Session session_;
-    CancelToken cancel_;  // Ctrl+C
-
-    int RunSteps();
+    LineOut lines_;
+    LineOut problems_;
+    CancelToken cancel_;  // stops the running command at its next packet
 };
 
 }  // namespace velmora::cli
