@@ -2,7 +2,7 @@
 // command on the virtual gateway stopped from it.
 #include "app/commandrunner.h"
 #include "app/mainwindow.h"
-#include "app/portlinks.h"
+#include "session/portlinks.h"
 #include "app/progresswindow.h"
 #include "ops/memorycommands.h"
 #include "support/qtapp.h"
