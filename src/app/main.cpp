@@ -2,10 +2,13 @@
 #include "session/portlinks.h"
 #include "app/startupprobe.h"
 
+#include "link/stopsignals.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QIcon>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -74,7 +77,17 @@ int main(int argc, char* argv[])
         if (args.size() > 1)
             window.LoadAnyImageFile(args.at(1));
         velmora::ArmStartupProbe(window);
-        return app.exec();
+        // SIGINT, SIGTERM and SIGHUP end a running command at its next step (supplies off, port
+        // closed); the window then closes as by its close button, releasing the port.
+        velmora::InstallStopSignals();
+        QTimer stopWatch;
+        QObject::connect(&stopWatch, &QTimer::timeout, &window, [&window] {
+            if (velmora::StopRequested())
+                window.close();
+        });
+        stopWatch.start(100);
+        const int status = app.exec();
+        return velmora::StopRequested() ? 128 + velmora::StopSignal() : status;
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QStringLiteral("Velmora"), QString::fromLocal8Bit(e.what()));
         return 1;

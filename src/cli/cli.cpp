@@ -252,7 +252,7 @@ int CliRun::Run()
                                           [](const CliStep& step) { return step.usesGateway; });
     if (needsGateway && !session_.Connect(options_.PortText()))
         return ExitFailed;
-    const int status = RunSteps({}) ? ExitOk : ExitFailed;
+    const int status = RunSteps({}) ? ExitOk : badUsage_ ? ExitUsage : ExitFailed;
     // As on leaving the window: a link still open is disconnected, with its line.
     if (session_.IsConnected())
         session_.Disconnect();

@@ -249,6 +249,18 @@ bool RunWriteFuses(CliRun& run, const CliStep& step)
             run.Problem(QStringLiteral("the %1 has no %2 byte; nothing was changed").arg(QString::fromStdString(c.name), f.name));
             return false;
         }
+        // A bit the chip does not have stays 1: a value that programs one is a typing error
+        // (and on the older parts' lock instruction would have been another instruction).
+        const FuseGroup& group = layout->groups[std::size_t(FuseSlotOf(*layout, f.name))];
+        const std::uint8_t absent = std::uint8_t(~group.ShownMask());
+        if ((f.value & absent) != absent) {
+            run.Problem(QStringLiteral("the %1 %2 byte has only the bits %3 (the others stay 1), not %4; nothing was changed")
+                            .arg(QString::fromStdString(c.name), f.name,
+                                 QStringLiteral("%1").arg(group.ShownMask(), 2, 16, QLatin1Char('0')).toUpper(),
+                                 QStringLiteral("%1").arg(f.value, 2, 16, QLatin1Char('0')).toUpper()));
+            run.RefuseAsUsage();
+            return false;
+        }
     }
     if (run.GatewaySession().ReadFuses() != FuseOutcome::Done)
         return false;

@@ -104,6 +104,9 @@ public:
     // The check of the chip in the socket before erasing or writing: another chip is refused
     // unless --force.
     SocketCheck Socket();
+    // A step found what the command line asked for unusable (after its Problem line): the run
+    // ends with the usage status.
+    void RefuseAsUsage() { badUsage_ = true; }
 
 private:
     const CliOptions& options_;
@@ -112,6 +115,7 @@ private:
     OperationLog log_;
     ChipState chips_;
     Session session_;
+    bool badUsage_ = false;
     LineOut lines_;
     LineOut problems_;
     CancelToken cancel_;  // stops the running command at its next packet

@@ -36,6 +36,8 @@ public:
     OpenResult Open(const QString& devicePath) override;
     bool IsOpen() const override;
     void CloseGateway() override;
+    void WaitUntilSent() override;
+    void NoteAllExecuted() override { lineFreeUs_ = 0; }
 
 protected:
     bool WriteBytes(const std::uint8_t* data, int count) override;
@@ -44,6 +46,10 @@ protected:
 
 private:
     std::unique_ptr<QSerialPort> port_;
+    // The line clock: when the last byte written will have left the UART, on the steady
+    // clock in µs, if the line carried every byte from when it was written or when the line
+    // was free, whichever is later.
+    std::int64_t lineFreeUs_ = 0;
 };
 
 }  // namespace velmora

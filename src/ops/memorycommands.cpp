@@ -4,6 +4,7 @@
 #include "ops/progressrules.h"
 #include "prog/parallelprimitives.h"
 #include "prog/serialprimitives.h"
+#include "prog/readpipeline.h"
 
 #include <algorithm>
 #include <array>
@@ -112,91 +113,99 @@ private:
             progress_(ProgressPosition(pos, offset, size));
     }
 
-    // A read that returns false has found a difference (verify) or failed a step.
+    // A read step that returns false by itself has found a difference (verify) or failed.
     StepsEnd ReadFailed(bool verify, std::uint32_t pos) const
     {
         return verify ? StepsEnd{StepsEnd::Differs, pos} : StepsEnd{StepsEnd::Failed};
     }
 
-    // A verify of only the bytes a file defined reads the chip as a read does, into a scratch
-    // copy, and compares the marked bytes; reading ends after the last marked byte, since the
-    // units need ascending addresses from 0.
-    struct Masked {
+    // One read or verify pass over a memory: read(ctx, into, pos, compare) for pos = 0, step,
+    // 2 step, ... The answers are collected behind the packets that follow them (ReadPipeline),
+    // so progress moves as they come in, and a verify ends at the first difference among them.
+    // A verify of only the bytes a file defined reads into a scratch copy up to the last defined
+    // byte (the units need ascending addresses from 0) and compares the defined bytes after it.
+    template <typename ReadStep>
+    StepsEnd ReadPass(bool verify, std::uint32_t size, std::uint32_t step, ProgressPoint point,
+                      std::span<std::uint8_t> ChipTarget::*image, ReadStep read)
+    {
+        const bool masked = verify && !defined_.empty();
+        std::uint32_t end = End(size);
         std::vector<std::uint8_t> scratch;
-        std::uint32_t end = 0;  // one past the last marked byte
-    };
-    std::optional<Masked> MaskedRead(bool verify, std::uint32_t size) const
-    {
-        if (!verify || defined_.empty())
-            return std::nullopt;
-        Masked m;
-        m.scratch.assign(size, 0);
-        const std::size_t marked = std::min<std::size_t>(size, defined_.size());
-        for (std::size_t a = marked; a > 0; --a)
-            if (defined_[a - 1] != 0) {
-                m.end = std::uint32_t(a);
+        if (masked) {
+            std::uint32_t last = 0;
+            for (std::size_t a = std::min<std::size_t>(size, defined_.size()); a > 0; --a)
+                if (defined_[a - 1] != 0) {
+                    last = std::uint32_t(a);
+                    break;
+                }
+            if (last == 0)
+                return {};  // the file gave no byte of this memory
+            end = std::min(end, last);
+            scratch.assign(size, 0);
+        }
+        if (!Enter())
+            return {StepsEnd::Failed};
+        ChipTarget into = target_;
+        if (masked)
+            into.*image = std::span<std::uint8_t>(scratch);
+        const bool compare = verify && !masked;
+        const std::uint32_t reportSize = masked ? end : size;
+        // Steps complete in address order: when their last answer is taken, or at once when
+        // the unit took its answers itself.
+        std::optional<std::uint32_t> done;
+        auto completed = [&](std::uint32_t pos) {
+            if (done && pos <= *done)
+                return;
+            done = pos;
+            if (AtUpdate(pos, point.mask, step))
+                Report(pos, point.offset, reportSize);
+        };
+        ReadPipeline pipeline(ctx_, completed);
+        ProgContext piped = ctx_;
+        piped.pipeline = &pipeline;
+        std::uint32_t pos = 0;
+        bool ok = true;
+        for (; pos < end; pos += step) {
+            ok = read(piped, into, pos, compare);
+            if (!ok)
                 break;
-            }
-        return m;
-    }
-    // The marked bytes of [pos, pos + step) that differ from image.
-    bool MaskedDiffers(const Masked& m, std::span<const std::uint8_t> image, std::uint32_t pos, std::uint32_t step) const
-    {
-        for (std::uint32_t a = pos; a < pos + step && a < m.end; ++a)
-            if (defined_[a] != 0 && m.scratch[a] != image[a])
-                return true;
-        return false;
+            if (pipeline.Idle())
+                completed(pos);
+        }
+        // A difference drains and drops the answers of the reads sent after it.
+        if (!pipeline.Collect())
+            return {StepsEnd::Failed};
+        if (pipeline.Difference())
+            return {StepsEnd::Differs, *pipeline.Difference()};
+        if (!ok)
+            return masked ? StepsEnd{StepsEnd::Failed} : ReadFailed(verify, pos);
+        if (masked) {
+            const std::span<const std::uint8_t> wanted = target_.*image;
+            for (std::uint32_t a = 0; a < end && a < scratch.size(); ++a)
+                if (defined_[a] != 0 && scratch[a] != wanted[a])
+                    return {StepsEnd::Differs, a};
+        }
+        return {};
     }
 
     StepsEnd ReadFlash(bool verify)
     {
         const bool words = unit_.Has(Op::ReadFlashWord);
-        const std::uint32_t step = words ? 2 : 1;
-        const std::uint32_t size = target_.FlashSize();
-        std::optional<Masked> masked = MaskedRead(verify, size);
-        if (masked && masked->end == 0)
-            return {};  // the file gave no byte of this memory
-        if (!Enter())
-            return {StepsEnd::Failed};
-        ChipTarget into{target_.entry, masked ? std::span<std::uint8_t>(masked->scratch) : target_.flash, target_.eeprom,
-                        target_.fuses, target_.calibrationCount, target_.calibration};
-        const bool compare = verify && !masked;
-        const std::uint32_t end = masked ? std::min(masked->end, End(size)) : End(size);
-        const ProgressPoint point = verify ? rules_.verifyFlash : rules_.readFlash;
-        for (std::uint32_t pos = 0; pos < end; pos += step) {
-            const bool ok = words ? unit_.ReadFlashWord(ctx_, into, pos, compare)
-                                  : unit_.ReadFlashByte(ctx_, into, pos, compare);
-            if (!ok)
-                return masked ? StepsEnd{StepsEnd::Failed} : ReadFailed(verify, pos);
-            if (masked && MaskedDiffers(*masked, target_.flash, pos, step))
-                return {StepsEnd::Differs, pos};
-            if (AtUpdate(pos, point.mask, step))
-                Report(pos, point.offset, masked ? end : size);
-        }
-        return {};
+        return ReadPass(verify, target_.FlashSize(), words ? 2 : 1, verify ? rules_.verifyFlash : rules_.readFlash,
+                        &ChipTarget::flash,
+                        [&](const ProgContext& ctx, ChipTarget& into, std::uint32_t pos, bool compare) {
+                            return words ? unit_.ReadFlashWord(ctx, into, pos, compare)
+                                         : unit_.ReadFlashByte(ctx, into, pos, compare);
+                        });
     }
 
     StepsEnd ReadEeprom(bool verify)
     {
-        const std::uint32_t size = target_.EepromSize();
-        std::optional<Masked> masked = MaskedRead(verify, size);
-        if (masked && masked->end == 0)
-            return {};
-        if (!Enter())
-            return {StepsEnd::Failed};
-        ChipTarget into{target_.entry, target_.flash, masked ? std::span<std::uint8_t>(masked->scratch) : target_.eeprom,
-                        target_.fuses, target_.calibrationCount, target_.calibration};
-        const bool compare = verify && !masked;
-        const std::uint32_t end = masked ? std::min(masked->end, End(size)) : End(size);
-        for (std::uint32_t pos = 0; pos < end; ++pos) {
-            if (!unit_.ReadEepromByte(ctx_, into, pos, compare))
-                return masked ? StepsEnd{StepsEnd::Failed} : ReadFailed(verify, pos);
-            if (masked && MaskedDiffers(*masked, target_.eeprom, pos, 1))
-                return {StepsEnd::Differs, pos};
-            if (AtUpdate(pos, rules_.eepromMask, 1))
-                Report(pos, 1, masked ? end : size);
-        }
-        return {};
+        return ReadPass(verify, target_.EepromSize(), 1, {.mask = rules_.eepromMask, .offset = 1},
+                        &ChipTarget::eeprom,
+                        [&](const ProgContext& ctx, ChipTarget& into, std::uint32_t pos, bool compare) {
+                            return unit_.ReadEepromByte(ctx, into, pos, compare);
+                        });
     }
 
     // Erase, then a fresh entry: the chip goes through a full power cycle before programming.

@@ -461,6 +461,26 @@ TEST(Cli, WriteFusesTakesOnlyBytesTheChipHas)
     }
 }
 
+// A value that programs a bit the chip does not have is a typing error, refused before anything
+// is sent: on the AT90S2323, lock=9F would otherwise have been a Chip Erase instruction.
+TEST(Cli, WriteFusesRefusesBitsTheChipDoesNotHave)
+{
+    for (const char* lock : {"lock=9F", "lock=BD", "lock=00"}) {
+        const CliRun run = RunWith({QStringLiteral("--yes"), QStringLiteral("--virtual"), QStringLiteral("AT90S2323"),
+                                    QStringLiteral("select"), QStringLiteral("AT90S2323"), QStringLiteral("write-fuses"),
+                                    QString::fromLatin1(lock)});
+        EXPECT_EQ(run.status, ExitUsage) << lock;
+        EXPECT_TRUE(run.err.contains(QStringLiteral("the AT90S2323 lock byte has only the bits 06 (the others stay 1)")))
+            << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write lock-bits")));
+    }
+    const CliRun ok = RunWith({QStringLiteral("--yes"), QStringLiteral("--virtual"), QStringLiteral("AT90S2323"),
+                               QStringLiteral("select"), QStringLiteral("AT90S2323"), QStringLiteral("write-fuses"),
+                               QStringLiteral("lock=F9")});
+    EXPECT_EQ(ok.status, ExitOk) << ok.err.toStdString();
+    EXPECT_TRUE(ok.out.contains(QStringLiteral("Trying to write lock-bits")));
+}
+
 TEST(Cli, MissingPortFails)
 {
     const CliRun run = RunWith({QStringLiteral("--port"), QStringLiteral("/dev/velmora-no-such-port"), QStringLiteral("connect")});

@@ -35,6 +35,9 @@ const QString Start = QStringLiteral("Start time: 1:2:3");
 const QString End = QStringLiteral("End time: 1:2:3");
 const QString Fail = QStringLiteral("       Finished with fail.");
 const testing::Bytes SuppliesOff = {0x11, 0x00, 0x0F, 0x32};
+// The answered command that confirms a command's last packet.
+const testing::Bytes LinkCheck = {0x18};
+const std::vector<testing::Bytes> ConfirmedSuppliesOff = {SuppliesOff, LinkCheck};
 
 // One command on one chip: the link, the log, the chip state and what the unit saw.
 struct Bench {
@@ -42,6 +45,7 @@ struct Bench {
                    OperationSet ops = testing::ParallelPaged)
     {
         link.Open(QStringLiteral("fake"));
+        link.answerLinkChecks = true;
         log.SetClock([] { return QTime(1, 2, 3); });
         if (chipName) {
             OperationLog selection;
@@ -142,7 +146,7 @@ TEST(MemoryCommands, ReadProgramStepsAndProgress)
     for (std::uint32_t i = 0; i < reads.size(); ++i)
         ASSERT_EQ(reads[i], (UnitCall{ChipOperation::ReadFlashByte, i, false}));
     EXPECT_EQ(t.progress.back(), 100);
-    EXPECT_TRUE(t.link.sent.empty()) << "serial programming is left as it is";
+    EXPECT_EQ(t.link.sent, std::vector<testing::Bytes>{LinkCheck}) << "serial programming is left as it is, the end confirmed";
 }
 
 TEST(MemoryCommands, ProgressPointsPerFamily)
@@ -210,7 +214,7 @@ TEST(MemoryCommands, ParallelCommandsEndWithTheSuppliesOff)
 {
     Bench b("ATmega8");
     ASSERT_TRUE(b.Run(MemoryCommand::ReadData));
-    EXPECT_EQ(b.link.sent, std::vector<testing::Bytes>{SuppliesOff});
+    EXPECT_EQ(b.link.sent, ConfirmedSuppliesOff);
     EXPECT_FALSE(b.link.SafePacketArmed());
     EXPECT_EQ(b.Lines().back(), End);
 
@@ -355,7 +359,7 @@ TEST(MemoryCommands, EraseSequencesAndTheirFailures)
     m.chips.CurrentChip.FlashImage[5] = 0x12;
     ASSERT_TRUE(m.Run(RunChipErase));
     EXPECT_EQ(m.chips.CurrentChip.FlashImage[5], 0x12);
-    EXPECT_EQ(m.link.sent, std::vector<testing::Bytes>{SuppliesOff});
+    EXPECT_EQ(m.link.sent, ConfirmedSuppliesOff);
 }
 
 TEST(MemoryCommands, WriteDataPagesAndQuestions)
@@ -427,7 +431,7 @@ TEST(MemoryCommands, ReadCalibration)
     EXPECT_EQ(m.Lines(), QStringList{QStringLiteral(
                              "calibration 0 = 0xA8calibration 1 = 0xA9calibration 2 = 0xAAcalibration 3 = 0xAB")});
     EXPECT_EQ(m.chips.CurrentChip.CalibrationBytes[3], 0xAB);
-    EXPECT_EQ(m.link.sent, std::vector<testing::Bytes>{SuppliesOff});
+    EXPECT_EQ(m.link.sent, ConfirmedSuppliesOff);
 
     // Families without a calibration read, whatever the catalogue's count.
     for (const char* chip : {"AT90S2313", "ATtiny22"}) {

@@ -5,6 +5,8 @@
 
 #include "ops/memorycommands.h"
 
+#include "ops/familychips.h"
+
 #include "chips/selection.h"
 #include "log/operationlog.h"
 #include "sim/simlink.h"
@@ -157,13 +159,7 @@ TEST_P(OpsOnSimulator, PatchWriteAfterTheImage)
     EXPECT_FALSE(patch(EepromKind, b.entry.eepromSize - 3, 1)) << "beyond the memory";
 }
 
-// One chip of every family, the largest where a family spans several sizes.
-INSTANTIATE_TEST_SUITE_P(EveryFamily, OpsOnSimulator,
-                         ::testing::Values("ATmega8", "ATmega8535", "ATmega32", "ATmega163", "ATmega323", "ATmega168",
-                                           "ATmega162", "ATmega644", "ATmega169", "ATmega128", "ATmega2560", "AT90CAN128",
-                                           "ATtiny861", "ATtiny2313", "ATmega161", "ATmega103", "AT90S1200", "AT90S2313",
-                                           "AT90S8515", "AT90S8535", "AT90S4433", "ATtiny13", "ATtiny26", "ATtiny85",
-                                           "ATtiny12", "ATtiny15", "AT90S2323", "AT90S2343", "ATtiny22"));
+INSTANTIATE_TEST_SUITE_P(EveryFamily, OpsOnSimulator, ::testing::ValuesIn(testing::OneChipPerFamily));
 
 
 // Writing with the socket checked first and the result verified, on every family: the check
