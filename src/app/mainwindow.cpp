@@ -140,7 +140,8 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     setWindowTitle(QStringLiteral("Velmora"));
     setFont(WindowFont());
     runner_ = std::make_unique<CommandRunner>(this);
-    session_.SetExecutor([this](const Session::WorkerJob& job) { return runner_->Run(job); });
+    session_.SetExecutor([this](const Session::WorkerJob& job) { return runner_->Run(job, runTitle_); });
+    session_.SetCancelToken(runner_->Cancel());
     saveFileChooser_ = [](QFileDialog& dialog) {
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                         : QString();

@@ -149,7 +149,7 @@ public:
     // Runs a chip command on the worker thread on a copy of the current chip, then takes the
     // copy's images, lock and fuse values and calibration bytes back: the way every command
     // that works on the chip runs. False when it did not end with success.
-    bool RunChipJob(const ChipCommand& command);
+    bool RunChipJob(const ChipCommand& command, const QString& title = {});
     bool AskQuestion(const QString& text);
     // The editing keys of the four dump views and the ID bytes field.
     void RichEdit1KeyDown(QKeyEvent* key) { DumpViewKeyDown(1, key); }
@@ -249,7 +249,7 @@ private:
     void FileUsed(const QString& path, int kind);
     ImageFileTarget ActiveImageFile(int kind);
     FileCommandContext FileContext();
-    void MemoryCommandClick(MemoryCommand command);
+    void MemoryCommandClick(MemoryCommand command, const QString& title);
     // A file given before any chip was selected, once one is.
     void LoadWaitingFile();
 
@@ -273,6 +273,7 @@ private:
     std::unique_ptr<QSettings> settings_;
     // Its jobs run on runner_'s worker thread; declared first, so its link outlives that thread.
     Session session_{work_.chips, log_};
+    QString runTitle_;  // the command the progress window names, while RunChipJob runs it
     std::unique_ptr<CommandRunner> runner_;
     SaveFileChooser saveFileChooser_;
     SaveFileChooser openFileChooser_;

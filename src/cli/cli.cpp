@@ -180,6 +180,7 @@ CliRun::CliRun(const CliOptions& options, std::FILE* out, const Terminal& termin
     // The virtual gateway on virtual time: the chip's waits pass without the process sleeping.
     session_.SetLinkFactory(VirtualOrSerialLinkFactory(VirtualClock::Virtual));
     session_.SetDelaysValue(options.delaysValue);
+    session_.SetCancelToken(&cancel_);
     session_.SetExecutor([this](const Session::WorkerJob& job) {
         job(terminal_.ProgressBar());
         terminal_.EndProgressBar();
@@ -211,6 +212,30 @@ void CliRun::Problem(const QString& text) const
     else
         cli::Print(terminal_.err, QStringLiteral("velmora-cli: ") + text);
     terminal_.RedrawBar();
+}
+
+bool CliRun::Approve(ApprovalKind kind, const QString& question)
+{
+    if (terminal_.Approve(kind, question))
+        return true;
+    Problem(kind == ApprovalKind::Lockout && !terminal_.interactive
+                ? QStringLiteral("these values can lock the programmer out of the chip; --allow-lockout writes "
+                                 "them (--yes does not); nothing was changed")
+                : QStringLiteral("not confirmed; nothing was changed"));
+    return false;
+}
+
+SocketCheck CliRun::Socket()
+{
+    return {true, [this](const ChipEntry&, SignatureCode) {
+                if (options_.force) {
+                    Problem(QStringLiteral("--force: going on with the selected chip's algorithm"));
+                    return true;
+                }
+                Problem(QStringLiteral("the chip in the socket is not the selected one; nothing was changed "
+                                       "(--force goes on anyway)"));
+                return false;
+            }};
 }
 
 bool CliRun::Confirm(const QString& question)
@@ -276,6 +301,7 @@ int RunCli(const QStringList& args, std::FILE* out, Terminal terminal)
         return ExitUsage;
     }
     terminal.assumeYes = options.yes;
+    terminal.allowLockout = options.allowLockout;
     return RunProduction(options, out, terminal);
 }
 

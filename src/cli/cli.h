@@ -54,7 +54,10 @@ struct CliOptions {
     QString virtualChip;  // --virtual: a simulated chip name, the same as --port virtual:CHIP
     int delaysValue = 1;  // --delay; 1 ms like the window's track bar at start
     QString format;       // --format: "hex", "srec", "elf" or "bin"; empty: by the file
-    bool yes = false;     // --yes: answer every question Yes
+    bool yes = false;     // --yes: answer Yes to the questions before erasing or writing
+    bool force = false;   // --force: go on with a chip in the socket that is not the selected one
+    bool noVerify = false;  // --no-verify: writes are not read back and compared
+    bool allowLockout = false;  // --allow-lockout: approve values that can lock the programmer out
     bool help = false;    // --help
     // Programming many chips: every --port in order (more than one: the chain runs on each at
     // once), the serial number and where its next one is kept, the record file, the loop over

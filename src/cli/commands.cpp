@@ -7,6 +7,7 @@
 #include "chips/filecommands.h"
 #include "fuses/fusecommands.h"
 #include "fuses/fusefields.h"
+#include "fuses/rescue.h"
 #include "ops/memorycommands.h"
 
 #include <algorithm>
@@ -223,15 +224,24 @@ bool RunMemoryStep(CliRun& run, const CliStep& step)
         return false;
     const int kind = ImageKindOf(command);
     chip& c = run.Chips().CurrentChip;
-    const ImageFileTarget target{kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind), {}, {}};
+    std::vector<std::uint8_t> defined;
+    ImageFileTarget target{kind, kind == FlashKind ? c.FlashImage : c.EepromImage, c.ImageSize(kind), {}, {}};
+    target.defined = &defined;
     const FileCommandContext files{run.Log(), [&run](const QString& text) { run.Problem(text); }, {}, {}};
     // A file read shows its format; a file written takes the one its name says, else Intel HEX.
     const std::optional<ImageFileFormat> forced = FormatNamed(run.Options().format.toStdString());
     const ImageFileFormat fileFormat = forced.value_or(LoadFormatFor(step.file).value_or(ImageFileFormat::IntelHex));
     if (ParsesViewFirst(command) && !ReadImageFile(step.file, forced, target, files))
         return false;
-    if (!run.GatewaySession().RunChipJob([](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
-            return RunMemoryCommand(command, ctx, job, progress);
+    // Writes: the chip in the socket checked first, what was written read back after. A verify
+    // of a file compares the bytes the file gives, as the toolchains' programmers do: an
+    // application file against a chip that also holds a bootloader.
+    MemoryCommandOptions options;
+    options.socket = run.Socket();
+    options.verifyAfterWrite = !run.Options().noVerify;
+    options.defined = defined;
+    if (!run.GatewaySession().RunChipJob([&options](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
+            return RunMemoryCommand(command, ctx, job, progress, options);
         }))
         return false;
     return !RendersViewAfter(command) || WriteImageFile(step.file, fileFormat, target, files);
@@ -239,7 +249,11 @@ bool RunMemoryStep(CliRun& run, const CliStep& step)
 
 bool RunErase(CliRun& run, const CliStep&)
 {
-    return run.Confirm(ChipDataQuestion) && run.GatewaySession().RunChipJob(RunChipErase);
+    const SocketCheck socket = run.Socket();
+    return run.Confirm(ChipDataQuestion) &&
+           run.GatewaySession().RunChipJob([&socket](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
+               return RunCheckedChipErase(ctx, job, progress, socket);
+           });
 }
 
 bool RunCalibration(CliRun& run, const CliStep&)
@@ -304,12 +318,24 @@ bool RunWriteFuses(CliRun& run, const CliStep& step)
     const auto& onChip = c.FusesReadFromChip;
     const std::vector<RiskyChoice> clocks =
         RiskyChoices(fields, c.FuseDefaults, onChip ? std::optional<ConstFuseSlots>(*onChip) : std::nullopt);
-    const QString question = WriteQuestion(*layout, c.FuseDefaults, c.FusesReadFromChip, RiskyChoiceLines(clocks));
-    if (!question.isEmpty() && !run.Confirm(question))
+    // --yes answers the routine part only; bits and clocks that lock the programmer out need
+    // their own approval.
+    const FuseWriteQuestions questions = WriteQuestions(*layout, c.FuseDefaults, c.FusesReadFromChip, RiskyChoiceLines(clocks));
+    if (!questions.routine.isEmpty() && !run.Approve(ApprovalKind::Routine, questions.routine))
         return false;
-    const FuseWriteReport report = run.GatewaySession().WriteFuses();
+    if (!questions.lockout.isEmpty() && !run.Approve(ApprovalKind::Lockout, questions.lockout))
+        return false;
+    FuseWriteReport report;
+    const SocketCheck socket = run.Socket();
+    run.GatewaySession().RunChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+        report = WriteLockFuses(ctx, job, socket);
+        return report.outcome == FuseOutcome::Done;
+    });
     if (!report.chipValues)
         return false;
+    // What the chip holds is what it will do.
+    c.FuseDefaults = *report.chipValues;
+    c.FusesReadFromChip = *report.chipValues;
     PrintFuses(run);
     return report.outcome == FuseOutcome::Done;
 }
@@ -321,6 +347,26 @@ bool RunListFields(CliRun& run, const CliStep& step)
     for (const std::string& line : FieldListing(*step.chip))
         run.Print(QString::fromStdString(line));
     return true;
+}
+
+// Rescue: the chip's bytes read, what is wrong said, an erase asked for where the lock bits
+// block the fuse write, the factory values written and read back.
+bool RunRescueStep(CliRun& run, const CliStep&)
+{
+    RescueReport report;
+    const SocketCheck socket = run.Socket();
+    const Approver approve = run.Approval();
+    run.GatewaySession().RunChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+        report = RunRescue(ctx, job, approve, socket);
+        return report.outcome == RescueOutcome::Restored;
+    });
+    chip& c = run.Chips().CurrentChip;
+    if (report.restored) {
+        c.FuseDefaults = *report.restored;
+        c.FusesReadFromChip = *report.restored;
+        PrintFuses(run);
+    }
+    return report.outcome == RescueOutcome::Restored;
 }
 
 constexpr unsigned OnChip = NeedsGateway | NeedsChip;
@@ -352,9 +398,15 @@ const CommandSpec Commands[] = {
      "then read them back; fields by name go over the bytes\n"
      "(CKSEL_SUT=int-rc-8mhz-64ms BOOTSZ=512, see fuses CHIP); asks first when\n"
      "a value locks the chip, disables serial programming or the reset pin, or\n"
-     "needs a clock from the board, refused then without a terminal unless --yes"},
+     "needs a clock from the board, refused then without a terminal unless\n"
+     "--allow-lockout"},
     {"fuses", "CHIP", TakeChipName, RunListFields, NeedsNothing,
      "list the lock and fuse fields of CHIP with every value in words"},
+    {"rescue", "", nullptr, RunRescueStep, OnChip,
+     "restore the factory lock and fuse bytes of a parallel-mode chip that its\n"
+     "bytes shut off (external clock, reset pin, SPIEN, debugWIRE, lock bits):\n"
+     "reads them, says what is wrong, erases the chip when lock bits block the\n"
+     "fuses (asking first: the flash is lost), writes and reads back"},
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include "cli/cli.h"
 #include "log/operationlog.h"
+#include "ops/approval.h"
+#include "ops/memorycommands.h"
 #include "session/session.h"
 
 #include <functional>
@@ -96,6 +98,12 @@ public:
     void Problem(const QString& text) const;
     // The window's question; a No writes "not confirmed; nothing was changed".
     bool Confirm(const QString& question);
+    // A question of kind (ops/approval.h): a lock-out one needs --allow-lockout or a terminal.
+    bool Approve(ApprovalKind kind, const QString& question);
+    Approver Approval() { return [this](ApprovalKind kind, const QString& q) { return Approve(kind, q); }; }
+    // The check of the chip in the socket before erasing or writing: another chip is refused
+    // unless --force.
+    SocketCheck Socket();
     // A step found what the command line asked for unusable (after its Problem line): the run
     // ends with the usage status.
     void RefuseAsUsage() { badUsage_ = true; }
@@ -111,6 +119,7 @@ private:
     bool badUsage_ = false;
     LineOut lines_;
     LineOut problems_;
+    CancelToken cancel_;  // stops the running command at its next packet
 };
 
 }  // namespace velmora::cli

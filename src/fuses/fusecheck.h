@@ -36,6 +36,16 @@ std::vector<RiskyBit> RiskyBits(const FuseLayout& layout, ConstFuseSlots toWrite
 QString WriteQuestion(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip,
                       const std::vector<std::string>& clockRisks = {});
 
+// The same question split by who may answer it (ops/approval.h): routine, the note that the
+// values were never read from this chip; lockout, the risky bits and clock choices. Each empty
+// when not needed.
+struct FuseWriteQuestions {
+    QString routine;
+    QString lockout;
+};
+FuseWriteQuestions WriteQuestions(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip,
+                                  const std::vector<std::string>& clockRisks = {});
+
 struct ByteDifference {
     int slot = 0;
     std::string_view caption;

@@ -46,6 +46,16 @@ QString StopLine()
 
 bool ProgContext::Send(const GatewayPacket& packet, std::string_view failText) const
 {
+    if (cancel && cancel->Requested()) {
+        if (!cancel->honoured_) {
+            // Whatever the chip was doing, it is left without supplies, as after any other end.
+            cancel->honoured_ = true;
+            link.DisarmSafePacket();
+            if (link.IsOpen())
+                link.SendPacket(Packets::SuppliesOff());
+        }
+        return false;
+    }
     if (pipeline && pipeline->Failed())
         return false;  // its line is written and the link closed
     if (link.SendPacket(packet))

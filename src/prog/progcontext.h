@@ -10,6 +10,7 @@
 #include "link/gatewaylink.h"
 #include "link/sleeper.h"
 
+#include <atomic>
 #include <string_view>
 
 namespace velmora {
@@ -29,11 +30,36 @@ struct ReadAhead {
 inline constexpr ReadAhead SynchronousReads{};
 inline constexpr ReadAhead DefaultReadAhead{.answers = 64, .answerBytes = 256, .lineBytes = 512};
 
+// A request to stop the running command, made from another thread or a signal handler (the
+// progress window's Cancel, Ctrl+C). The command sees it at its next packet: nothing more is
+// sent but the packet that switches the socket's supplies off, and every step returns false
+// without a line of its own; the command's frame then says "Cancelled".
+class CancelToken {
+public:
+    void Request() { requested_.store(true); }
+    bool Requested() const { return requested_.load(); }
+    // For the next command.
+    void Reset()
+    {
+        requested_.store(false);
+        honoured_ = false;
+    }
+
+private:
+    friend struct ProgContext;
+    std::atomic<bool> requested_{false};
+    bool honoured_ = false;  // the supplies were switched off for it (the link's thread only)
+};
+
 struct ProgContext {
     GatewayLink& link;
     OperationLog& log;
     int delaysValue = 0;  // DelaysValue: 0 to 5 ms after power steps and pulses
     MillisecondSleeper sleeper = SleepMilliseconds;
+    CancelToken* cancel = nullptr;  // none: the command cannot be cancelled
+
+    // True once a cancel request has stopped the command at a packet.
+    bool Cancelled() const { return cancel && cancel->honoured_; }
     ReadAhead readAhead = DefaultReadAhead;
     // The memory read whose answers may still be on their way. A timed wait and a read that
     // takes its answer at once collect them first; after a failure there nothing is sent.

@@ -50,7 +50,7 @@ bool Session::Run(const WorkerJob& job)
 
 ProgContext Session::Context() const
 {
-    return ProgContext{*link_, log_, delaysValue_, sleeper_};
+    return ProgContext{*link_, log_, delaysValue_, sleeper_, cancel_};
 }
 
 bool Session::Connect(const QString& portText, QString* devicePath, QString* reason)

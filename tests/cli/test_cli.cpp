@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -380,7 +381,7 @@ TEST(Cli, WriteFusesAsksOnlyAboutRiskyValues)
     // Lock bits: refused without a terminal, then answered No, then Yes.
     run = RunWith(FuseArgs({"write-fuses", "lock=FC"}));
     EXPECT_EQ(run.status, ExitFailed);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("not confirmed; nothing was changed")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--allow-lockout writes them (--yes does not); nothing was changed")));
     EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write lock-bits")));
     run = RunWith(FuseArgs({"write-fuses", "lock=FC"}), "n\n");
     EXPECT_EQ(run.status, ExitFailed);
@@ -397,11 +398,112 @@ TEST(Cli, WriteFusesTheChipRefusesFails)
     // Programmed lock bits stay so until a chip erase: the second write reports the difference.
     QStringList args = FuseArgs({"write-fuses", "lock=FC", "write-fuses", "lock=FF", "read-flash"});
     args << QStringLiteral("never.bin");
-    args.prepend(QStringLiteral("--yes"));
+    args.prepend(QStringLiteral("--allow-lockout"));
     const CliRun run = RunWith(args);
     EXPECT_EQ(run.status, ExitFailed);
     EXPECT_TRUE(run.out.contains(QStringLiteral("Lock and fuse check: Lock bits written FF, the chip holds FC")));
     EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to read the program")));
+}
+
+TEST(Cli, YesApprovesErasingAndWritingButNotALockOut)
+{
+    // high=59 programs RSTDISBL: the reset pin is gone, only a high-voltage programmer reaches
+    // the chip again.
+    QStringList args = FuseArgs({"write-fuses", "high=59"});
+    args.prepend(QStringLiteral("--yes"));
+    CliRun run = RunWith(args);
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--allow-lockout"))) << run.err.toStdString();
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write fuse high byte")));
+    args.prepend(QStringLiteral("--allow-lockout"));
+    run = RunWith(args);
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("High Fuses: 59, programmed: RSTDISBL SPIEN CKOPT BOOTSZ1 BOOTSZ0")))
+        << run.out.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(Cli, AnotherChipInTheSocketIsRefusedUnlessForced)
+{
+    QTemporaryDir dir;
+    const QString fw = dir.filePath(QStringLiteral("fw.bin"));
+    ASSERT_TRUE(WriteFile(fw, Pattern(1024, 3)));
+    const QStringList args{QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--yes"),
+                           QStringLiteral("select"), QStringLiteral("ATmega16"), QStringLiteral("write-flash"), fw};
+    CliRun run = RunWith(args);
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("The chip in the socket is the ATmega8 (signature 1E 93 07), not the "
+                                                "selected ATmega16 (1E 94 03)")))
+        << run.out.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--force goes on anyway")));
+    for (const QString& line : run.out)
+        EXPECT_FALSE(line.contains(QStringLiteral("erase"), Qt::CaseInsensitive)) << line.toStdString();
+
+    run = RunWith(QStringList(args) << QStringLiteral("--force"));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--force: going on"))) << run.err.toStdString();
+}
+
+TEST(Cli, WritesAreVerifiedSoALockedChipFails)
+{
+    // Write Data erases nothing, so the lock bits stay and the chip keeps its EEPROM while every
+    // step of the write succeeds: only the verify tells.
+    QTemporaryDir dir;
+    const QString eep = dir.filePath(QStringLiteral("data.bin"));
+    ASSERT_TRUE(WriteFile(eep, Pattern(512, 9)));
+    QStringList data = FuseArgs({"write-fuses", "lock=FC", "write-eeprom"});
+    data << eep;
+    data.prepend(QStringLiteral("--allow-lockout"));
+    data.prepend(QStringLiteral("--yes"));
+    CliRun run = RunWith(data);
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("       Finished with fail. Address: 0x0000")))
+        << run.out.join(QLatin1Char('\n')).toStdString();
+    run = RunWith(QStringList(data) << QStringLiteral("--no-verify"));
+    EXPECT_EQ(run.status, ExitOk) << "unverified, the write looks like a success";
+}
+
+TEST(Cli, RescueBringsAShutOffAtmega8Back)
+{
+    QStringList args = FuseArgs({"write-fuses", "low=E0", "high=59", "lock=FC", "rescue"});
+    args.prepend(QStringLiteral("--allow-lockout"));
+    args.prepend(QStringLiteral("--yes"));
+    const CliRun run = RunWith(args);
+    EXPECT_EQ(run.status, ExitOk) << run.out.join(QLatin1Char('\n')).toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("The chip holds: Low Fuses E0, High Fuses 59, Lock bits FC")));
+    const QStringList tail = run.out.mid(run.out.size() - 4, 3);
+    EXPECT_TRUE(tail.value(0).startsWith(QStringLiteral("Low Fuses: E1"))) << tail.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(tail.value(1).startsWith(QStringLiteral("High Fuses: D9")));
+    EXPECT_TRUE(tail.value(2).startsWith(QStringLiteral("Lock bits: FF")));
+
+    // Without a terminal or --yes the erase is not approved: nothing changes.
+    QStringList refused = FuseArgs({"write-fuses", "low=E0", "lock=FC", "rescue"});
+    refused.prepend(QStringLiteral("--allow-lockout"));
+    const CliRun no = RunWith(refused);
+    EXPECT_EQ(no.status, ExitFailed);
+    EXPECT_TRUE(no.out.contains(QStringLiteral("Not erased: the lock bits keep the fuses as they are")));
+}
+
+TEST(Cli, VerifyComparesTheBytesTheFileGives)
+{
+    // The chip holds more than the file (a bootloader, say): only the file's bytes count.
+    QTemporaryDir dir;
+    const QString whole = dir.filePath(QStringLiteral("whole.bin"));
+    const QByteArray pattern = Pattern(8192, 7);
+    ASSERT_TRUE(WriteFile(whole, pattern));
+    QString record = QStringLiteral(":04000000");
+    unsigned sum = 4;
+    for (int i = 0; i < 4; ++i) {
+        record += QStringLiteral("%1").arg(std::uint8_t(pattern[i]), 2, 16, QLatin1Char('0')).toUpper();
+        sum += std::uint8_t(pattern[i]);
+    }
+    record += QStringLiteral("%1").arg((0x100 - (sum & 0xFF)) & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+    const QString app = dir.filePath(QStringLiteral("app.hex"));
+    ASSERT_TRUE(WriteFile(app, (record + QStringLiteral("\r\n:00000001FF\r\n")).toLatin1()));
+    // select again blanks the images: the image is the file's four bytes over 0xFF.
+    const CliRun run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--yes"),
+                                QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("write-flash"), whole,
+                                QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("verify-flash"), app});
+    EXPECT_EQ(run.status, ExitOk) << run.out.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(run.out.mid(run.out.size() - 3, 1), QStringList{QStringLiteral("       Finished. No differences found.")});
 }
 
 TEST(Cli, WriteFusesTakesOnlyBytesTheChipHas)

@@ -107,7 +107,7 @@ TEST_F(FileMenu, LoadGoesIntoTheViewOfThePageShown)
     const QString path = Path("fw.hex");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(":040010000C9434C0D0\r\n:00000001FF\r\n");
+    file.write(":040010000C9434C058\r\n:00000001FF\r\n");
     file.close();
 
     form.PageControl1->setCurrentIndex(1);
@@ -171,8 +171,8 @@ TEST_F(FileMenu, LoadOnPage1AfterPage2KeepsPage1sEditsAndNotPage2sBytes)
 {
     // Both pages share the images: the load must start from what this page shows.
     SelectChip("ATmega8");
-    WriteFile(Path("page2.hex"), ":0200000011223B\r\n:01010000AA55\r\n:00000001FF\r\n");
-    WriteFile(Path("page1.hex"), ":0100100055AA\r\n:00000001FF\r\n");
+    WriteFile(Path("page2.hex"), ":020000001122CB\r\n:01010000AA54\r\n:00000001FF\r\n");
+    WriteFile(Path("page1.hex"), ":01001000559A\r\n:00000001FF\r\n");
     form.PageControl1->setCurrentIndex(1);
     openName = Path("page2.hex");
     form.LoadProgramfromFile1->trigger();
@@ -233,7 +233,7 @@ TEST_F(FileMenu, ToolchainEepromAddressesAndBytesBeyondTheMemory)
 
     // A program for a larger chip: what lies beyond the 8 KiB is dropped, and the log says so.
     const QString big = Path("big.hex");
-    WriteFile(big, ":02000000AABB99\r\n:10200000000102030405060708090A0B0C0D0E0F68\r\n"
+    WriteFile(big, ":02000000AABB99\r\n:10200000000102030405060708090A0B0C0D0E0F58\r\n"
                    ":020000040001F9\r\n:0400000001020304F2\r\n:00000001FF\r\n");
     openName = big;
     form.LoadProgramfromFile1->trigger();
