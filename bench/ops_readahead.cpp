@@ -46,7 +46,7 @@ void RunCommand(benchmark::State& state, const char* chipName, MemoryCommand com
     double waitedMs = 0;
     const ProgContext ctx{served.link, served.log, 0,
                           bench::CountingSleeper(waitedMs),
-                          depth};
+                          nullptr, depth};
     for (auto _ : state) {
         double measuredUs = 0;
         if (!bench::TimedMemoryCommand(state, command, ctx, chips, waitedMs, measuredUs))

@@ -153,7 +153,9 @@ bool ReadMemoryByte(const ProgContext& ctx, const PacketBuilder& packet, std::st
 {
     if (ctx.pipeline)
         return ctx.pipeline->Read(packet, failText, answerText, target);
-    ReadPipeline once(ProgContext{ctx.link, ctx.log, ctx.delaysValue, ctx.sleeper, SynchronousReads});
+    ProgContext synchronous = ctx;  // the cancel request and the rest as they are
+    synchronous.readAhead = SynchronousReads;
+    ReadPipeline once(synchronous);
     return once.Read(packet, failText, answerText, target);
 }
 

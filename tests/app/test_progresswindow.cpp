@@ -76,7 +76,7 @@ TEST(ProgressWindow, CancelStopsALongWriteOnTheVirtualGateway)
 {
     velmora::testing::EnsureApplication();
     Form1 window;
-    window.SetLinkFactory(VirtualOrSerialLinkFactory());
+    window.SetPortLinkFactory(VirtualOrSerialLinkFactory());
     window.SetQuestionAsker([](const QString&) { return true; });
     window.TrackBar1->setValue(0);
     window.ComboBox1->setCurrentText(QStringLiteral("virtual:ATmega2560"));

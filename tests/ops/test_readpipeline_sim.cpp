@@ -73,7 +73,7 @@ struct Session {
     bool Do(MemoryCommand command)
     {
         ChipJob job(chips);
-        ProgContext ctx{link, log, 0, link.Sleeper(), ahead};
+        ProgContext ctx{link, log, 0, link.Sleeper(), nullptr, ahead};
         const bool ok = RunMemoryCommand(command, ctx, job, [this](int p) { progress.push_back(p); });
         job.ApplyTo(chips);
         return ok;
@@ -221,7 +221,7 @@ TEST(PipelinedFetches, AnswersThatOutgrowTheFramingMidReadFailTheRead)
 {
     Session r("ATtiny13", DefaultReadAhead);
     OperationLog& log = r.log;
-    ProgContext ctx{r.link, log, 0, r.link.Sleeper(), DefaultReadAhead};
+    ProgContext ctx{r.link, log, 0, r.link.Sleeper(), nullptr, DefaultReadAhead};
     ChipTarget target = TargetOf(r.chips.CurrentChip, r.entry);
     const FamilyUnit& unit = UnitOf(r.entry);
     ASSERT_TRUE(unit.EnterProgrammingMode(ctx, target));
