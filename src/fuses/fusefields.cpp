@@ -307,7 +307,7 @@ std::string Binary(std::uint8_t code, std::size_t width)
 {
     std::string s;
     for (std::size_t i = width; i-- > 0;)
-        s += (code >> i) & 1u ? '1' : '0';
+        s += (unsigned(code) >> i) & 1u ? '1' : '0';
     return s;
 }
 
@@ -480,7 +480,7 @@ std::uint8_t FuseField::Decode(ConstFuseSlots bytes) const
 {
     unsigned code = 0;
     for (const FieldBitRef& r : bits)
-        code = (code << 1) | ((bytes[r.slot] >> r.bit) & 1u);
+        code = (code << 1) | ((unsigned(bytes[r.slot]) >> r.bit) & 1u);
     return std::uint8_t(code);
 }
 
