@@ -26,9 +26,9 @@ void Print(std::FILE* out, const QString& line)
 
 const OptionSpec* FindOption(const QString& arg)
 {
-    for (const OptionSpec& spec : OptionTable())
-        if (arg == Text(spec.name) || (!spec.alias.empty() && arg == Text(spec.alias)))
-            return &spec;
+    for (const OptionSpec& def : OptionTable())
+        if (arg == Text(def.name) || (!def.alias.empty() && arg == Text(def.alias)))
+            return &def;
     return nullptr;
 }
 
@@ -49,9 +49,9 @@ void AddHelpRow(QString& text, const QString& left, std::string_view help)
     }
 }
 
-QString CommandLeft(const CommandSpec& spec)
+QString CommandLeft(const CommandSpec& def)
 {
-    return spec.arguments.empty() ? Text(spec.name) : Text(spec.name) + QLatin1Char(' ') + Text(spec.arguments);
+    return def.arguments.empty() ? Text(def.name) : Text(def.name) + QLatin1Char(' ') + Text(def.arguments);
 }
 
 // "virtual:CHIP" naming no simulated chip.
@@ -74,29 +74,29 @@ QString CliOptions::PortText() const
 QString UsageText()
 {
     QString options;
-    for (const OptionSpec& spec : OptionTable())
-        if (spec.name != "--help")
-            options += QStringLiteral(" [%1%2]").arg(Text(spec.name), spec.value.empty() ? QString() : QLatin1Char(' ') + Text(spec.value));
+    for (const OptionSpec& def : OptionTable())
+        if (def.name != "--help")
+            options += QStringLiteral(" [%1%2]").arg(Text(def.name), def.value.empty() ? QString() : QLatin1Char(' ') + Text(def.value));
     QString text = QStringLiteral("usage: velmora-cli%1\n"
                                   "                   COMMAND [ARGUMENT] [COMMAND [ARGUMENT] ...]\n"
                                   "       velmora-cli --help\n")
                        .arg(options);
-    for (const OptionSpec& spec : OptionTable()) {
-        QString left = Text(spec.name);
-        if (!spec.alias.empty())
-            left = Text(spec.alias) + QStringLiteral(", ") + left;
-        if (!spec.value.empty())
-            left += QLatin1Char(' ') + Text(spec.value);
-        AddHelpRow(text, left, spec.help);
+    for (const OptionSpec& def : OptionTable()) {
+        QString left = Text(def.name);
+        if (!def.alias.empty())
+            left = Text(def.alias) + QStringLiteral(", ") + left;
+        if (!def.value.empty())
+            left += QLatin1Char(' ') + Text(def.value);
+        AddHelpRow(text, left, def.help);
     }
     text += QStringLiteral("commands, run in order, stopping at the first failure:\n");
-    for (const CommandSpec& spec : CommandTable())
-        if (!spec.Needs(NeedsChip))
-            AddHelpRow(text, CommandLeft(spec), spec.help);
+    for (const CommandSpec& def : CommandTable())
+        if (!def.Needs(NeedsChip))
+            AddHelpRow(text, CommandLeft(def), def.help);
     text += QStringLiteral("after a select:\n");
-    for (const CommandSpec& spec : CommandTable())
-        if (spec.Needs(NeedsChip))
-            AddHelpRow(text, CommandLeft(spec), spec.help);
+    for (const CommandSpec& def : CommandTable())
+        if (def.Needs(NeedsChip))
+            AddHelpRow(text, CommandLeft(def), def.help);
     text += QStringLiteral("the status is 0 when every command succeeded, 1 when one failed (a difference found by\n"
                            "a verify too), 2 on bad usage\n");
     return text;

@@ -23,10 +23,10 @@ QString Text(std::string_view s)
 
 // --- argument parsers ---
 
-bool TakeFile(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QString* problem)
+bool TakeFile(const CommandSpec& def, ArgumentReader& words, CliStep& step, QString* problem)
 {
     if (words.AtEnd()) {
-        *problem = Text(spec.name) + QStringLiteral(" needs a file name");
+        *problem = Text(def.name) + QStringLiteral(" needs a file name");
         return false;
     }
     step.file = words.Take();
@@ -39,10 +39,10 @@ bool IsAuto(const QString& chip)
 }
 
 // A chip by name, or auto: Autosearch, which needs the gateway.
-bool TakeChip(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QString* problem)
+bool TakeChip(const CommandSpec& def, ArgumentReader& words, CliStep& step, QString* problem)
 {
     if (words.AtEnd()) {
-        *problem = Text(spec.name) + QStringLiteral(" needs a chip name or auto");
+        *problem = Text(def.name) + QStringLiteral(" needs a chip name or auto");
         return false;
     }
     const QString name = words.Take();
@@ -59,10 +59,10 @@ bool TakeChip(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QSt
 }
 
 // A chip by name only.
-bool TakeChipName(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QString* problem)
+bool TakeChipName(const CommandSpec& def, ArgumentReader& words, CliStep& step, QString* problem)
 {
     if (words.AtEnd()) {
-        *problem = Text(spec.name) + QStringLiteral(" needs a chip name");
+        *problem = Text(def.name) + QStringLiteral(" needs a chip name");
         return false;
     }
     const QString name = words.Take();
@@ -76,7 +76,7 @@ bool TakeChipName(const CommandSpec& spec, ArgumentReader& words, CliStep& step,
 constexpr std::string_view FuseByteNames[] = {"low", "high", "ext", "lock"};
 
 // "low=E1 lock=fc": each word NAME=HH with a known name, once.
-bool TakeFuseBytes(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QString* problem)
+bool TakeFuseBytes(const CommandSpec& def, ArgumentReader& words, CliStep& step, QString* problem)
 {
     while (!words.AtEnd() && words.Peek().contains(QLatin1Char('='))) {
         const QString word = words.Take();
@@ -91,14 +91,14 @@ bool TakeFuseBytes(const CommandSpec& spec, ArgumentReader& words, CliStep& step
                          [&](std::string_view n) { return name == Text(n); })) {
             // A field by name; its value is checked against the chip when the step runs.
             if (!AnyChipHasField(name.toStdString())) {
-                *problem = Text(spec.name) + QStringLiteral(" takes low=HH, high=HH, ext=HH, lock=HH and FIELD=value "
+                *problem = Text(def.name) + QStringLiteral(" takes low=HH, high=HH, ext=HH, lock=HH and FIELD=value "
                                                             "(fuses CHIP lists the fields), not ") + word;
                 return false;
             }
             if (std::any_of(step.fuseFields.begin(), step.fuseFields.end(), [&](const QString& f) {
                     return f.section(QLatin1Char('='), 0, 0).compare(name, Qt::CaseInsensitive) == 0;
                 })) {
-                *problem = QStringLiteral("%1: %2 given twice").arg(Text(spec.name), name);
+                *problem = QStringLiteral("%1: %2 given twice").arg(Text(def.name), name);
                 return false;
             }
             step.fuseFields.append(word);
@@ -109,13 +109,13 @@ bool TakeFuseBytes(const CommandSpec& spec, ArgumentReader& words, CliStep& step
             return false;
         }
         if (std::any_of(step.fuses.begin(), step.fuses.end(), [&](const FuseAssignment& f) { return f.name == name; })) {
-            *problem = QStringLiteral("%1: %2 given twice").arg(Text(spec.name), name);
+            *problem = QStringLiteral("%1: %2 given twice").arg(Text(def.name), name);
             return false;
         }
         step.fuses.append({name, std::uint8_t(value)});
     }
     if (step.fuses.isEmpty() && step.fuseFields.isEmpty()) {
-        *problem = Text(spec.name) + QStringLiteral(" needs at least one of low=HH high=HH ext=HH lock=HH FIELD=value");
+        *problem = Text(def.name) + QStringLiteral(" needs at least one of low=HH high=HH ext=HH lock=HH FIELD=value");
         return false;
     }
     return true;
@@ -418,9 +418,9 @@ std::span<const CommandSpec> CommandTable()
 
 const CommandSpec* FindCommand(const QString& name)
 {
-    for (const CommandSpec& spec : Commands)
-        if (name == Text(spec.name))
-            return &spec;
+    for (const CommandSpec& def : Commands)
+        if (name == Text(def.name))
+            return &def;
     return nullptr;
 }
 

@@ -32,7 +32,7 @@ private:
 };
 
 // Takes the command's arguments into step; false with *problem set on a usage error.
-using ArgumentParser = bool (*)(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QString* problem);
+using ArgumentParser = bool (*)(const CommandSpec& def, ArgumentReader& words, CliStep& step, QString* problem);
 // Runs a step; false when it failed (its lines and problems are written).
 using StepHandler = bool (*)(CliRun& run, const CliStep& step);
 

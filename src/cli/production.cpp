@@ -184,28 +184,28 @@ private:
     // numbers go to chips in the order they got this far.
     bool WriteSerial(ChipRecord& record)
     {
-        const SerialSpec& spec = *options_.serial;
+        const SerialSpec& def = *options_.serial;
         chip& c = run_.Chips().CurrentChip;
-        const std::uint32_t size = c.ImageSize(spec.kind);
-        const QString memory = spec.kind == FlashKind ? QStringLiteral("flash") : QStringLiteral("EEPROM");
-        if (size < SerialBytes || spec.address > size - SerialBytes) {
+        const std::uint32_t size = c.ImageSize(def.kind);
+        const QString memory = def.kind == FlashKind ? QStringLiteral("flash") : QStringLiteral("EEPROM");
+        if (size < SerialBytes || def.address > size - SerialBytes) {
             run_.Problem(QStringLiteral("the serial number at 0x%1 does not fit into the %2 of the %3 (%4 bytes)")
-                             .arg(QString::number(spec.address, 16).toUpper(), memory, QString::fromStdString(c.name))
+                             .arg(QString::number(def.address, 16).toUpper(), memory, QString::fromStdString(c.name))
                              .arg(size));
             return false;
         }
         // Flash cells are only programmed from the erased state: the image written must have
         // left the number's bytes blank.
-        const std::uint8_t* at = c.Image(spec.kind) + spec.address;
-        if (spec.kind == FlashKind &&
+        const std::uint8_t* at = c.Image(def.kind) + def.address;
+        if (def.kind == FlashKind &&
             std::any_of(at, at + SerialBytes, [&](std::uint8_t b) { return b != BlankValue(run_.Chips()); })) {
             run_.Problem(QStringLiteral("the flash image is not blank at 0x%1, where the serial number goes")
-                             .arg(QString::number(spec.address, 16).toUpper()));
+                             .arg(QString::number(def.address, 16).toUpper()));
             return false;
         }
         // The patch rewrites the EEPROM below the number as the image holds it: the image must
         // hold what the chip holds.
-        if (spec.kind == EepromKind && !ChainHas(options_, "write-eeprom") &&
+        if (def.kind == EepromKind && !ChainHas(options_, "write-eeprom") &&
             !run_.GatewaySession().RunChipJob([](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
                 return RunMemoryCommand(MemoryCommand::ReadData, ctx, job, progress);
             }))
@@ -217,12 +217,12 @@ private:
             return false;
         }
         record.serial = *number;
-        PutSerial({c.Image(spec.kind), size}, spec.address, *number);
+        PutSerial({c.Image(def.kind), size}, def.address, *number);
         const QString trying = QStringLiteral(" write the serial number %1 into the %2 at 0x%3")
                                    .arg(*number)
-                                   .arg(memory, QString::number(spec.address, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+                                   .arg(memory, QString::number(def.address, 16).toUpper().rightJustified(4, QLatin1Char('0')));
         return run_.GatewaySession().RunChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
-            return RunPatchWrite(spec.kind, spec.address + SerialBytes - 1, trying, ctx, job, progress);
+            return RunPatchWrite(def.kind, def.address + SerialBytes - 1, trying, ctx, job, progress);
         });
     }
 

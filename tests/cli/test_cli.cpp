@@ -88,13 +88,13 @@ TEST(Cli, HelpPrintsTheUsageAndSucceeds)
 TEST(Cli, HelpNamesEveryCommandAndOptionOfTheTables)
 {
     const QString help = UsageText();
-    for (const CommandSpec& spec : CommandTable()) {
-        const QString row = QStringLiteral("\n  ") + QString::fromLatin1(spec.name.data(), qsizetype(spec.name.size()));
-        EXPECT_TRUE(help.contains(row)) << spec.name;
-        EXPECT_TRUE(help.contains(QString::fromUtf8(spec.help.data(), qsizetype(spec.help.find('\n'))))) << spec.name;
+    for (const CommandSpec& def : CommandTable()) {
+        const QString row = QStringLiteral("\n  ") + QString::fromLatin1(def.name.data(), qsizetype(def.name.size()));
+        EXPECT_TRUE(help.contains(row)) << def.name;
+        EXPECT_TRUE(help.contains(QString::fromUtf8(def.help.data(), qsizetype(def.help.find('\n'))))) << def.name;
     }
-    for (const OptionSpec& spec : OptionTable())
-        EXPECT_TRUE(help.contains(QString::fromLatin1(spec.name.data(), qsizetype(spec.name.size())))) << spec.name;
+    for (const OptionSpec& def : OptionTable())
+        EXPECT_TRUE(help.contains(QString::fromLatin1(def.name.data(), qsizetype(def.name.size())))) << def.name;
 }
 
 TEST(Cli, APortTextNamesTheVirtualGatewayAsInThePortBox)
