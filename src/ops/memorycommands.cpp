@@ -183,7 +183,7 @@ private:
             const std::span<const std::uint8_t> wanted = target_.*image;
             for (std::uint32_t a = 0; a < end && a < scratch.size(); ++a)
                 if (defined_[a] != 0 && scratch[a] != wanted[a])
-                    return {StepsEnd::Differs, a};
+                    return {StepsEnd::Differs, a - a % step};  // named as the read step's address
         }
         return {};
     }
