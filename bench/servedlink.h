@@ -19,8 +19,8 @@
 namespace velmora::bench {
 
 struct ServedLink {
-    ServedLink(std::string_view chip, bool pace)
-        : gateway(std::make_shared<sim::SimGateway>(*sim::FindSimChip(chip))), server(gateway, pace)
+    ServedLink(std::string_view chip, bool pace, sim::AnswerLatency latency = {})
+        : gateway(std::make_shared<sim::SimGateway>(*sim::FindSimChip(chip))), server(gateway, pace, latency)
     {
         if (!server.Open(nullptr))
             return;
@@ -43,6 +43,15 @@ struct ServedLink {
     OperationLog log;
     bool connected = false;
 };
+
+// The millisecond sleep of a timed run: it sleeps, and adds up the waits the protocol asked for.
+inline MillisecondSleeper CountingSleeper(double& waitedMs)
+{
+    return [&waitedMs](int ms) {
+        waitedMs += ms;
+        SleepMilliseconds(ms);
+    };
+}
 
 // The time the line needs for the bytes counted on link, in microseconds.
 inline double LineMicros(const LinkCounters& c)

@@ -13,15 +13,21 @@
 namespace velmora {
 
 namespace {
-// Discards user input to every window while a command runs; painting goes on.
+// Discards user input to every window while a command runs, but the progress window's own;
+// painting goes on.
 class InputBlocker : public QObject {
 public:
-    InputBlocker() { qApp->installEventFilter(this); }
+    explicit InputBlocker(const QPointer<LBar>& bar) : bar_(bar) { qApp->installEventFilter(this); }
     ~InputBlocker() override { qApp->removeEventFilter(this); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (bar_ && watched->isWidgetType() && event->type() != QEvent::Close) {
+            auto* widget = static_cast<QWidget*>(watched);
+            if (widget == bar_ || bar_->isAncestorOf(widget))
+                return false;
+        }
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -44,6 +50,9 @@ protected:
             return false;
         }
     }
+
+private:
+    const QPointer<LBar>& bar_;
 };
 }  // namespace
 
@@ -62,12 +71,13 @@ CommandRunner::~CommandRunner()
     worker_.wait();
 }
 
-bool CommandRunner::Run(const Job& job)
+bool CommandRunner::Run(const Job& job, const QString& title)
 {
     if (busy_)
         return false;
     busy_ = true;
-    InputBlocker blocker;
+    cancel_.Reset();
+    InputBlocker blocker(bar_);
     QEventLoop loop;
 
     // Shared with the worker's queued calls; every one of them is delivered before the
@@ -80,8 +90,10 @@ bool CommandRunner::Run(const Job& job)
 
     QTimer showTimer;
     showTimer.setSingleShot(true);
-    connect(&showTimer, &QTimer::timeout, this, [this, state] {
+    connect(&showTimer, &QTimer::timeout, this, [this, state, title] {
         bar_ = new LBar(owner_);
+        bar_->SetCommand(title);
+        connect(bar_, &LBar::CancelRequested, this, [this] { cancel_.Request(); });
         // A command that reports no steps (a connection, Autosearch) shows a busy bar instead.
         if (state->position < 0)
             bar_->ShowBusy();

@@ -5,6 +5,7 @@
 
 #include "app/progresswindow.h"
 #include "chips/progress.h"
+#include "prog/progcontext.h"
 
 #include <QObject>
 #include <QPointer>
@@ -29,10 +30,14 @@ public:
     ~CommandRunner() override;
 
     // Runs job on the worker thread and returns when it has finished. Window events are
-    // processed meanwhile, but user input is discarded. Returns false (and runs nothing)
-    // while another command is still running.
-    bool Run(const Job& job);
+    // processed meanwhile, but user input is discarded except in the progress window, whose
+    // Cancel (or Esc) requests the job's cancellation through Cancel(). title names the
+    // command there. Returns false (and runs nothing) while another command is still running.
+    bool Run(const Job& job, const QString& title = {});
     bool Busy() const { return busy_; }
+
+    // The running job's cancel request, for its ProgContext; reset when a job starts.
+    CancelToken* Cancel() { return &cancel_; }
 
     // The progress window of the running command, once it is shown; null otherwise.
     LBar* CurrentBar() const { return bar_; }
@@ -49,6 +54,7 @@ private:
     QObject* workerContext_ = nullptr;
     QPointer<LBar> bar_;
     bool busy_ = false;
+    CancelToken cancel_;
 };
 
 }  // namespace velmora

@@ -5,7 +5,9 @@
 #include "app/commandrunner.h"
 #include "chips/filecommands.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QTabWidget>
 
 #include <utility>
@@ -38,17 +40,57 @@ FileCommandContext Form1::FileContext()
             }};
 }
 
+QString Form1::ChooseFile(QFileDialog& dialog, const SaveFileChooser& chooser)
+{
+    // Every dialog starts where the user last worked, the home folder at first.
+    dialog.setDirectory(lastFolder_);
+    const QString name = chooser(dialog);
+    if (!name.isEmpty())
+        lastFolder_ = QFileInfo(name).absolutePath();
+    return name;
+}
+
+bool Form1::MayReplace(const QString& path)
+{
+    return !QFileInfo(path).isFile() ||
+           AskQuestion(QStringLiteral("%1 already exists.\nReplace it?").arg(QDir::toNativeSeparators(path)));
+}
+
 void Form1::LoadImageFileClick(int kind)
 {
-    const QString name = openFileChooser_(*OpenDialog1());
+    const QString name = ChooseFile(*OpenDialog1(), openFileChooser_);
     if (name.isEmpty())
         return;
+    LoadImageFileNamed(name, kind);
+}
+
+void Form1::LoadImageFileNamed(const QString& name, int kind)
+{
+    FileCommandContext context = FileContext();
+    bool failed = false;
+    context.reportError = [&failed, report = context.reportError](const QString& text) {
+        failed = true;
+        report(text);
+    };
+    const qsizetype firstLine = log_.Lines().size();
     ImageFileFacts facts;
     ImageFileTarget target = ActiveImageFile(kind);
     target.facts = &facts;
-    LoadImageFile(name, work_.CurrentChip().SignatureCode, target, FileContext());
+    LoadImageFile(name, work_.CurrentChip().SignatureCode, target, context);
+    if (failed) {
+        ShowResult(QStringLiteral("Failed: cannot open %1").arg(QFileInfo(name).fileName()), 3);
+        return;
+    }
     if (facts.fuses.Any())
         fileFuses_ = facts.fuses;
+    const bool wrong = log_.Lines().mid(firstLine).filter(LogPrefix(LogWrongFile)).size() > 0;
+    FileUsed(name, kind);
+    PageMemoryStored(kind, QFileInfo(name).absoluteFilePath());
+    ShowResult(QStringLiteral("%1 %2 into the %3 of Page%4")
+                   .arg(wrong ? QStringLiteral("Loaded part of") : QStringLiteral("Loaded"), QFileInfo(name).fileName(),
+                        kind == FlashKind ? QStringLiteral("flash") : QStringLiteral("EEPROM"))
+                   .arg(PageShown() + 1),
+               wrong ? 2 : 1);
 }
 
 void Form1::LoadAnyImageFile(const QString& name)
@@ -79,10 +121,30 @@ void Form1::LoadWaitingFile()
 
 void Form1::SaveImageFileClick(int kind)
 {
-    const QString name = saveFileChooser_(*SaveDialog1());
+    const QString name = ChooseFile(*SaveDialog1(), saveFileChooser_);
     if (name.isEmpty())
         return;
-    SaveImageFile(name, FilterIndex(*SaveDialog1()), ActiveImageFile(kind), FileContext());
+    const SaveTarget target = SaveTargetFor(name, FilterIndex(*SaveDialog1()));
+    if (!MayReplace(target.name))
+        return;
+    FileCommandContext context = FileContext();
+    bool failed = false;
+    context.reportError = [&failed, report = context.reportError](const QString& text) {
+        failed = true;
+        report(text);
+    };
+    SaveImageFile(target.name, FilterIndex(*SaveDialog1()), ActiveImageFile(kind), context);
+    if (failed) {
+        ShowResult(QStringLiteral("Failed: cannot save %1").arg(QFileInfo(target.name).fileName()), 3);
+        return;
+    }
+    FileUsed(target.name, kind);
+    PageMemoryStored(kind, QFileInfo(target.name).absoluteFilePath());
+    ShowResult(QStringLiteral("Saved the %1 of Page%2 to %3")
+                   .arg(kind == FlashKind ? QStringLiteral("flash") : QStringLiteral("EEPROM"))
+                   .arg(PageShown() + 1)
+                   .arg(QFileInfo(target.name).fileName()),
+               1);
 }
 
 void Form1::LoadProgramfromFile1Click()

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -106,9 +107,7 @@ std::optional<dump::KeyStroke> KeyStrokeOf(const QKeyEvent& event)
     }
     const QString text = event.text();
     const QChar produced = text.size() == 1 ? text.at(0) : QChar();
-    if (produced.isLetter() && produced.unicode() < 0x80)
-        return dump::KeyStroke::Char(static_cast<std::uint8_t>(produced.toUpper().unicode()));
-    if (produced.isDigit() && produced.unicode() < 0x80)
+    if ((produced.isLetter() || produced.isDigit()) && produced.unicode() < 0x80)
         return dump::KeyStroke::Char(static_cast<std::uint8_t>(produced.unicode()));
     // Letters of another script, or no character at all: the place of the key decides.
     if (produced.isNull() || (produced.isLetter() && !Cp1252Byte(produced)))
@@ -120,6 +119,18 @@ std::optional<dump::KeyStroke> KeyStrokeOf(const QKeyEvent& event)
         if (const auto b = Cp1252Byte(produced))
             return dump::KeyStroke::Char(*b);
     return dump::KeyStroke::Char(0x1F);
+}
+
+std::string PastedBytes(const QString& text)
+{
+    QString pasted = text;
+    if (pasted.endsWith(QLatin1Char('\n')))
+        pasted.chop(pasted.endsWith(QStringLiteral("\r\n")) ? 2 : 1);
+    std::string bytes;
+    bytes.reserve(std::size_t(pasted.size()));
+    for (const QChar c : pasted)
+        bytes.push_back(static_cast<char>(Cp1252Byte(c).value_or(0x1F)));
+    return bytes;
 }
 
 HexDumpView::HexDumpView(QWidget* parent) : QAbstractScrollArea(parent)
@@ -269,11 +280,95 @@ void HexDumpView::CopyBytes() const
     QGuiApplication::clipboard()->setText(QString::fromLatin1(hex));
 }
 
+void HexDumpView::Paste()
+{
+    if (!model_ || model_->text.empty() || !hooks_.paste) {
+        emit Message(QStringLiteral("Nothing to paste into: select a chip first"));
+        return;
+    }
+    const QString text = QGuiApplication::clipboard()->text();
+    const std::string bytes = PastedBytes(text);
+    if (bytes.empty()) {
+        emit Message(QStringLiteral("Nothing to paste: the clipboard holds no text"));
+        return;
+    }
+    const dump::PasteResult result = hooks_.paste(bytes);
+    EnsureCaretVisible();
+    viewport()->update();
+    const QString what = result.hex ? QStringLiteral("hex digits") : QStringLiteral("characters");
+    if (result.left == 0)
+        emit Message(QStringLiteral("Pasted %1 %2").arg(result.written).arg(what));
+    else
+        emit Message(QStringLiteral("Pasted %1 of %2 %3: the rest would run past the end of the memory")
+                         .arg(result.written)
+                         .arg(result.written + result.left)
+                         .arg(what));
+}
+
+void HexDumpView::Undo()
+{
+    if (hooks_.undo && hooks_.undo()) {
+        EnsureCaretVisible();
+        viewport()->update();
+        emit Message(QStringLiteral("Undone the last edit of this page"));
+    } else {
+        emit Message(QStringLiteral("Nothing to undo on this page"));
+    }
+}
+
+void HexDumpView::GoToAddress()
+{
+    if (!model_ || model_->text.empty()) {
+        emit Message(QStringLiteral("No memory to go to: select a chip first"));
+        return;
+    }
+    const std::size_t bytes = dump::LinesOfText(model_->text.size()) * dump::BytesPerLine;
+    const QString prompt = QStringLiteral("Address (hex, 0 to %1):").arg(QString::number(bytes - 1, 16).toUpper());
+    const QString typed = askAddress_
+                              ? askAddress_(prompt)
+                              : QInputDialog::getText(this, QStringLiteral("Go to Address"), prompt);
+    if (!typed.trimmed().isEmpty())
+        GoToAddress(typed);
+}
+
+bool HexDumpView::GoToAddress(const QString& typed)
+{
+    if (!model_ || model_->text.empty())
+        return false;
+    const std::size_t bytes = dump::LinesOfText(model_->text.size()) * dump::BytesPerLine;
+    const auto address = dump::ParseAddress(typed.toStdString());
+    const auto caret = address ? dump::CaretOfAddress(model_->text.size(), *address) : std::nullopt;
+    if (!caret) {
+        emit Message(QStringLiteral("\"%1\" is no address of this memory (hex, 0 to %2)")
+                         .arg(typed.trimmed())
+                         .arg(QString::number(bytes - 1, 16).toUpper()));
+        return false;
+    }
+    model_->caret = *caret;
+    anchor_.reset();
+    EnsureCaretVisible();
+    viewport()->update();
+    emit Message(QStringLiteral("At address %1").arg(QString::number(*address, 16).toUpper()));
+    return true;
+}
+
 void HexDumpView::keyPressEvent(QKeyEvent* event)
 {
     event->accept();
     if (event->matches(QKeySequence::Copy)) {
         CopyBytes();
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        Paste();
+        return;
+    }
+    if (event->matches(QKeySequence::Undo)) {
+        Undo();
+        return;
+    }
+    if (event->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_G)) {
+        GoToAddress();
         return;
     }
     // Any other key ends a selection; holding a modifier for a shortcut does not.

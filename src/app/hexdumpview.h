@@ -22,8 +22,8 @@ QChar Cp1252Char(std::uint8_t b);
 // The Windows-1252 byte of a printable character, or nothing.
 std::optional<std::uint8_t> Cp1252Byte(QChar c);
 
-// The editing key of a key event: Backspace, Delete, or the byte the key gives: letters as
-// upper case, otherwise the printable Windows-1252 character it produces, otherwise 0x1F.
+// The editing key of a key event: Backspace, Delete, or the byte the key gives: the printable
+// Windows-1252 character it produces, in the case typed, otherwise 0x1F.
 // Where the layout produces no Latin letter or digit (a Cyrillic layout), the letter and digit
 // keys give the Latin letter or digit of their place on the keyboard. A lone modifier key and
 // a Ctrl or Alt chord give nothing: holding Shift must not change a byte, nor may a shortcut.
@@ -34,6 +34,10 @@ bool IsShortcutChord(const QKeyEvent& event);
 
 // The Latin letter (upper case) or digit of the key at a native scan code on a PC keyboard.
 std::optional<std::uint8_t> LatinKeyAt(quint32 nativeScanCode);
+
+// Clipboard text as the bytes a paste types: Windows-1252 characters, 0x1F for the others;
+// the line break that ends a copied line is not part of it.
+std::string PastedBytes(const QString& text);
 
 class HexDumpView : public QAbstractScrollArea {
     Q_OBJECT
@@ -47,6 +51,25 @@ public:
     void SetModel(DumpView* model);
     DumpView* Model() const { return model_; }
     void SetKeyDownHandler(KeyDownHandler handler) { keyDown_ = std::move(handler); }
+
+    // What the owner does for the editing commands: paste bytes at the caret, undo the page's
+    // last edit (returns false when there is none). The view repaints after each.
+    struct EditHooks {
+        std::function<dump::PasteResult(std::string_view bytes)> paste;
+        std::function<bool()> undo;
+    };
+    void SetEditHooks(EditHooks hooks) { hooks_ = std::move(hooks); }
+    // Asks for an address to go to; empty on cancel. A dialog unless set.
+    using AddressAsker = std::function<QString(const QString& prompt)>;
+    void SetAddressAsker(AddressAsker asker) { askAddress_ = std::move(asker); }
+
+    // Ctrl+V, Ctrl+Z and Ctrl+G. Each ends with a message saying what it did.
+    void Paste();
+    void Undo();
+    void GoToAddress();
+    // Puts the caret on the byte at an address typed as the dump shows it; false (with a
+    // message) when there is none.
+    bool GoToAddress(const QString& typed);
 
     // Call after the core changed the text or caret.
     void ModelChanged();
@@ -63,6 +86,10 @@ public:
     std::optional<std::pair<std::size_t, std::size_t>> Selection() const;
     // Puts the selected bytes, or the byte under the caret, on the clipboard as hex text.
     void CopyBytes() const;
+
+signals:
+    // A line for the status bar: what an editing command did or why it did nothing.
+    void Message(const QString& text);
 
 protected:
     bool event(QEvent* event) override;
@@ -83,6 +110,8 @@ private:
 
     DumpView* model_ = nullptr;
     KeyDownHandler keyDown_;
+    EditHooks hooks_;
+    AddressAsker askAddress_;
     std::size_t lastLength_ = 0;
     std::optional<std::size_t> anchor_;  // the byte where a mouse drag began
     bool dragged_ = false;               // the drag has left its first byte

@@ -1,24 +1,45 @@
 #include "app/imageform.h"
 
 #include "app/jpegimage.h"
+#include "app/mainwindow.h"
+#include "app/pictures/wiringpins.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPixmap>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 namespace velmora {
 
-QString TImageForm::MissingPictureText()
+namespace {
+QString Utf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+}  // namespace
+
+QString TImageForm::MissingPictureText(const QString& pictureFile)
 {
-    return QStringLiteral(
-        "Невозможно отобразить схему подключения,\n"
-        "(не найден файл картинки). Или подключайте\n"
-        "по даташиту,\n"
-        "или скачайте программу с картинками на сайте velmora.example");
+    const std::string picture = pictureFile.toStdString();
+    QStringList chips;
+    std::optional<WiringMode> mode;
+    for (const ChipEntry& entry : ChipCatalogue())
+        if (entry.picture == picture) {
+            chips << Utf8(entry.name);
+            mode = WiringModeOf(entry.family);
+        }
+    const QString names = chips.isEmpty() ? pictureFile : chips.join(QStringLiteral(", "));
+    if (const ChipWiring* row = FindWiring(picture))
+        return QStringLiteral("The connection picture %1 was not found beside the program nor in its installed "
+                              "pictures folder. It shows this pin table of %2:\n\n%3")
+            .arg(pictureFile, names, Utf8(PinTableText(*row)));
+    const WiringMode kind = mode.value_or(WiringMode::Parallel);
+    return QStringLiteral("No checked connection picture exists for %1: its programming pins have not yet been "
+                          "checked against its datasheet and a package pinout, and a wrong picture could put "
+                          "+12 V on the wrong pin.\n\nWire the chip by its datasheet's %2 programming pins to "
+                          "these gateway lines:\n\n%3")
+        .arg(names,
+             kind == WiringMode::Serial ? QStringLiteral("serial (SPI)") : QStringLiteral("high-voltage parallel"),
+             Utf8(GatewayTableText(kind)));
 }
 
 TImageForm::TImageForm(const QString& pictureFile, QWidget* parent)
@@ -28,11 +49,19 @@ TImageForm::TImageForm(const QString& pictureFile, QWidget* parent)
     setWindowTitle(QStringLiteral("KV-4417 Connection (image is resizeble, just pull it for any corner)"));
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setScaledContents(true);  // the picture always fills the window
+    Image1->setAlignment(Qt::AlignCenter);
     Image1->setMinimumSize(1, 1);
+    Image1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    PinText = new QPlainTextEdit(this);
+    PinText->setObjectName(QStringLiteral("PinText"));
+    PinText->setReadOnly(true);
+    PinText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    PinText->setFont(FixedFont());
+    PinText->hide();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Image1);
+    layout->addWidget(PinText);
     resize(520, 418);
 
     if (pictureFile.isEmpty())
@@ -42,12 +71,29 @@ TImageForm::TImageForm(const QString& pictureFile, QWidget* parent)
     if (!path.isEmpty())
         picture = DecodeJpegFile(path);
     if (picture.isNull()) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), MissingPictureText(), QMessageBox::Ok);
-        box.exec();
-        Image1->clear();
+        // Said in the window itself, where the picture would be, with what to wire instead.
+        Image1->hide();
+        PinText->setPlainText(MissingPictureText(pictureFile));
+        PinText->show();
         return;
     }
-    Image1->setPixmap(QPixmap::fromImage(picture));
+    picture_ = QPixmap::fromImage(picture);
+    FitPicture();
+}
+
+void TImageForm::FitPicture()
+{
+    if (picture_.isNull())
+        return;
+    // The whole picture, as large as the window allows, never stretched out of shape.
+    const QSize room = Image1->size().boundedTo(picture_.size() * 4);
+    Image1->setPixmap(picture_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void TImageForm::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    FitPicture();
 }
 
 QStringList TImageForm::PictureFolders(const QString& programFolder)
@@ -69,7 +115,7 @@ QString TImageForm::FindPicture(const QString& pictureFile, const QStringList& f
 
 bool TImageForm::HasPicture() const
 {
-    return !Image1->pixmap().isNull();
+    return !picture_.isNull();
 }
 
 }  // namespace velmora

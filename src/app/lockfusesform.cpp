@@ -1,15 +1,17 @@
 #include "app/lockfusesform.h"
 
+#include "app/fusefieldspanel.h"
+
 #include "chips/chip.h"
 #include "fuses/filefuses.h"
 #include "fuses/fusecommands.h"
 #include "session/session.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -27,7 +29,8 @@ QString Text(std::string_view s)
 }  // namespace
 
 TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), host_(std::move(host))
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      host_(std::move(host))
 {
     setObjectName(QStringLiteral("LockFusesForm"));
     setWindowTitle(QStringLiteral("Lock & Fuses"));
@@ -39,23 +42,37 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameShape(QFrame::StyledPanel);
     auto* groups = new QHBoxLayout(Panel1);
+    groups->setAlignment(Qt::AlignTop);
     for (int g = 0; g < FuseGroupCount; ++g) {
         QGroupBox* box = GroupBox[std::size_t(g)] = new QGroupBox(Panel1);
         box->setObjectName(QStringLiteral("GroupBox%1").arg(g + 1));
         auto* bits = new QVBoxLayout(box);
-        // Bit 7 at the top, bit 0 at the bottom; a hidden bit keeps its place.
+        bits->setSpacing(2);
+        // The byte under the group's caption, then its named bits, bit 7 at the top; a bit
+        // without a name takes no room, so a group of two bits is two rows high.
+        QLabel* value = ValueLabel[std::size_t(g)] = new QLabel(box);
+        value->setObjectName(QStringLiteral("ValueLabel%1").arg(g + 1));
+        value->setToolTip(QStringLiteral("The byte these boxes make, as it would be written"));
+        QFont bold = value->font();
+        bold.setBold(true);
+        value->setFont(bold);
+        bits->addWidget(value);
         for (int b = FuseBitsPerGroup - 1; b >= 0; --b) {
             const int index = FuseBoxes::Index(g, b);
             QCheckBox* check = CheckBox[std::size_t(index)] = new QCheckBox(box);
             check->setObjectName(QStringLiteral("CheckBox%1").arg(index + 1));
-            QSizePolicy policy = check->sizePolicy();
-            policy.setRetainSizeWhenHidden(true);
-            check->setSizePolicy(policy);
             bits->addWidget(check);
+            connect(check, &QCheckBox::toggled, this, &TLockFusesForm::ShowValues);
         }
+        bits->addStretch(1);
         groups->addWidget(box);
     }
     column->addWidget(Panel1);
+    LegendLabel = new QLabel(QStringLiteral("Ticked box = programmed bit = 0; empty box = unprogrammed bit = 1."), this);
+    LegendLabel->setObjectName(QStringLiteral("LegendLabel"));
+    column->addWidget(LegendLabel);
+    Fields = new FuseFieldsPanel(this);
+    column->addWidget(Fields);
 
     auto* buttons = new QHBoxLayout;
     auto button = [this, buttons](const QString& name, const QString& caption) {
@@ -83,6 +100,16 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     connect(Button4, &QPushButton::clicked, this, &TLockFusesForm::Button4Click);
 
     layout_ = LayoutOf(host_.chips->CurrentChip.entry);
+    if (const ChipEntry* entry = host_.chips->CurrentChip.entry)
+        fields_ = FieldsOf(*entry);
+    Fields->SetFields(fields_);
+    // Fields and bits in step: a bit changes the fields it belongs to, a field its bits.
+    for (QCheckBox* check : CheckBox)
+        connect(check, &QCheckBox::clicked, this, [this] {
+            TakeChecks();
+            Fields->Show(Edited());
+        });
+    connect(Fields, &FuseFieldsPanel::ChoiceMade, this, &TLockFusesForm::FieldChosen);
     boxes_ = OpenedFuseBoxes(layout_, Fuses());
     ShowBoxes();
 }
@@ -90,6 +117,22 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
 FuseSlots TLockFusesForm::Fuses()
 {
     return FuseSlots(host_.chips->CurrentChip.FuseDefaults);
+}
+
+std::array<std::uint8_t, 8> TLockFusesForm::Edited() const
+{
+    std::array<std::uint8_t, 8> bytes = host_.chips->CurrentChip.FuseDefaults;
+    BoxesToFuses(layout_, boxes_, FuseSlots(bytes));
+    return bytes;
+}
+
+void TLockFusesForm::FieldChosen(const FuseField* field, std::uint8_t code)
+{
+    TakeChecks();
+    std::array<std::uint8_t, 8> bytes = Edited();
+    field->Encode(code, FuseSlots(bytes));
+    ShowFuses(layout_, ConstFuseSlots(bytes), boxes_);
+    ShowBoxes();
 }
 
 void TLockFusesForm::ShowBoxes()
@@ -109,10 +152,35 @@ void TLockFusesForm::ShowBoxes()
         check->setEnabled(box.enabled);
         check->setVisible(box.visible);
     }
+    LegendLabel->setVisible(layout_ != nullptr);
+    ShowValues();
     // The chip's values from this run can be put back once there are any.
     Button3->setVisible(layout_ != nullptr);
     Button3->setEnabled(host_.chips->CurrentChip.FusesReadFromChip.has_value());
     Button4->setVisible(layout_ != nullptr && host_.fileFuses && host_.fileFuses->Any());
+    Fields->Show(Edited());
+}
+
+void TLockFusesForm::ShowValues()
+{
+    if (!layout_)
+        return;
+    FuseBoxes shown = boxes_;
+    for (int i = 0; i < FuseBoxCount; ++i)
+        shown.boxes[std::size_t(i)].checked = CheckBox[std::size_t(i)]->isChecked();
+    std::array<std::uint8_t, 8> values{};
+    BoxesToFuses(layout_, shown, values);
+    for (int g = 0; g < FuseGroupCount; ++g)
+        ValueLabel[std::size_t(g)]->setText(
+            QStringLiteral("0x") + QString::number(values[std::size_t(g)], 16).toUpper().rightJustified(2, QLatin1Char('0')));
+}
+
+bool TLockFusesForm::BoxesChanged() const
+{
+    for (int i = 0; i < FuseBoxCount; ++i)
+        if (boxes_.boxes[std::size_t(i)].visible && CheckBox[std::size_t(i)]->isChecked() != boxes_.boxes[std::size_t(i)].checked)
+            return true;
+    return false;
 }
 
 void TLockFusesForm::TakeChecks()
@@ -143,10 +211,13 @@ void TLockFusesForm::Button2Click()
     ChipState& chips = *host_.chips;
     TakeChecks();
     BoxesToFuses(layout_, boxes_, Fuses());
-    // Bits that lock the chip or cut off its programming, and values that never came from
-    // this chip, are written only when the user says so.
+    // Bits that lock the chip or cut off its programming, clocks it does not have by itself,
+    // and values that never came from this chip, are written only when the user says so.
     if (layout_) {
-        const QString question = WriteQuestion(*layout_, Fuses(), chips.CurrentChip.FusesReadFromChip);
+        const auto& onChip = chips.CurrentChip.FusesReadFromChip;
+        const std::vector<RiskyChoice> clocks =
+            RiskyChoices(fields_, Fuses(), onChip ? std::optional<ConstFuseSlots>(*onChip) : std::nullopt);
+        const QString question = WriteQuestion(*layout_, Fuses(), onChip, RiskyChoiceLines(clocks));
         if (!question.isEmpty() && !host_.ask(question))
             return;
     }
@@ -194,11 +265,10 @@ void TLockFusesForm::Button4Click()
 
 void TLockFusesForm::reject()
 {
-}
-
-void TLockFusesForm::closeEvent(QCloseEvent* event)
-{
-    event->ignore();
+    if (BoxesChanged() &&
+        !host_.ask(QStringLiteral("Close the window without saving the changed boxes?")))
+        return;
+    QDialog::reject();
 }
 
 void TLockFusesForm::showEvent(QShowEvent* event)

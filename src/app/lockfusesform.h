@@ -6,6 +6,7 @@
 
 #include "chips/imageplacer.h"
 #include "fuses/fuseboxes.h"
+#include "fuses/fusefields.h"
 #include "ops/chipjob.h"
 #include "session/session.h"
 
@@ -17,7 +18,12 @@
 class QCheckBox;
 class QFrame;
 class QGroupBox;
+class QLabel;
 class QPushButton;
+
+namespace velmora {
+class FuseFieldsPanel;
+}
 
 namespace velmora {
 
@@ -57,23 +63,34 @@ public:
     std::array<QGroupBox*, FuseGroupCount> GroupBox{};  // GroupBox1 .. GroupBox4
     std::array<QCheckBox*, FuseBoxCount> CheckBox{};    // CheckBox1 .. CheckBox32
     QPushButton *OKButton, *Button1, *Button2, *Button3, *Button4;
+    // Each shown group's byte as the boxes now say ("0xE1"), and what a tick means.
+    std::array<QLabel*, FuseGroupCount> ValueLabel{};
+    QLabel* LegendLabel;
+    FuseFieldsPanel* Fields;  // the named fields beside the bits
 
-    // Only OK closes the dialog: Escape and the window manager's close do nothing.
+    // Escape and the window's close button cancel: the boxes' changes are dropped, after a
+    // question when there are any.
     void reject() override;
+    // A box differs from the values last shown (opened, read, written or restored).
+    bool BoxesChanged() const;
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     // The box state into the widgets, and the user's checks back into the box state.
     void ShowBoxes();
+    void ShowValues();
     void TakeChecks();
     FuseSlots Fuses();
+    // The values the boxes show now (FuseDefaults with the boxes' slots replaced).
+    std::array<std::uint8_t, 8> Edited() const;
+    void FieldChosen(const FuseField* field, std::uint8_t code);
 
     Host host_;
     const FuseLayout* layout_ = nullptr;
     FuseBoxes boxes_;
+    std::span<const FuseField> fields_;
 };
 
 }  // namespace velmora

@@ -2,10 +2,14 @@
 #include "session/portlinks.h"
 #include "app/startupprobe.h"
 
+#include "link/stopsignals.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QIcon>
 #include <QMessageBox>
+#include <QSettings>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -68,13 +72,27 @@ int main(int argc, char* argv[])
         window.SetPortLinkFactory(velmora::VirtualOrSerialLinkFactory());
         window.ComboBox1->addItem(QString::fromLatin1(velmora::VirtualPortItem.data(),
                                                       qsizetype(velmora::VirtualPortItem.size())));
+        window.FitPortBox(velmora::VirtualPortTexts());
+        // ~/.config/Velmora/velmora.ini: the port text, the last folder, recent files, geometry.
+        window.UseSettings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                       QStringLiteral("Velmora"), QStringLiteral("velmora")));
         window.show();
         // A file from the desktop entry (%f) or the command line; Qt has taken its own options.
         const QStringList args = QApplication::arguments();
         if (args.size() > 1)
             window.LoadAnyImageFile(args.at(1));
         velmora::ArmStartupProbe(window);
-        return app.exec();
+        // SIGINT, SIGTERM and SIGHUP end a running command at its next step (supplies off, port
+        // closed); the window then closes as by its close button, releasing the port.
+        velmora::InstallStopSignals();
+        QTimer stopWatch;
+        QObject::connect(&stopWatch, &QTimer::timeout, &window, [&window] {
+            if (velmora::StopRequested())
+                window.close();
+        });
+        stopWatch.start(100);
+        const int status = app.exec();
+        return velmora::StopRequested() ? 128 + velmora::StopSignal() : status;
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QStringLiteral("Velmora"), QString::fromLocal8Bit(e.what()));
         return 1;

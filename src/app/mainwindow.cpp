@@ -4,6 +4,7 @@
 #include "app/commandrunner.h"
 #include "app/hexdumpview.h"
 #include "app/imageform.h"
+#include "log/commandresult.h"
 #include "link/serialport.h"
 #include "log/rtfwriter.h"
 
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
@@ -27,8 +29,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QThread>
 #include <QVBoxLayout>
@@ -92,7 +97,7 @@ struct ChipSubmenu {
     const char* name;
 };
 constexpr ChipSubmenu ChipSubmenus[] = {
-    {"AT90...", "AT901"}, {"AVR tiny", "AVRtiny1"}, {"AVR mega", "AVRmega1"}, {"НИИЭТ", "N3"}};
+    {"AT&90...", "AT901"}, {"AVR &tiny", "AVRtiny1"}, {"AVR &mega", "AVRmega1"}, {"&НИИЭТ", "N3"}};
 
 std::size_t SubmenuOf(const ChipEntry& entry)
 {
@@ -105,6 +110,11 @@ std::size_t SubmenuOf(const ChipEntry& entry)
     return 0;
 }
 }  // namespace
+
+QString DelaysText(int milliseconds)
+{
+    return QStringLiteral("%1 ms").arg(milliseconds);
+}
 
 QFont FixedFont(int pixelHeight)
 {
@@ -130,7 +140,8 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     setWindowTitle(QStringLiteral("Velmora"));
     setFont(WindowFont());
     runner_ = std::make_unique<CommandRunner>(this);
-    session_.SetExecutor([this](const Session::WorkerJob& job) { return runner_->Run(job); });
+    session_.SetExecutor([this](const Session::WorkerJob& job) { return runner_->Run(job, runTitle_); });
+    session_.SetCancelToken(runner_->Cancel());
     saveFileChooser_ = [](QFileDialog& dialog) {
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                         : QString();
@@ -141,6 +152,9 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
 
     BuildControls();
     BuildMenus();
+    SetControlTips();
+    lastFolder_ = QDir::homePath();
+    setAcceptDrops(true);
     AboutBox1 = new AboutBox(this);
 
     // Lines may come from the worker thread; they reach the view in order through the queue.
@@ -195,11 +209,13 @@ void Form1::BuildControls()
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->addItems(ComPortItems());
     // Asking the system for its serial ports takes longer than the rest of the start: the
-    // window comes up first, and the ports join the list after COM10 when they are known.
+    // window comes up first, and the ports join the list where they belong when they are known.
     portScan_ = QThread::create([this] {
         const QStringList present = PresentPortItems();
         QMetaObject::invokeMethod(ComboBox1, [this, present] {
-            int at = static_cast<int>(ComPortItems().size());
+            if (present.isEmpty())
+                return;
+            int at = static_cast<int>(OrderedPortItems(present).indexOf(present.first()));
             for (const QString& path : present)
                 if (ComboBox1->findText(path) < 0)
                     ComboBox1->insertItem(at++, path);
@@ -207,8 +223,7 @@ void Form1::BuildControls()
     });
     portScan_->start();
     ComboBox1->setCurrentIndex(0);
-    ComboBox1->setFixedWidth(118);
-    ComboBox1->view()->setMinimumWidth(220);  // device paths are longer than "COM1"
+    FitPortBox({});
     Button3 = button(QStringLiteral("Button3"), QStringLiteral("Autosearch\nchip"));
     Button3->setText(QStringLiteral("Autosearch chip"));
     Button3->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
@@ -241,6 +256,14 @@ void Form1::BuildControls()
     TrackBar1->setPageStep(1);
     TrackBar1->setTickPosition(QSlider::TicksBelow);
     TrackBar1->setValue(1);
+    TrackBar1->setToolTip(QStringLiteral("The pause after each power step and pulse, 0 to 5 ms. Raise it when a "
+                                         "chip misses steps; lower it for faster work."));
+    DelaysLabel = new QLabel(panel1);
+    DelaysLabel->setObjectName(QStringLiteral("DelaysLabel"));
+    DelaysLabel->setToolTip(TrackBar1->toolTip());
+    // Room for the widest value, so the slider keeps its length while it moves.
+    DelaysLabel->setMinimumWidth(DelaysLabel->fontMetrics().horizontalAdvance(DelaysText(5)));
+    DelaysLabel->setText(DelaysText(TrackBar1->value()));
 
     Button4 = button(QStringLiteral("Button4"), QStringLiteral("Read Program"));
     Button8 = button(QStringLiteral("Button8"), QStringLiteral("Read Data"));
@@ -266,6 +289,7 @@ void Form1::BuildControls()
     auto* delays = new QHBoxLayout;
     delays->addWidget(Label1);
     delays->addWidget(TrackBar1, 1);
+    delays->addWidget(DelaysLabel);
     grid->addLayout(delays, 2, 1, 1, 2);
     grid->addWidget(Button4, 2, 3);
     grid->addWidget(Button5, 2, 4);
@@ -331,6 +355,7 @@ void Form1::BuildControls()
 
     setCentralWidget(central);
     setStatusBar(new QStatusBar(this));
+    BuildStatusBar();
 
     // Typed characters never reach the ID bytes field; its editing is by key-down. The dump
     // views insert nothing by themselves and pass their editing keys to their handlers.
@@ -339,6 +364,27 @@ void Form1::BuildControls()
     for (std::size_t view = 1; view <= 4; ++view) {
         views[view - 1]->SetModel(&work_.views[view]);
         views[view - 1]->SetKeyDownHandler([this, view](QKeyEvent* key) { DumpViewKeyDown(view, key); });
+        views[view - 1]->SetEditHooks({
+            .paste =
+                [this, view](std::string_view bytes) {
+                    const dump::PasteResult result = work_.Paste(view, bytes);
+                    if (result.written != 0)
+                        PageEdited(view);
+                    return result;
+                },
+            .undo =
+                [this, view] {
+                    const std::size_t undone = work_.Undo(Workspace::PageOfView(view));
+                    if (undone) {
+                        HexView(int(undone))->ModelChanged();
+                        HexView(int(undone))->EnsureCaretVisible();
+                    }
+                    return undone != 0;
+                },
+        });
+        connect(views[view - 1], &HexDumpView::Message, statusBar(), [this](const QString& text) {
+            statusBar()->showMessage(text, 10000);
+        });
     }
 
     connect(Button1, &QPushButton::clicked, this, &Form1::Button1Click);
@@ -363,27 +409,43 @@ void Form1::BuildMenus()
         a->setObjectName(name);
         return a;
     };
-    File1 = menuBar()->addMenu(QStringLiteral("File"));
+    // Every menu and item has its mnemonic; the common commands have the platform's keys.
+    File1 = menuBar()->addMenu(QStringLiteral("&File"));
     File1->setObjectName(QStringLiteral("File1"));
-    LoadProgramfromFile1 = action(File1, QStringLiteral("LoadProgramfromFile1"), QStringLiteral("Load Program from File..."));
-    SaveProgramtoFile1 = action(File1, QStringLiteral("SaveProgramtoFile1"), QStringLiteral("Save Program to File..."));
+    LoadProgramfromFile1 = action(File1, QStringLiteral("LoadProgramfromFile1"), QStringLiteral("&Load Program from File..."));
+    LoadProgramfromFile1->setShortcut(QKeySequence::Open);
+    SaveProgramtoFile1 = action(File1, QStringLiteral("SaveProgramtoFile1"), QStringLiteral("&Save Program to File..."));
+    SaveProgramtoFile1->setShortcut(QKeySequence::Save);
     File1->addSeparator()->setObjectName(QStringLiteral("N1"));
-    Open1 = action(File1, QStringLiteral("Open1"), QStringLiteral("Load Data from File..."));
-    Save1 = action(File1, QStringLiteral("Save1"), QStringLiteral("Save Data to File..."));
+    Open1 = action(File1, QStringLiteral("Open1"), QStringLiteral("Load &Data from File..."));
+    Open1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    Save1 = action(File1, QStringLiteral("Save1"), QStringLiteral("Sa&ve Data to File..."));
+    Save1->setShortcut(QKeySequence::SaveAs);
     File1->addSeparator()->setObjectName(QStringLiteral("N4"));
-    SaveLogas1 = action(File1, QStringLiteral("SaveLogas1"), QStringLiteral("Save Log as..."));
-    Exit1 = action(File1, QStringLiteral("Exit1"), QStringLiteral("Exit"));
+    RecentFiles1 = File1->addMenu(QStringLiteral("&Recent Files"));
+    RecentFiles1->setObjectName(QStringLiteral("RecentFiles1"));
+    RecentFiles1->setToolTipsVisible(true);
+    ShowRecentFiles();
+    SaveLogas1 = action(File1, QStringLiteral("SaveLogas1"), QStringLiteral("Save Lo&g as..."));
+    SaveLogas1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    Exit1 = action(File1, QStringLiteral("Exit1"), QStringLiteral("E&xit"));
+    Exit1->setShortcut(QKeySequence::Quit);
 
-    Edit3 = menuBar()->addMenu(QStringLiteral("Edit"));
+    Edit3 = menuBar()->addMenu(QStringLiteral("&Edit"));
     Edit3->setObjectName(QStringLiteral("Edit3"));
-    LockFuses1 = action(Edit3, QStringLiteral("LockFuses1"), QStringLiteral("Lock && Fuses..."));
+    LockFuses1 = action(Edit3, QStringLiteral("LockFuses1"), QStringLiteral("&Lock && Fuses..."));
+    LockFuses1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    // F5: find the chip while none is selected, then read its flash.
+    AutosearchOrRead1 = action(Edit3, QStringLiteral("AutosearchOrRead1"), QStringLiteral("&Autosearch or Read Program"));
+    AutosearchOrRead1->setShortcut(QKeySequence::Refresh);
 
-    ChipSelect1 = menuBar()->addMenu(QStringLiteral("Chip Select"));
+    ChipSelect1 = menuBar()->addMenu(QStringLiteral("&Chip Select"));
     ChipSelect1->setObjectName(QStringLiteral("ChipSelect1"));
     QMenu* submenus[std::size(ChipSubmenus)];
     for (std::size_t i = 0; i < std::size(ChipSubmenus); ++i) {
         submenus[i] = ChipSelect1->addMenu(QString::fromUtf8(ChipSubmenus[i].title));
         submenus[i]->setObjectName(QString::fromLatin1(ChipSubmenus[i].name));
+        submenus[i]->setToolTipsVisible(true);
     }
     QAction* unsupported = submenus[0]->addAction(QStringLiteral("AT90C8534"));
     unsupported->setEnabled(false);
@@ -392,17 +454,24 @@ void Form1::BuildMenus()
         const QString caption = QString::fromUtf8(entry.name.data(), qsizetype(entry.name.size()));
         QAction* a = submenus[SubmenuOf(entry)]->addAction(caption);
         a->setObjectName(QString::fromLatin1(entry.menuItem.data(), qsizetype(entry.menuItem.size())));
-        // Disabled items stay disabled for good; those chips are reached only by Autosearch.
+        // Disabled items stay disabled for good; those chips are reached only by Autosearch,
+        // which the item says, since a grey item alone gives no reason.
         a->setEnabled(entry.menuEnabled);
+        if (!entry.menuEnabled) {
+            a->setText(caption + QStringLiteral(" (found by Autosearch)"));
+            a->setToolTip(QStringLiteral("Programmed over SPI: put it in the socket and press Autosearch chip"));
+            a->setStatusTip(a->toolTip());
+        }
         ChipItems.insert(caption, a);
         connect(a, &QAction::triggered, this, [this, &entry] { ChipItemClick(entry); });
     }
 
-    Help1 = menuBar()->addMenu(QStringLiteral("Help"));
+    Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
-    About1 = action(Help1, QStringLiteral("About1"), QStringLiteral("About Program"));
+    About1 = action(Help1, QStringLiteral("About1"), QStringLiteral("&About Program"));
     Help1->addSeparator()->setObjectName(QStringLiteral("N2"));
-    KV4417Connection1 = action(Help1, QStringLiteral("KV4417Connection1"), QStringLiteral("How to connect..."));
+    KV4417Connection1 = action(Help1, QStringLiteral("KV4417Connection1"), QStringLiteral("&How to connect..."));
+    KV4417Connection1->setShortcut(QKeySequence::HelpContents);
 
     connect(LoadProgramfromFile1, &QAction::triggered, this, &Form1::LoadProgramfromFile1Click);
     connect(SaveProgramtoFile1, &QAction::triggered, this, &Form1::SaveProgramtoFile1Click);
@@ -413,6 +482,8 @@ void Form1::BuildMenus()
     connect(About1, &QAction::triggered, this, &Form1::About1Click);
     connect(KV4417Connection1, &QAction::triggered, this, &Form1::KV4417Connection1Click);
     connect(LockFuses1, &QAction::triggered, this, &Form1::LockFuses1Click);
+    connect(AutosearchOrRead1, &QAction::triggered, this, &Form1::AutosearchOrRead1Click);
+    SetMenuTips();
 }
 
 QList<QWidget*> Form1::ConnectionDependentButtons() const
@@ -422,10 +493,13 @@ QList<QWidget*> Form1::ConnectionDependentButtons() const
 
 void Form1::ShowConnected()
 {
+    connectedPort_ = ComboBox1->currentText();
+    linkLost_ = false;
     Button1->setEnabled(false);
     for (QWidget* w : ConnectionDependentButtons())
         w->setEnabled(true);
     LockFuses1->setEnabled(true);
+    ShowConnectionState();
 }
 
 void Form1::ShowDisconnected()
@@ -434,6 +508,27 @@ void Form1::ShowDisconnected()
     for (QWidget* w : ConnectionDependentButtons())
         w->setEnabled(false);
     LockFuses1->setEnabled(false);
+    ShowConnectionState();
+}
+
+void Form1::FitPortBox(const QStringList& texts)
+{
+    // Device paths and virtual chip names are longer than "COM1": the box is as wide as the
+    // longest text it may hold, typed or listed.
+    const QFontMetrics metrics(ComboBox1->font());
+    int widest = metrics.horizontalAdvance(QStringLiteral("/dev/ttyUSB10"));
+    for (const QString& text : texts + QStringList{ComboBox1->currentText()})
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(ComboBox1->itemText(i)));
+    QStyleOptionComboBox option;
+    option.initFrom(ComboBox1);
+    option.editable = true;
+    const QSize size = ComboBox1->style()->sizeFromContents(QStyle::CT_ComboBox, &option,
+                                                             QSize(widest + metrics.averageCharWidth(), metrics.height()),
+                                                             ComboBox1);
+    ComboBox1->setFixedWidth(std::max(size.width(), ComboBox1->minimumWidth()));
+    ComboBox1->view()->setMinimumWidth(size.width());
 }
 
 bool Form1::IsConnected() const
@@ -462,6 +557,16 @@ QFileDialog* Form1::SaveDialog1()
     if (!saveDialog_)
         saveDialog_ = MakeFileDialog(this, QFileDialog::AcceptSave, QStringLiteral("SaveDialog1"));
     return saveDialog_;
+}
+
+QFileDialog* Form1::SaveLogDialog1()
+{
+    if (!saveLogDialog_) {
+        saveLogDialog_ = MakeFileDialog(this, QFileDialog::AcceptSave, QStringLiteral("SaveLogDialog1"));
+        saveLogDialog_->setNameFilters({QStringLiteral("Rich text (*.rtf)"), QStringLiteral("All files (*)")});
+        saveLogDialog_->setDefaultSuffix(QStringLiteral("rtf"));
+    }
+    return saveLogDialog_;
 }
 
 void Form1::AppendLogLine(const QString& line)
@@ -509,12 +614,18 @@ void Form1::Exit1Click()
 void Form1::TrackBar1Change()
 {
     session_.SetDelaysValue(TrackBar1->value());
+    DelaysLabel->setText(DelaysText(TrackBar1->value()));
 }
 
 void Form1::SaveLogas1Click()
 {
-    const QString path = saveFileChooser_(*SaveDialog1());
+    QString path = ChooseFile(*SaveLogDialog1(), saveFileChooser_);
     if (path.isEmpty())
+        return;
+    // The log is rich text whatever the name; a name without an extension gets its own.
+    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo(path).isDir())
+        path += QStringLiteral(".rtf");
+    if (!MayReplace(path))
         return;
     QString error;
     const QFont font = RichEdit5->font();
@@ -560,6 +671,7 @@ void Form1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    SaveSettings();
     AboutBox1->close();
     QMainWindow::closeEvent(event);
 }
@@ -591,7 +703,12 @@ QString Form1::CurrentPictureFile() const
 
 void Form1::ChipItemClick(const ChipEntry& entry)
 {
+    if (!MayChangeChipTo(entry))
+        return;
+    const bool same = work_.Shows(entry);
     work_.SelectMenuEntry(entry, log_);
+    if (!same)
+        PagesBlanked();
     ShowWorkspace();
     LoadWaitingFile();
 }
@@ -600,11 +717,33 @@ void Form1::Button3Click()
 {
     if (!session_.HasLink())
         return;
-    // The gateway half runs where the link lives; the selection then shows in this thread.
-    if (session_.Autosearch([this](SignatureCode code) { work_.ShowChip(code); }).code) {
+    const qsizetype firstLine = log_.Lines().size();
+    int niietMode = work_.NiietMode();
+    // The gateway half runs where the link lives; the selection then shows in this thread,
+    // after asking when the pages hold what another chip would blank.
+    const std::optional<SignatureCode> code = session_.ReadSignature(niietMode);
+    const ChipEntry* found = code ? FindChipEntry(*code, niietMode == 1) : nullptr;
+    if (code && (!found || MayChangeChipTo(*found))) {
+        const bool same = found && work_.Shows(*found);
+        work_.NiietMode() = niietMode;
+        work_.SelectChip(*code, log_);
+        if (!same)
+            PagesBlanked();
         ShowWorkspace();
         LoadWaitingFile();
+    } else if (!code) {
+        work_.NiietMode() = niietMode;
     }
+    // A failed step says where it failed; otherwise the words are Autosearch's own.
+    if (CommandEnded(firstLine) == CommandResult::Failure)
+        return;
+    if (!code)
+        ShowResult(work_.CurrentChip().SignatureCode == 0
+                       ? QStringLiteral("Autosearch found no chip in the socket")
+                       : QStringLiteral("Autosearch found no chip in the socket; %1 stays selected").arg(Edit1->text()),
+                   3);
+    else
+        ShowResult(QStringLiteral("Autosearch found %1").arg(Edit1->text()), 1);
 }
 
 HexDumpView* Form1::HexView(int view) const
@@ -620,8 +759,18 @@ HexDumpView* Form1::HexView(int view) const
 
 void Form1::DumpViewKeyDown(std::size_t view, QKeyEvent* key)
 {
-    if (const auto stroke = KeyStrokeOf(*key))
+    if (const auto stroke = KeyStrokeOf(*key)) {
+        const std::size_t edits = work_.EditCount(Workspace::PageOfView(view));
         work_.KeyDown(view, *stroke);
+        if (work_.EditCount(Workspace::PageOfView(view)) != edits)
+            PageEdited(view);
+    }
+}
+
+void Form1::PageEdited(std::size_t view)
+{
+    pageEdited_[std::size_t(Workspace::PageOfView(view))] = true;
+    ShowPageNames();
 }
 
 bool Form1::Edit2KeyDown(QKeyEvent* key)
@@ -672,6 +821,7 @@ void Form1::ParseView(std::size_t view, int kind)
 void Form1::ShowWorkspace()
 {
     Edit1->setText(QString::fromStdString(work_.chipNameText));
+    ShowConnectionState();
     if (Edit2->text() != QString::fromLatin1(work_.views[0].text))
         Edit2->setText(QString::fromLatin1(work_.views[0].text));
     for (int view = 1; view <= 4; ++view)

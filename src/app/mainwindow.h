@@ -11,6 +11,8 @@
 #include "views/workspace.h"
 
 #include <QMainWindow>
+
+#include <array>
 #include <QMap>
 
 #include <functional>
@@ -25,6 +27,10 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QSettings;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QSlider;
 class QTabWidget;
 class QThread;
@@ -40,6 +46,8 @@ class CommandRunner;
 // The fonts of the original design, or the platform's own where they are not installed.
 QFont FixedFont(int pixelHeight = 13);
 QFont WindowFont();
+// The Delays value as shown beside the track bar: "1 ms".
+QString DelaysText(int milliseconds);
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -56,6 +64,8 @@ public:
     ~Form1() override;
 
     OperationLog& Log() { return log_; }
+    // Widens the port box for texts it may hold besides its items (the virtual chip names).
+    void FitPortBox(const QStringList& texts);
     int DelaysValue() const { return session_.DelaysValue(); }
     bool IsConnected() const;
     // The gateway work of this window: its link, its chip commands.
@@ -95,10 +105,27 @@ public:
     void KV4417Connection1Click();
     // Edit menu: the Lock & Fuses dialog, shown modally.
     void LockFuses1Click();
+    // F5: Autosearch while no chip is selected, Read Program once one is.
+    void AutosearchOrRead1Click();
     // What the Lock & Fuses dialog works with: this run's chip, the link on the worker thread.
     TLockFusesForm::Host LockFusesHost();
     void ShowConnected();
     void ShowDisconnected();
+
+    // Remembered between runs (windowhabits.cpp): the port text, the last folder, the recent
+    // files and the window's geometry; never a chip or a connection. A file that cannot be read
+    // is ignored, with one log line, and left as it is.
+    void UseSettings(std::unique_ptr<QSettings> settings);
+    void SaveSettings();
+    // A recent file: its path and whether it was a program (flash) or data (EEPROM) image.
+    struct RecentFile {
+        QString path;
+        int kind = FlashKind;
+    };
+    const QList<RecentFile>& RecentFiles() const { return recentFiles_; }
+    static constexpr int MaxRecentFiles = 8;
+    // Loads a file (chosen, recent or dropped) into the page shown, program or data by kind.
+    void LoadImageFileNamed(const QString& name, int kind);
 
     // The picture file of the current chip ("ATmega8.jpg"), empty with no chip selected.
     virtual QString CurrentPictureFile() const;
@@ -122,7 +149,7 @@ public:
     // Runs a chip command on the worker thread on a copy of the current chip, then takes the
     // copy's images, lock and fuse values and calibration bytes back: the way every command
     // that works on the chip runs. False when it did not end with success.
-    bool RunChipJob(const ChipCommand& command);
+    bool RunChipJob(const ChipCommand& command, const QString& title = {});
     bool AskQuestion(const QString& text);
     // The editing keys of the four dump views and the ID bytes field.
     void RichEdit1KeyDown(QKeyEvent* key) { DumpViewKeyDown(1, key); }
@@ -148,6 +175,7 @@ public:
     QComboBox* ComboBox1;
     QLineEdit *Edit1, *Edit2;
     QLabel *Label1, *Label2, *Label16;
+    QLabel* DelaysLabel;  // the track bar's value with its unit
     QSlider* TrackBar1;
     QTabWidget* PageControl1;
     QWidget *TabSheet1, *TabSheet2;
@@ -158,28 +186,70 @@ public:
     // its folder and file type from one use to the next.
     QFileDialog* OpenDialog1();
     QFileDialog* SaveDialog1();
+    // "Save Log as...": rich text, .rtf suggested.
+    QFileDialog* SaveLogDialog1();
+    // The folder the next file dialog starts in: the last one used, the home folder at first.
+    QString LastFolder() const { return lastFolder_; }
     QAction *LoadProgramfromFile1, *SaveProgramtoFile1, *Open1, *Save1, *SaveLogas1, *Exit1, *LockFuses1, *About1,
-        *KV4417Connection1;
+        *KV4417Connection1, *AutosearchOrRead1;
     QMenu *File1, *Edit3, *ChipSelect1, *Help1;
+    QMenu* RecentFiles1;  // the files last loaded or saved, newest first
+    // The status bar: the last command's result (coloured by how it ended) and the connection.
+    QLabel *ResultLabel, *ConnectionLabel;
     // The Chip Select items by caption.
     QMap<QString, QAction*> ChipItems;
     AboutBox* AboutBox1;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Files dropped on a page load into it: on a dump view into its memory, elsewhere by the
+    // file's name (.eep is data, anything else program).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
     void BuildMenus();
+    // The tooltips of the controls and the status tips of the menu items (windowhabits.cpp).
+    void SetControlTips();
+    void SetMenuTips();
+    void ShowRecentFiles();
+    void BuildStatusBar();
+    void ShowConnectionState();
+    // kind: a CommandResult::Kind.
+    void ShowResult(const QString& text, int kind);
+    // After a command that began when the log had firstLine lines: its result, and a lost link.
+    // Returns the CommandResult::Kind shown.
+    int CommandEnded(qsizetype firstLine);
+    // The page shown (0 or 1), and what a question says about one of its memories: "the flash
+    // of Page1, loaded from fw.hex".
+    int PageShown() const;
+    QString PageSource(int kind) const;
+    // The page names follow their files ("Page1 - fw.hex").
+    void ShowPageNames();
+    // Before the pages are blanked for entry: true when nothing would be lost or the user agrees.
+    bool MayChangeChipTo(const ChipEntry& entry);
+    // The pages were laid out anew: no files, no edits.
+    void PagesBlanked();
+    void PageEdited(std::size_t view);
+    // A memory of the page shown now matches the chip (read or written) or a file (saved).
+    void PageMemoryStored(int kind, const QString& file);
     QList<QWidget*> ConnectionDependentButtons() const;
     void DumpViewKeyDown(std::size_t view, QKeyEvent* key);
     // The File menu's load and save commands for an ImageKind, on the page shown.
     void LoadImageFileClick(int kind);
     void SaveImageFileClick(int kind);
+    // A file dialog started in the last folder; remembers the folder of the file chosen.
+    QString ChooseFile(QFileDialog& dialog, const SaveFileChooser& chooser);
+    // True when path does not exist or the user agrees to replace it.
+    bool MayReplace(const QString& path);
+    // A file loaded or saved for an ImageKind on the page shown: recent files, the page's name.
+    void FileUsed(const QString& path, int kind);
     ImageFileTarget ActiveImageFile(int kind);
     FileCommandContext FileContext();
-    void MemoryCommandClick(MemoryCommand command);
+    void MemoryCommandClick(MemoryCommand command, const QString& title);
     // A file given before any chip was selected, once one is.
     void LoadWaitingFile();
 
@@ -191,8 +261,19 @@ private:
     QThread* portScan_ = nullptr;  // lists the serial ports present, once, at start
     QFileDialog* openDialog_ = nullptr;
     QFileDialog* saveDialog_ = nullptr;
+    QFileDialog* saveLogDialog_ = nullptr;
+    QString lastFolder_;
+    QList<RecentFile> recentFiles_;
+    QString connectedPort_;  // the port text of the last successful Connect
+    // By page, then program (0) and data (1): the file the page's memory was last loaded from or
+    // saved to, and whether the page was edited since it was last read, written or saved.
+    std::array<std::array<QString, 2>, 2> pageFiles_;
+    std::array<bool, 2> pageEdited_{};
+    bool linkLost_ = false;  // the port was closed by a failed step, not by Disconnect
+    std::unique_ptr<QSettings> settings_;
     // Its jobs run on runner_'s worker thread; declared first, so its link outlives that thread.
     Session session_{work_.chips, log_};
+    QString runTitle_;  // the command the progress window names, while RunChipJob runs it
     std::unique_ptr<CommandRunner> runner_;
     SaveFileChooser saveFileChooser_;
     SaveFileChooser openFileChooser_;

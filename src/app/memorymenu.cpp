@@ -8,6 +8,7 @@
 #include "ops/memorycommands.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace velmora {
 
@@ -23,66 +24,79 @@ bool Form1::AskWarning(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
-bool Form1::RunChipJob(const ChipCommand& command)
+bool Form1::RunChipJob(const ChipCommand& command, const QString& title)
 {
-    return session_.RunChipJob(command);
+    // The progress window names the command while it runs.
+    runTitle_ = title;
+    const qsizetype firstLine = log_.Lines().size();
+    const bool ok = session_.RunChipJob(command);
+    runTitle_.clear();
+    CommandEnded(firstLine);
+    return ok;
 }
 
-void Form1::MemoryCommandClick(MemoryCommand command)
+void Form1::MemoryCommandClick(MemoryCommand command, const QString& title)
 {
-    if (const std::optional<QString> question = QuestionFor(command); question && !AskQuestion(*question))
-        return;
     const int kind = ImageKindOf(command);
+    // The question says what is about to be written: which page, from which file.
+    if (const std::optional<QString> question = QuestionFor(command);
+        question && !AskQuestion(*question + QStringLiteral("\n\nIt writes ") + PageSource(kind) + QLatin1Char('.')))
+        return;
     const std::size_t view = kind == FlashKind ? ActiveFlashView() : ActiveEepromView();
     // The view is the user's working copy, unsaved edits included.
     if (ParsesViewFirst(command))
         ParseView(view, kind);
     const bool ok = RunChipJob([command](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
         return RunMemoryCommand(command, ctx, job, progress);
-    });
+    }, title);
     if (ok && RendersViewAfter(command))
         RenderView(view, kind);
+    // The page now holds what the chip holds: read, no file; written, its file unchanged.
+    if (ok && RendersViewAfter(command))
+        PageMemoryStored(kind, QString());
+    else if (ok && QuestionFor(command))
+        PageMemoryStored(kind, pageFiles_[std::size_t(PageShown())][kind == FlashKind ? 0 : 1]);
 }
 
 void Form1::Button4Click()
 {
-    MemoryCommandClick(MemoryCommand::ReadProgram);
+    MemoryCommandClick(MemoryCommand::ReadProgram, Button4->text());
 }
 
 void Form1::Button5Click()
 {
-    MemoryCommandClick(MemoryCommand::WriteProgram);
+    MemoryCommandClick(MemoryCommand::WriteProgram, Button5->text());
 }
 
 void Form1::Button6Click()
 {
-    MemoryCommandClick(MemoryCommand::VerifyProgram);
+    MemoryCommandClick(MemoryCommand::VerifyProgram, Button6->text());
 }
 
 void Form1::Button7Click()
 {
-    RunChipJob(RunReadCalibration);
+    RunChipJob(RunReadCalibration, Button7->text());
 }
 
 void Form1::Button8Click()
 {
-    MemoryCommandClick(MemoryCommand::ReadData);
+    MemoryCommandClick(MemoryCommand::ReadData, Button8->text());
 }
 
 void Form1::Button9Click()
 {
-    MemoryCommandClick(MemoryCommand::WriteData);
+    MemoryCommandClick(MemoryCommand::WriteData, Button9->text());
 }
 
 void Form1::Button10Click()
 {
-    MemoryCommandClick(MemoryCommand::VerifyData);
+    MemoryCommandClick(MemoryCommand::VerifyData, Button10->text());
 }
 
 void Form1::Button11Click()
 {
     if (AskQuestion(ChipDataQuestion))
-        RunChipJob(RunChipErase);
+        RunChipJob(RunChipErase, Button11->text());
 }
 
 }  // namespace velmora

@@ -86,12 +86,12 @@ std::optional<SerialSpec> ParseSerialSpec(const QString& text, QString* problem)
     };
     if (parts.size() < 3 || parts.size() > 4)
         return fail(QStringLiteral("--serial takes MEMORY:ADDRESS:FIRST[:STEP], not ") + text);
-    SerialSpec spec;
+    SerialSpec def;
     const QString memory = parts[0].toLower();
     if (memory == QLatin1String("eeprom"))
-        spec.kind = EepromKind;
+        def.kind = EepromKind;
     else if (memory == QLatin1String("flash"))
-        spec.kind = FlashKind;
+        def.kind = FlashKind;
     else
         return fail(QStringLiteral("--serial: the memory is eeprom or flash, not ") + parts[0]);
     const std::optional<std::uint32_t> address = ParseNumber(parts[1]);
@@ -103,10 +103,10 @@ std::optional<SerialSpec> ParseSerialSpec(const QString& text, QString* problem)
         return fail(QStringLiteral("--serial: not a 32-bit number: ") + parts[2]);
     if (!step || *step == 0)
         return fail(QStringLiteral("--serial: the step is a number from 1, not ") + parts[3]);
-    spec.address = *address;
-    spec.first = *first;
-    spec.step = *step;
-    return spec;
+    def.address = *address;
+    def.first = *first;
+    def.step = *step;
+    return def;
 }
 
 bool PutSerial(std::span<std::uint8_t> memory, std::uint32_t address, std::uint32_t value)
@@ -118,8 +118,8 @@ bool PutSerial(std::span<std::uint8_t> memory, std::uint32_t address, std::uint3
     return true;
 }
 
-SerialAllocator::SerialAllocator(const SerialSpec& spec, QString stateFile)
-    : spec_(spec), stateFile_(std::move(stateFile)), next_(spec.first)
+SerialAllocator::SerialAllocator(const SerialSpec& def, QString stateFile)
+    : spec_(def), stateFile_(std::move(stateFile)), next_(def.first)
 {
 }
 

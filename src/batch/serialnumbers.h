@@ -37,7 +37,7 @@ bool PutSerial(std::span<std::uint8_t> memory, std::uint32_t address, std::uint3
 // given out already.
 class SerialAllocator {
 public:
-    explicit SerialAllocator(const SerialSpec& spec, QString stateFile = {});
+    explicit SerialAllocator(const SerialSpec& def, QString stateFile = {});
 
     // The next number, counted as given from now on. Nothing, with *problem set, when the state
     // file cannot be locked, read or replaced, holds no number, or the 32-bit numbers ran out.

@@ -139,6 +139,10 @@ SaveTarget SaveTargetFor(const QString& name, int filterIndex)
         {QLatin1StringView("BIN"), QLatin1StringView(".bin"), ImageFileFormat::Binary},
         {QLatin1StringView("SREC"), QLatin1StringView(".srec"), ImageFileFormat::Srec},
     };
+    // An extension the user typed names the format: "x.bin" under "*.hex" is a binary x.bin.
+    for (const FilterType& typed : Types)
+        if (name.endsWith(typed.extension, Qt::CaseInsensitive) && name.size() > typed.extension.size())
+            return {name, typed.format};
     const FilterType& type = filterIndex >= 1 && filterIndex <= 4 && filterIndex != 3 ? Types[filterIndex - 1] : Types[2];
     return {EndsWith(name, type.ending) ? name : name + type.extension, type.format};
 }
@@ -151,12 +155,19 @@ QString WrongFileText(const HexReadResult& result)
     case HexStop::BadRecord:
         return QStringLiteral(" (bad record in line %1)").arg(result.line + 1);
     case HexStop::BadChecksum:
-        return QStringLiteral(" (checksum wrong in line %1)").arg(result.line + 1);
+        return (result.checksumMissing ? QStringLiteral(" (checksum missing in line %1)")
+                                       : QStringLiteral(" (checksum wrong in line %1)"))
+            .arg(result.line + 1);
     case HexStop::EndOfText:
     case HexStop::EndRecord:
         break;
     }
     return {};
+}
+
+QString NoEndRecordText(std::size_t lines)
+{
+    return QStringLiteral("Warning: the file has no end record; it may be cut short after line %1").arg(lines);
 }
 
 QString DroppedBytesText(std::uint64_t count, std::uint64_t firstAddress)
@@ -238,8 +249,8 @@ bool ReadRecords(FileReader& file, std::string_view head, Reader& reader, const 
 
 // The binary file: the first bytes, as many as the memory holds; the image takes only what was
 // read completely.
-bool ReadBinary(FileReader& file, std::vector<char> head, std::span<std::uint8_t> memory, const ProgressFn& progress,
-                LoadOutcome& outcome)
+bool ReadBinary(FileReader& file, std::vector<char> head, std::span<std::uint8_t> memory,
+                std::span<std::uint8_t> defined, const ProgressFn& progress, LoadOutcome& outcome)
 {
     std::vector<char> bytes = std::move(head);
     const std::size_t headSize = bytes.size();
@@ -257,10 +268,12 @@ bool ReadBinary(FileReader& file, std::vector<char> head, std::span<std::uint8_t
     }
     StepThroughBlocks(progress, memory.size());
     std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(memory.data()));
+    std::fill_n(defined.begin(), std::min(bytes.size(), defined.size()), std::uint8_t{1});
     return true;
 }
 
-bool ReadElf(FileReader& file, std::vector<char> head, const ImageFileTarget& target, LoadOutcome& outcome)
+bool ReadElf(FileReader& file, std::vector<char> head, const ImageFileTarget& target, std::span<std::uint8_t> defined,
+             LoadOutcome& outcome)
 {
     std::vector<char> bytes = std::move(head);
     if (!ReadUpTo(file, bytes, ElfFileLimit + 1, outcome.reason))
@@ -269,7 +282,8 @@ bool ReadElf(FileReader& file, std::vector<char> head, const ImageFileTarget& ta
         outcome.reason = TooLargeText(ElfFileLimit, "an ELF file");
         return false;
     }
-    ImagePlacer placer(target.image, target.size, target.kind == EepromKind ? PlaceInto::Eeprom : PlaceInto::Flash);
+    ImagePlacer placer(target.image, target.size, target.kind == EepromKind ? PlaceInto::Eeprom : PlaceInto::Flash,
+                       defined);
     outcome.refusal = QString::fromStdString(PlaceElfImage(std::as_bytes(std::span(bytes)), placer));
     outcome.result.stop = outcome.refusal.isEmpty() ? HexStop::EndRecord : HexStop::BadRecord;
     TakePlacement(placer, outcome.result);
@@ -288,6 +302,14 @@ bool ReadImageFile(const QString& name, std::optional<ImageFileFormat> format, c
         context.log.WriteLog(LoadLineKind(target.kind), name);
     Parse(target);
     LoadOutcome outcome;
+    // The file goes into a copy first; the image takes it only when the whole file is accepted.
+    const std::span<std::uint8_t> memory = Memory(target);
+    std::vector<std::uint8_t> staged(memory.begin(), memory.end());
+    std::vector<std::uint8_t> defined(memory.size(), 0);
+    ImageFileTarget staging = target;
+    staging.image = staged;
+    staging.size = static_cast<std::uint32_t>(staged.size());
+    std::uint64_t fileSize = 0;
     Run(context, [&](const ProgressFn& progress) {
         FileReader file(name);
         if (!file.Open()) {
@@ -297,6 +319,7 @@ bool ReadImageFile(const QString& name, std::optional<ImageFileFormat> format, c
         std::vector<char> head;
         if (!ReadUpTo(file, head, HeadSize, outcome.reason))
             return;
+        fileSize = head.size();
         const std::string_view headText(head.data(), head.size());
         outcome.format = format ? format : FormatByContent(headText);
         if (!outcome.format)
@@ -307,15 +330,15 @@ bool ReadImageFile(const QString& name, std::optional<ImageFileFormat> format, c
         if (!outcome.format) {
             outcome.opened = true;
         } else if (*outcome.format == ImageFileFormat::IntelHex) {
-            HexReader reader(target.image, target.size, into);
+            HexReader reader(staged, staged.size(), into, defined);
             outcome.opened = ReadRecords(file, headText, reader, progress, outcome);
         } else if (*outcome.format == ImageFileFormat::Srec) {
-            SrecReader reader(target.image, target.size, into);
+            SrecReader reader(staged, staged.size(), into, defined);
             outcome.opened = ReadRecords(file, headText, reader, progress, outcome);
         } else if (*outcome.format == ImageFileFormat::Elf) {
-            outcome.opened = ReadElf(file, std::move(head), target, outcome);
+            outcome.opened = ReadElf(file, std::move(head), staging, defined, outcome);
         } else {
-            outcome.opened = ReadBinary(file, std::move(head), Memory(target), progress, outcome);
+            outcome.opened = ReadBinary(file, std::move(head), staged, defined, progress, outcome);
         }
     });
     if (!outcome.opened) {
@@ -328,26 +351,42 @@ bool ReadImageFile(const QString& name, std::optional<ImageFileFormat> format, c
         context.log.WriteLog(LogWrongFile, UnknownFormatText());
         return false;
     }
-    bool whole = true;
-    if (*outcome.format == ImageFileFormat::Binary) {
-        Render(target);
-        context.log.WriteLog(LogComplete);
+    const bool binary = *outcome.format == ImageFileFormat::Binary;
+    if (binary) {
         outcome.result.droppedBytes = outcome.beyond < 0 ? 0 : static_cast<std::uint64_t>(outcome.beyond);
-        outcome.result.firstDropped = Memory(target).size();
-    } else {
-        if (outcome.result.stop == HexStop::EndRecord)
-            context.log.WriteLog(LogComplete);
-        else if (!outcome.refusal.isEmpty())
-            context.log.WriteLog(LogWrongFile, QStringLiteral(" (") + outcome.refusal + QLatin1Char(')'));
-        else if (outcome.result.stop != HexStop::EndOfText)
-            context.log.WriteLog(LogWrongFile, WrongFileText(outcome.result));
-        whole = outcome.result.stop == HexStop::EndRecord || outcome.result.stop == HexStop::EndOfText;
+        outcome.result.firstDropped = memory.size();
+    } else if (!outcome.refusal.isEmpty()) {
+        context.log.WriteLog(LogWrongFile, QStringLiteral(" (") + outcome.refusal + QLatin1Char(')'));
+        return false;
+    } else if (outcome.result.stop != HexStop::EndRecord && outcome.result.stop != HexStop::EndOfText) {
+        context.log.WriteLog(LogWrongFile, WrongFileText(outcome.result));
+        return false;
     }
-    if (outcome.result.droppedBytes != 0 || outcome.beyond < 0)
+    const bool dropped = outcome.result.droppedBytes != 0 || outcome.beyond < 0;
+    if (dropped)
         context.log.WriteLog(LogPlain, DroppedBytesText(outcome.result.droppedBytes, outcome.result.firstDropped));
-    if (*outcome.format != ImageFileFormat::Binary)
-        Render(target);
-    return whole;
+    // A file with no byte for this memory is no image of it: an empty file, an end record alone,
+    // a program for another memory or a larger chip.
+    if (std::find(defined.begin(), defined.end(), std::uint8_t{1}) == defined.end()) {
+        // Unless only its lock and fuse bytes are wanted: the memory stays as it was.
+        if (target.fusesAlone && outcome.result.fuses.Any()) {
+            context.log.WriteLog(LogComplete);
+            return true;
+        }
+        context.log.WriteLog(LogWrongFile, fileSize == 0 ? QStringLiteral(" (empty file, no data record)")
+                                           : dropped     ? QStringLiteral(" (no data for this memory)")
+                                                         : QStringLiteral(" (no data record)"));
+        return false;
+    }
+    std::copy(staged.begin(), staged.end(), memory.begin());
+    if (target.defined)
+        *target.defined = std::move(defined);
+    Render(target);
+    if (binary || outcome.result.stop == HexStop::EndRecord)
+        context.log.WriteLog(LogComplete);
+    else
+        context.log.WriteLog(LogPlain, NoEndRecordText(outcome.result.lines));
+    return true;
 }
 
 bool ReadHexFile(const QString& name, const ImageFileTarget& target, const FileCommandContext& context)

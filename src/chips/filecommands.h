@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -23,9 +24,10 @@ namespace velmora {
 // (FormatByContent), then by this; a file neither shows is refused, naming the formats known.
 std::optional<ImageFileFormat> LoadFormatFor(const QString& name);
 
-// A save decides by the save dialog's filter index (from 1: hex, eep, bin, srec; any other
-// index is bin) and appends the filter's extension when the name's last three characters, in upper
-// case, are not already it: "fw" -> "fw.hex", "fw.bin" with index 1 -> "fw.bin.hex".
+// A save of a name typed with the extension .hex, .eep, .bin or .srec (any case) takes that
+// format and name: "fw.bin" is binary under any filter. Any other name takes the save dialog's
+// filter (index from 1: hex, eep, bin, srec; any other index is bin), whose extension is
+// appended unless the name's last three characters, in upper case, are already it: "fw" -> "fw.hex".
 struct SaveTarget {
     QString name;
     ImageFileFormat format;
@@ -40,6 +42,12 @@ struct ImageFileTarget {
     std::function<void()> renderView;  // RenderView on the active page's view for kind; may be empty
     std::function<void()> parseView;   // ParseView likewise; may be empty
     struct ImageFileFacts* facts = nullptr;  // filled by a load that opened the file; may be null
+    // Filled by a load that is accepted: one byte per byte of the memory, 1 where the file gave
+    // the byte (a verify of the file compares only those). May be null.
+    std::vector<std::uint8_t>* defined = nullptr;
+    // A file with lock and fuse bytes but no byte of the memory is accepted too (it is read for
+    // those bytes alone); otherwise it is refused as no image of the memory.
+    bool fusesAlone = false;
 };
 
 // What a load found in the file beside the bytes of the memory it loaded.
@@ -75,6 +83,8 @@ inline constexpr std::size_t HeadSize = 4096;
 
 // Log texts of the reader's stops, for kind 13 ("Wrong file"); empty for the two ordinary ends.
 QString WrongFileText(const HexReadResult& result);
+// The warning for a record text that ended without its end record after lines lines.
+QString NoEndRecordText(std::size_t lines);
 // The kind 13 text for a file whose content and name show no format the program reads.
 QString UnknownFormatText();
 // The line about bytes a load did not store: "16 bytes beyond the memory were not loaded, from
@@ -83,8 +93,11 @@ QString DroppedBytesText(std::uint64_t count, std::uint64_t firstAddress);
 
 // The readers and writers. A reader logs the load line (kind 10 or 11), takes the view into the
 // image first (so the result is what the page showed with the file's bytes on top), puts the
-// file into the image, then redraws the view; a line after the usual ones tells of data bytes
-// beyond the memory that were not loaded. The data image reader takes the AVR toolchain's EEPROM
+// file into the image, then redraws the view; a line before the closing one tells of data bytes
+// beyond the memory that were not loaded. A file that is refused (a damaged record, a wrong or
+// missing checksum, an unknown record type, no byte for the memory at all) leaves the image and
+// the view as they were: a corrupt or empty file must never reach the chip. A record text
+// without its end record loads with a warning instead of "Operation complete". The data image reader takes the AVR toolchain's EEPROM
 // addresses (from 0x810000) as EEPROM addresses. A writer logs the save line (16 or 17), takes
 // the view back into the image and writes the file. "Cannot open file <name>" / "Cannot create
 // file <name>" go to reportError with the reason on a second line; a load that fails so redraws

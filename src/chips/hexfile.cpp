@@ -105,8 +105,9 @@ int ProgressPercent(std::size_t index, std::size_t total)
     return total == 0 ? 100 : static_cast<int>((index + 1) * 100 / total);
 }
 
-HexReader::HexReader(std::span<std::uint8_t> image, std::size_t memorySize, PlaceInto into)
-    : placer_(image, memorySize, into)
+HexReader::HexReader(std::span<std::uint8_t> image, std::size_t memorySize, PlaceInto into,
+                     std::span<std::uint8_t> defined)
+    : placer_(image, memorySize, into, defined)
 {
 }
 
@@ -130,12 +131,28 @@ bool HexReader::Line(std::string_view line)
     const std::int64_t type = HexField(line, TypeAt, 1);
     if (count < 0 || offset < 0 || type < 0)
         return stop(HexStop::BadRecord);
+    // The whole record, checksum included, is checked before any of it is used: a byte
+    // flipped on the way must not end up in the chip.
+    unsigned sum = unsigned(count) + unsigned(offset >> 8) + unsigned(offset & 0xFF) + unsigned(type);
+    for (std::int64_t j = 0; j < count; ++j) {
+        const std::int64_t byte = HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1);
+        if (byte < 0)
+            return stop(HexStop::BadRecord);
+        sum += unsigned(byte);
+    }
+    const std::size_t checksumAt = DataAt + 2 * static_cast<std::size_t>(count);
+    const std::int64_t checksum = HexField(line, checksumAt, 1);
+    if (checksum < 0) {
+        // Characters there that are not a checksum make a damaged line, nothing at all a cut one.
+        if (line.size() > checksumAt && !IsBlank(line.substr(checksumAt, 2)))
+            return stop(HexStop::BadRecord);
+        result_.checksumMissing = true;
+        return stop(HexStop::BadChecksum);
+    }
+    if (((sum + unsigned(checksum)) & 0xFF) != 0)
+        return stop(HexStop::BadChecksum);
     switch (type) {
     case 0x00: {
-        // The whole record is checked before its first byte is stored.
-        for (std::int64_t j = 0; j < count; ++j)
-            if (HexField(line, DataAt + 2 * static_cast<std::size_t>(j), 1) < 0)
-                return stop(HexStop::BadRecord);
         const std::uint64_t base = linearBase_ + segmentBase_ + static_cast<std::uint64_t>(offset);
         for (std::int64_t j = 0; j < count; ++j)
             placer_.Put(base + static_cast<std::uint64_t>(j),
@@ -183,6 +200,7 @@ HexReadResult HexReader::Finish()
         splitter_.Finish([this](std::string_view line) { return Line(line); });
     placer_.Finish();
     TakePlacement(placer_, result_);
+    result_.lines = lines_;
     return result_;
 }
 

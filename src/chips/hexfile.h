@@ -35,6 +35,8 @@ enum class HexStop {
 struct HexReadResult {
     HexStop stop = HexStop::EndOfText;
     std::size_t line = 0;  // index of the line that stopped reading, from 0 (not for EndOfText)
+    std::size_t lines = 0;          // lines examined
+    bool checksumMissing = false;   // BadChecksum: the line ends where its checksum should be
     // Data bytes whose address lies beyond the memory, and the file address of the first.
     std::uint64_t droppedBytes = 0;
     std::uint64_t firstDropped = 0;
@@ -52,10 +54,13 @@ inline constexpr std::size_t HexLineLimit = 4096;
 
 // The record reader: one line after the other, or the text in pieces as it comes from a file.
 // Data bytes go through an ImagePlacer (the toolchain's address space) into image below
-// memorySize (never past the buffer); those beyond are counted.
+// memorySize (never past the buffer); those beyond are counted; defined, when given, gets 1
+// for every byte stored. Every record's checksum is checked before any of it is used
+// (BadChecksum).
 class HexReader {
 public:
-    HexReader(std::span<std::uint8_t> image, std::size_t memorySize, PlaceInto into = PlaceInto::Flash);
+    HexReader(std::span<std::uint8_t> image, std::size_t memorySize, PlaceInto into = PlaceInto::Flash,
+              std::span<std::uint8_t> defined = {});
 
     // One line without its line end. False once reading has stopped (end record, a bad or an
     // unknown record); further lines are then not examined.
@@ -77,8 +82,9 @@ private:
     LineSplitter splitter_{HexLineLimit};
 };
 
-// Reads the records of text into image (a HexReader over the whole text). Lines end at CR LF, LF or a lone CR. The record mark
-// and the checksum are not checked; hex digits may be of either case. Data bytes whose address
+// Reads the records of text into image (a HexReader over the whole text). Lines end at CR LF,
+// LF or a lone CR. The record mark is not checked, the checksum is; hex digits may be of
+// either case. Data bytes whose address
 // (linear base + segment base + offset + index, never wrapped) is not below memorySize are
 // dropped; nothing past the image is ever written. Bytes the text does not cover keep their
 // contents, as do bytes stored before a stop. Empty or blank lines are skipped. A line whose

@@ -37,8 +37,9 @@ void PutRecord(std::string& out, char type, std::size_t addressBytes, std::uint3
 
 }  // namespace
 
-SrecReader::SrecReader(std::span<std::uint8_t> image, std::size_t memorySize, PlaceInto into)
-    : placer_(image, memorySize, into)
+SrecReader::SrecReader(std::span<std::uint8_t> image, std::size_t memorySize, PlaceInto into,
+                       std::span<std::uint8_t> defined)
+    : placer_(image, memorySize, into, defined)
 {
 }
 
@@ -123,6 +124,7 @@ HexReadResult SrecReader::Finish()
     }
     placer_.Finish();
     TakePlacement(placer_, result_);
+    result_.lines = lines_;
     return result_;
 }
 

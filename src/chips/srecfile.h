@@ -23,7 +23,9 @@ namespace velmora {
 // unless it is given a start address.
 class SrecReader {
 public:
-    SrecReader(std::span<std::uint8_t> image, std::size_t memorySize, PlaceInto into = PlaceInto::Flash);
+    // defined, when given, gets 1 for every byte stored (as for the HexReader).
+    SrecReader(std::span<std::uint8_t> image, std::size_t memorySize, PlaceInto into = PlaceInto::Flash,
+               std::span<std::uint8_t> defined = {});
 
     bool Line(std::string_view line);
     bool Feed(std::string_view piece);

@@ -30,9 +30,9 @@ void Print(std::FILE* out, const QString& line)
 
 const OptionSpec* FindOption(const QString& arg)
 {
-    for (const OptionSpec& spec : OptionTable())
-        if (arg == Text(spec.name) || (!spec.alias.empty() && arg == Text(spec.alias)))
-            return &spec;
+    for (const OptionSpec& def : OptionTable())
+        if (arg == Text(def.name) || (!def.alias.empty() && arg == Text(def.alias)))
+            return &def;
     return nullptr;
 }
 
@@ -53,9 +53,9 @@ void AddHelpRow(QString& text, const QString& left, std::string_view help)
     }
 }
 
-QString CommandLeft(const CommandSpec& spec)
+QString CommandLeft(const CommandSpec& def)
 {
-    return spec.arguments.empty() ? Text(spec.name) : Text(spec.name) + QLatin1Char(' ') + Text(spec.arguments);
+    return def.arguments.empty() ? Text(def.name) : Text(def.name) + QLatin1Char(' ') + Text(def.arguments);
 }
 
 // "virtual:CHIP" naming no simulated chip.
@@ -70,6 +70,13 @@ bool UnknownVirtualChip(const QString& port, QString* chipName)
 
 }  // namespace
 
+bool FileToStandardOutput(const CliOptions& options)
+{
+    return std::any_of(options.steps.begin(), options.steps.end(), [](const CliStep& step) {
+        return step.file == QLatin1String("-") && step.command->Needs(WritesFile);
+    });
+}
+
 QString CliOptions::PortText() const
 {
     return virtualChip.isEmpty() ? port : Text(sim::VirtualPrefix) + virtualChip;
@@ -78,29 +85,29 @@ QString CliOptions::PortText() const
 QString UsageText()
 {
     QString options;
-    for (const OptionSpec& spec : OptionTable())
-        if (spec.name != "--help")
-            options += QStringLiteral(" [%1%2]").arg(Text(spec.name), spec.value.empty() ? QString() : QLatin1Char(' ') + Text(spec.value));
+    for (const OptionSpec& def : OptionTable())
+        if (def.name != "--help")
+            options += QStringLiteral(" [%1%2]").arg(Text(def.name), def.value.empty() ? QString() : QLatin1Char(' ') + Text(def.value));
     QString text = QStringLiteral("usage: velmora-cli%1\n"
                                   "                   COMMAND [ARGUMENT] [COMMAND [ARGUMENT] ...]\n"
                                   "       velmora-cli --help\n")
                        .arg(options);
-    for (const OptionSpec& spec : OptionTable()) {
-        QString left = Text(spec.name);
-        if (!spec.alias.empty())
-            left = Text(spec.alias) + QStringLiteral(", ") + left;
-        if (!spec.value.empty())
-            left += QLatin1Char(' ') + Text(spec.value);
-        AddHelpRow(text, left, spec.help);
+    for (const OptionSpec& def : OptionTable()) {
+        QString left = Text(def.name);
+        if (!def.alias.empty())
+            left = Text(def.alias) + QStringLiteral(", ") + left;
+        if (!def.value.empty())
+            left += QLatin1Char(' ') + Text(def.value);
+        AddHelpRow(text, left, def.help);
     }
     text += QStringLiteral("commands, run in order, stopping at the first failure:\n");
-    for (const CommandSpec& spec : CommandTable())
-        if (!spec.Needs(NeedsChip))
-            AddHelpRow(text, CommandLeft(spec), spec.help);
+    for (const CommandSpec& def : CommandTable())
+        if (!def.Needs(NeedsChip))
+            AddHelpRow(text, CommandLeft(def), def.help);
     text += QStringLiteral("after a select:\n");
-    for (const CommandSpec& spec : CommandTable())
-        if (spec.Needs(NeedsChip))
-            AddHelpRow(text, CommandLeft(spec), spec.help);
+    for (const CommandSpec& def : CommandTable())
+        if (def.Needs(NeedsChip))
+            AddHelpRow(text, CommandLeft(def), def.help);
     text += QStringLiteral("the status is 0 when every command succeeded, 1 when one failed (a difference found by\n"
                            "a verify too), 2 on bad usage\n");
     return text;
@@ -181,6 +188,17 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
         return fail(QStringLiteral("--serial flash:... needs write-flash in the chain"));
     if (!options.serialState.isEmpty() && !options.serial)
         return fail(QStringLiteral("--serial-state needs --serial"));
+    // Standard input is read once and standard output cannot tell one chip's file from
+    // another's: "-" is for one chain on one chip.
+    const auto standardFiles = [&](bool written) {
+        return std::count_if(options.steps.begin(), options.steps.end(), [written](const CliStep& s) {
+            return s.file == QLatin1String("-") && s.command->Needs(WritesFile) == written;
+        });
+    };
+    if (standardFiles(false) + standardFiles(true) > 0 && (options.ports.size() > 1 || options.repeat))
+        return fail(QStringLiteral("a FILE given as - cannot be shared by several ports or --repeat"));
+    if (standardFiles(false) > 1 || standardFiles(true) > 1)
+        return fail(QStringLiteral("standard input is read, and standard output written, by one FILE given as - only"));
     if (options.count && !options.repeat)
         return fail(QStringLiteral("--count needs --repeat"));
     if (options.repeat && !needsGateway)
@@ -188,30 +206,13 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
     return true;
 }
 
-CliRun::CliRun(const CliOptions& options, std::FILE* out, const Terminal& terminal)
-    : options_(options), out_(out), terminal_(terminal), session_(chips_, log_)
+CliRun::CliRun(const CliOptions& options, CliOutputs outputs, const Terminal& terminal)
+    : options_(options), outputs_(std::move(outputs)), terminal_(terminal), session_(chips_, log_)
 {
-    // The log goes to standard error, so that standard output carries only data and results;
-    // -q keeps it back and shows only the line of a failure.
-    log_.SetSink([this](const QString& line) {
-        if (options_.quiet)
-            lastLogLine_ = line;
-        else
-            Report(line);
-    });
-    // The virtual gateway on virtual time: the chip's waits pass without the process sleeping.
-    session_.SetLinkFactory([this, make = VirtualOrSerialLinkFactory(VirtualClock::Virtual)](const QString& portText) {
-        PortLink made = make(portText);
-        if (options_.verbose && made.link)
-            made.link->SetTrace([this](bool sent, const std::uint8_t* data, int count) {
-                QString line = QLatin1String(sent ? "> " : "< ");
-                for (int k = 0; k < count; ++k)
-                    line += QStringLiteral("%1 ").arg(data[k], 2, 16, QLatin1Char('0')).toUpper();
-                Report(count == 0 ? line + QStringLiteral("(nothing)") : line.trimmed());
-            });
-        return made;
-    });
+    log_.SetSink([this](const QString& line) { Around(outputs_.log, line); });
+    session_.SetLinkFactory(VirtualOrSerialLinkFactory(VirtualClock::Virtual));
     session_.SetDelaysValue(options.delaysValue);
+    session_.SetCancelToken(&cancel_);
     session_.SetExecutor([this](const Session::WorkerJob& job) {
         job(terminal_.ProgressBar());
         terminal_.EndProgressBar();
@@ -219,51 +220,64 @@ CliRun::CliRun(const CliOptions& options, std::FILE* out, const Terminal& termin
     });
 }
 
-void CliRun::SetOutput(LineOut lines, LineOut problems)
+void CliRun::Around(const LineOut& out, const QString& line) const
 {
-    lines_ = std::move(lines);
-    problems_ = std::move(problems);
+    if (!out)
+        return;
+    terminal_.ClearBar();
+    out(line);
+    terminal_.RedrawBar();
 }
 
 void CliRun::Print(const QString& line)
 {
-    // When a file goes to standard output, nothing else may: the results join the log.
-    const bool dataOut = std::any_of(options_.steps.begin(), options_.steps.end(), [](const CliStep& step) {
-        return step.file == QLatin1String("-") && step.command->name.starts_with("read-");
-    });
-    terminal_.ClearBar();
-    if (lines_)
-        lines_(line);
-    else
-        cli::Print(dataOut ? terminal_.err : out_, line);
-    terminal_.RedrawBar();
+    Around(outputs_.results, line);
 }
 
-void CliRun::Report(const QString& line) const
+void CliRun::Note(const QString& line)
 {
-    terminal_.ClearBar();
-    cli::Print(terminal_.err, line);
-    terminal_.RedrawBar();
+    Around(outputs_.log, line);
 }
 
 bool CliRun::WriteOut(std::string_view bytes, QString* reason)
 {
+    std::FILE* data = outputs_.data;
     terminal_.ClearBar();
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out_) == bytes.size() && std::fflush(out_) == 0;
+    const bool written =
+        data && std::fwrite(bytes.data(), 1, bytes.size(), data) == bytes.size() && std::fflush(data) == 0;
     if (!written && reason)
-        *reason = QString::fromLocal8Bit(std::strerror(errno));
+        *reason = data ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("no standard output here");
     terminal_.RedrawBar();
     return written;
 }
 
 void CliRun::Problem(const QString& text) const
 {
-    terminal_.ClearBar();
-    if (problems_)
-        problems_(text);
-    else
-        cli::Print(terminal_.err, QStringLiteral("velmora-cli: ") + text);
-    terminal_.RedrawBar();
+    Around(outputs_.problems, text);
+}
+
+bool CliRun::Approve(ApprovalKind kind, const QString& question)
+{
+    if (terminal_.Approve(kind, question))
+        return true;
+    Problem(kind == ApprovalKind::Lockout && !terminal_.interactive
+                ? QStringLiteral("these values can lock the programmer out of the chip; --allow-lockout writes "
+                                 "them (--yes does not); nothing was changed")
+                : QStringLiteral("not confirmed; nothing was changed"));
+    return false;
+}
+
+SocketCheck CliRun::Socket()
+{
+    return {true, [this](const ChipEntry&, SignatureCode) {
+                if (options_.force) {
+                    Problem(QStringLiteral("--force: going on with the selected chip's algorithm"));
+                    return true;
+                }
+                Problem(QStringLiteral("the chip in the socket is not the selected one; nothing was changed "
+                                       "(--force goes on anyway)"));
+                return false;
+            }};
 }
 
 bool CliRun::Confirm(const QString& question)
@@ -272,32 +286,6 @@ bool CliRun::Confirm(const QString& question)
         return true;
     Problem(QStringLiteral("not confirmed; nothing was changed"));
     return false;
-}
-
-int CliRun::Run()
-{
-    const bool needsGateway = std::any_of(options_.steps.begin(), options_.steps.end(),
-                                          [](const CliStep& step) { return step.usesGateway; });
-    QString devicePath;
-    QString reason;
-    if (needsGateway && !session_.Connect(options_.PortText(), &devicePath, &reason)) {
-        // The window shows the system's reason in its status bar; here it follows the log line.
-        const int status = Failed();
-        Problem(QStringLiteral("%1: %2").arg(devicePath.isEmpty() ? options_.PortText() : devicePath, reason));
-        return status;
-    }
-    const int status = RunSteps({}) ? ExitOk : Failed();
-    // As on leaving the window: a link still open is disconnected, with its line.
-    if (session_.IsConnected())
-        session_.Disconnect();
-    return status;
-}
-
-int CliRun::Failed()
-{
-    if (options_.quiet && !lastLogLine_.isEmpty())
-        Report(lastLogLine_);
-    return ExitFailed;
 }
 
 namespace {
@@ -365,6 +353,7 @@ int RunCli(const QStringList& args, std::FILE* out, Terminal terminal)
         return ExitUsage;
     }
     terminal.assumeYes = options.yes;
+    terminal.allowLockout = options.allowLockout;
     return RunProduction(options, out, terminal);
 }
 

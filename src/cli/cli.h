@@ -45,6 +45,7 @@ struct CliStep {
     QString file;                      // the file of a memory command
     const ChipEntry* chip = nullptr;   // select CHIP; null for select auto
     QList<FuseAssignment> fuses;       // write-fuses
+    QStringList fuseFields;            // write-fuses by field: "CKSEL_SUT=int-rc-8mhz-64ms"
     bool usesGateway = false;          // the port is opened before the first command that does
 };
 
@@ -53,7 +54,10 @@ struct CliOptions {
     QString virtualChip;  // --virtual: a simulated chip name, the same as --port virtual:CHIP
     int delaysValue = 1;  // --delay; 1 ms like the window's track bar at start
     QString format;       // --format: "hex", "srec", "elf" or "bin"; empty: by the file
-    bool yes = false;     // --yes: answer every question Yes
+    bool yes = false;     // --yes: answer Yes to the questions before erasing or writing
+    bool force = false;   // --force: go on with a chip in the socket that is not the selected one
+    bool noVerify = false;  // --no-verify: writes are not read back and compared
+    bool allowLockout = false;  // --allow-lockout: approve values that can lock the programmer out
     bool help = false;    // --help
     bool version = false;    // --version
     bool quiet = false;      // -q: no log lines, only problems and the line of a failure
@@ -77,6 +81,9 @@ struct CliOptions {
 // Parses the arguments (without the program name). On a usage error returns false with
 // *problem set.
 bool ParseArguments(const QStringList& args, CliOptions& options, QString* problem);
+// A step writes a file to standard output (its FILE given as "-"): the results then go to
+// standard error with the log.
+bool FileToStandardOutput(const CliOptions& options);
 // The usage, written from the option and command tables.
 QString UsageText();
 

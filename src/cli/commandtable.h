@@ -6,6 +6,8 @@
 
 #include "cli/cli.h"
 #include "log/operationlog.h"
+#include "ops/approval.h"
+#include "ops/memorycommands.h"
 #include "session/session.h"
 
 #include <functional>
@@ -30,7 +32,7 @@ private:
 };
 
 // Takes the command's arguments into step; false with *problem set on a usage error.
-using ArgumentParser = bool (*)(const CommandSpec& spec, ArgumentReader& words, CliStep& step, QString* problem);
+using ArgumentParser = bool (*)(const CommandSpec& def, ArgumentReader& words, CliStep& step, QString* problem);
 // Runs a step; false when it failed (its lines and problems are written).
 using StepHandler = bool (*)(CliRun& run, const CliStep& step);
 
@@ -40,6 +42,7 @@ enum CommandNeed : unsigned {
     NeedsChip = 2,     // runs on the chip of an earlier select
     Asks = 4,          // asks before it changes the chip: a terminal or --yes is needed
     SelectsChip = 8,   // makes a chip current for the commands after it
+    WritesFile = 16,   // its FILE is written (as "-": to standard output); else read
 };
 
 struct CommandSpec {
@@ -67,53 +70,64 @@ std::span<const CommandSpec> CommandTable();
 std::span<const OptionSpec> OptionTable();
 const CommandSpec* FindCommand(const QString& name);
 
+// Where a run's output goes; the production runner decides it for every port (cli/production.h).
+// An empty one drops what it is given.
+using LineOut = std::function<void(const QString& text)>;
+struct CliOutputs {
+    LineOut log;                 // the operation log's lines and the notes
+    LineOut results;             // the results: a chip's name, its signature, its fuse bytes
+    LineOut problems;            // the command line's own refusals and reasons, without "velmora-cli: "
+    std::FILE* data = nullptr;   // a file given as "-" is written here
+};
+
 // One run of the chain: what the window would hold (the log, the current chip, the session)
 // and where the output goes. The handlers' view of velmora-cli.
 class CliRun {
 public:
-    CliRun(const CliOptions& options, std::FILE* out, const Terminal& terminal);
+    CliRun(const CliOptions& options, CliOutputs outputs, const Terminal& terminal);
 
-    // Opens the port when a step needs it, runs the steps, and disconnects as leaving the
-    // window does.
-    int Run();
-    // The steps alone, on the port as it is, stopping at the first that fails; done is called
-    // after each that succeeded.
+    // The steps on the port as it is, stopping at the first that fails; done is called after
+    // each that succeeded.
     bool RunSteps(const std::function<void(const CliStep&)>& done);
-
-    // Where the lines and the problems go instead of the output and the terminal's error
-    // stream: several ports share them, each line marked with its port.
-    using LineOut = std::function<void(const QString& text)>;
-    void SetOutput(LineOut lines, LineOut problems);
 
     const CliOptions& Options() const { return options_; }
     Session& GatewaySession() { return session_; }
     ChipState& Chips() { return chips_; }
     OperationLog& Log() { return log_; }
 
-    // A result line on the output, between the log lines.
+    // A result line, between the log lines.
     void Print(const QString& line);
-    // A log or trace line on standard error.
-    void Report(const QString& line) const;
-    // A file's bytes on standard output (a FILE given as "-"); false with *reason on failure.
+    // A line for the person at the terminal, with the log: the human form of a result.
+    void Note(const QString& line);
+    // A file's bytes on the data output (a FILE given as "-"); false with *reason on failure.
     bool WriteOut(std::string_view bytes, QString* reason);
-    // "velmora-cli: text" on the terminal's error stream.
+    // A refusal or reason of the command line's own.
     void Problem(const QString& text) const;
     // The window's question; a No writes "not confirmed; nothing was changed".
     bool Confirm(const QString& question);
+    // A question of kind (ops/approval.h): a lock-out one needs --allow-lockout or a terminal.
+    bool Approve(ApprovalKind kind, const QString& question);
+    Approver Approval() { return [this](ApprovalKind kind, const QString& q) { return Approve(kind, q); }; }
+    // The check of the chip in the socket before erasing or writing: another chip is refused
+    // unless --force.
+    SocketCheck Socket();
+    // A step found what the command line asked for unusable (after its Problem line): the run
+    // ends with the usage status.
+    void RefuseAsUsage() { badUsage_ = true; }
+    bool RefusedAsUsage() const { return badUsage_; }
 
 private:
-    // ExitFailed; with -q the failing log line is shown first.
-    int Failed();
+    // A line out, the progress bar stepping aside for it.
+    void Around(const LineOut& out, const QString& line) const;
 
-    QString lastLogLine_;  // -q: the log line last written
     const CliOptions& options_;
-    std::FILE* out_;
+    CliOutputs outputs_;
     const Terminal& terminal_;
     OperationLog log_;
     ChipState chips_;
     Session session_;
-    LineOut lines_;
-    LineOut problems_;
+    bool badUsage_ = false;
+    CancelToken cancel_;  // stops the running command at its next packet
 };
 
 }  // namespace velmora::cli

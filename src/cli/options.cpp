@@ -45,9 +45,11 @@ bool SetFormat(CliOptions& options, const QString& value, QString* problem)
     return true;
 }
 
-bool SetYes(CliOptions& options, const QString&, QString*)
+// The flags: each sets its member.
+template <bool CliOptions::*Flag>
+bool SetFlag(CliOptions& options, const QString&, QString*)
 {
-    options.yes = true;
+    options.*Flag = true;
     return true;
 }
 
@@ -69,12 +71,6 @@ bool SetRecord(CliOptions& options, const QString& value, QString*)
     return true;
 }
 
-bool SetRepeat(CliOptions& options, const QString&, QString*)
-{
-    options.repeat = true;
-    return true;
-}
-
 bool SetCount(CliOptions& options, const QString& value, QString* problem)
 {
     bool ok = false;
@@ -84,36 +80,6 @@ bool SetCount(CliOptions& options, const QString& value, QString* problem)
         return false;
     }
     options.count = count;
-    return true;
-}
-
-bool SetHelp(CliOptions& options, const QString&, QString*)
-{
-    options.help = true;
-    return true;
-}
-
-bool SetVersion(CliOptions& options, const QString&, QString*)
-{
-    options.version = true;
-    return true;
-}
-
-bool SetQuiet(CliOptions& options, const QString&, QString*)
-{
-    options.quiet = true;
-    return true;
-}
-
-bool SetVerbose(CliOptions& options, const QString&, QString*)
-{
-    options.verbose = true;
-    return true;
-}
-
-bool SetListPorts(CliOptions& options, const QString&, QString*)
-{
-    options.listPorts = true;
     return true;
 }
 
@@ -128,15 +94,23 @@ const OptionSpec Options[] = {
      "the format of every FILE (default: what a file read holds, Intel HEX,\n"
      "S-record or ELF, else its name: .bin and .raw are binary; a file\n"
      "written by its name, .srec/.s19 S-record, else HEX)"},
-    {"--yes", "-y", "", SetYes,
+    {"--yes", "-y", "", SetFlag<&CliOptions::yes>,
      "answer Yes to the questions before erasing or writing (needed\n"
      "when standard input is not a terminal)"},
-    {"--quiet", "-q", "", SetQuiet, "show no log lines, only problems and the line of a failure"},
-    {"--verbose", "-v", "", SetVerbose, "show every packet sent and every answer, in hex, on standard error"},
-    {"--list-ports", "", "", SetListPorts,
+    {"--force", "", "", SetFlag<&CliOptions::force>,
+     "go on when the chip in the socket is not the selected one (another\n"
+     "signature, or none); without it nothing is erased or written then"},
+    {"--no-verify", "", "", SetFlag<&CliOptions::noVerify>, "do not read back and compare what write-flash and write-eeprom wrote"},
+    {"--allow-lockout", "", "", SetFlag<&CliOptions::allowLockout>,
+     "approve lock and fuse values that lock the chip, disable serial\n"
+     "programming or the reset pin or turn debugWIRE on (--yes does not;\n"
+     "without this they are asked about on a terminal, else refused)"},
+    {"--quiet", "-q", "", SetFlag<&CliOptions::quiet>, "show no log lines, only problems and the line of a failure"},
+    {"--verbose", "-v", "", SetFlag<&CliOptions::verbose>, "show every packet sent and every answer, in hex, on standard error"},
+    {"--list-ports", "", "", SetFlag<&CliOptions::listPorts>,
      "print the ports the window lists, USB adapters first with their maker\n"
      "and serial number, and exit"},
-    {"--version", "-V", "", SetVersion, "print the version and exit"},
+    {"--version", "-V", "", SetFlag<&CliOptions::version>, "print the version and exit"},
     {"--serial", "", "MEMORY:ADDRESS:FIRST[:STEP]", SetSerial,
      "after the chain, write a 32-bit little-endian serial number into\n"
      "each chip (MEMORY eeprom or flash): FIRST, then counting by STEP\n"
@@ -145,11 +119,11 @@ const OptionSpec Options[] = {
      "keep the next serial number in FILE across runs (locked, so\n"
      "several processes may share it)"},
     {"--record", "", "FILE", SetRecord, "append one JSON line per chip to FILE (JSON Lines)"},
-    {"--repeat", "", "", SetRepeat,
+    {"--repeat", "", "", SetFlag<&CliOptions::repeat>,
      "after the chain, wait for the chip to be taken out and the next one\n"
      "put in, and run the chain again; until Ctrl+C or --count"},
     {"--count", "", "N", SetCount, "with --repeat: stop after N chips that succeeded"},
-    {"--help", "-h", "", SetHelp, "print this help"},
+    {"--help", "-h", "", SetFlag<&CliOptions::help>, "print this help"},
 };
 
 }  // namespace

@@ -32,6 +32,7 @@ struct ChipRun {
     QString chip;  // empty when none was selected
     bool ok = false;
     double seconds = 0;
+    bool badUsage = false;  // a step found the command line's own values unusable
 };
 
 // "port  chip  result  time" and a row per run, columns as wide as their widest entry.

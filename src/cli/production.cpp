@@ -77,30 +77,47 @@ bool ChainHas(const CliOptions& options, std::string_view command)
                        [command](const CliStep& step) { return step.command->name == command; });
 }
 
-// What the ports of one call share.
+// What the ports of one call share. The log and the problems go to standard error, so that
+// standard output carries only results and data; while a file goes to standard output, the
+// results join the log.
 struct Line {
     const CliOptions& options;
     const ProductionHooks& hooks;
     PortOutput out;
     PortOutput err;
+    PortOutput* results = nullptr;
+    std::FILE* data;
     std::optional<SerialAllocator> serials;
     ChipQuota quota;
     QString host = QSysInfo::machineHostName();
 };
 
+// -v: "> 41 0A" for a packet sent, "< 11" for an answer, "< (nothing)" for none.
+QString TraceLine(bool sent, const std::uint8_t* data, int count)
+{
+    QStringList bytes;
+    for (int k = 0; k < count; ++k)
+        bytes << QStringLiteral("%1").arg(data[k], 2, 16, QLatin1Char('0')).toUpper();
+    return QLatin1String(sent ? "> " : "< ") + (count == 0 ? QStringLiteral("(nothing)") : bytes.join(QLatin1Char(' ')));
+}
+
 // One port's part: its own link, session and log, one chip after another.
 class PortLine {
 public:
     PortLine(Line& line, const QString& port, const Terminal& terminal)
-        : line_(line), port_(port), options_(OptionsFor(line.options, port)), run_(options_, nullptr, terminal)
+        : line_(line), port_(port), options_(OptionsFor(line.options, port)), run_(options_, Outputs(), terminal)
     {
-        run_.SetOutput([this](const QString& text) { line_.out.Line(port_, text); },
-                       [this](const QString& text) {
-                           problem_ = text;
-                           line_.err.Line(port_, QStringLiteral("velmora-cli: ") + text);
-                       });
-        if (line_.hooks.links)
-            run_.GatewaySession().SetLinkFactory(line_.hooks.links);
+        PortLinkFactory links = line_.hooks.links ? line_.hooks.links : VirtualOrSerialLinkFactory(VirtualClock::Virtual);
+        if (options_.verbose)
+            links = [this, make = std::move(links)](const QString& portText) {
+                PortLink made = make(portText);
+                if (made.link)
+                    made.link->SetTrace([this](bool sent, const std::uint8_t* data, int count) {
+                        line_.err.Line(port_, TraceLine(sent, data, count));
+                    });
+                return made;
+            };
+        run_.GatewaySession().SetLinkFactory(std::move(links));
     }
 
     QList<ChipRun> Run()
@@ -108,13 +125,17 @@ public:
         QList<ChipRun> runs;
         const bool gateway = std::any_of(options_.steps.begin(), options_.steps.end(),
                                          [](const CliStep& step) { return step.usesGateway; });
-        const bool connected = !gateway || run_.GatewaySession().Connect(options_.PortText());
+        problem_.clear();
+        qsizetype firstLine = run_.Log().Lines().size();
+        const bool connected = !gateway || Connect();
         while (line_.quota.Take(StopRequested)) {
-            runs.append(RunChip(connected));
+            runs.append(RunChip(connected, firstLine));
             line_.quota.Done(runs.last().ok);
             if (!options_.repeat || !connected || !run_.GatewaySession().IsConnected() || StopRequested() ||
                 line_.quota.Finished())
                 break;
+            problem_.clear();
+            firstLine = run_.Log().Lines().size();
             if (!NextChip()) {
                 runs.append(ChipRun{port_, {}, false, 0});
                 break;
@@ -134,8 +155,47 @@ private:
         return own;
     }
 
-    // The chain once on the chip in the socket, its serial number, its record.
-    ChipRun RunChip(bool connected)
+    // The lines of this port: the log on standard error (none with -q), the results where the
+    // run as a whole sends them, the problems on standard error.
+    CliOutputs Outputs()
+    {
+        return {[this](const QString& text) {
+                    if (!options_.quiet)
+                        line_.err.Line(port_, text);
+                },
+                [this](const QString& text) { line_.results->Line(port_, text); },
+                [this](const QString& text) {
+                    problem_ = text;
+                    line_.err.Line(port_, QStringLiteral("velmora-cli: ") + text);
+                },
+                line_.data};
+    }
+
+    // The port opened; when it does not open, the log's line and then the system's reason, as
+    // the window's status bar gives it.
+    bool Connect()
+    {
+        const qsizetype firstLine = run_.Log().Lines().size();
+        QString devicePath;
+        QString reason;
+        if (run_.GatewaySession().Connect(options_.PortText(), &devicePath, &reason))
+            return true;
+        ShowFailure(run_.Log().Lines().mid(firstLine));
+        run_.Problem(QStringLiteral("%1: %2").arg(devicePath.isEmpty() ? options_.PortText() : devicePath,
+                                                  reason.isEmpty() ? QStringLiteral("not available") : reason));
+        return false;
+    }
+
+    // -q shows no log, but a failure that no problem line told of shows its log line.
+    void ShowFailure(const QStringList& lines)
+    {
+        if (options_.quiet && problem_.isEmpty() && !lines.isEmpty())
+            line_.err.Line(port_, FailingLine(lines));
+    }
+
+    // The chain once on the chip in the socket, its serial number, its record; firstLine is
+    // where its log lines begin.
+    ChipRun RunChip(bool connected, qsizetype firstLine)
     {
         QElapsedTimer timer;
         timer.start();
@@ -143,8 +203,6 @@ private:
         // least of all, goes into the next.
         ResetBuffer(run_.Chips(), 1);
         ResetBuffer(run_.Chips(), 2);
-        const qsizetype firstLine = run_.Log().Lines().size();
-        problem_.clear();
         ChipRecord record;
         record.host = line_.host;
         record.port = port_;
@@ -163,6 +221,8 @@ private:
         record.ok = ok;
         if (!ok) {
             const QStringList lines = run_.Log().Lines().mid(firstLine);
+            if (connected)
+                ShowFailure(lines);
             record.failLine = FailingLine(lines);
             // A refusal of the command line's own (a number that does not fit, a file) is no
             // log line.
@@ -177,35 +237,35 @@ private:
                 ok = false;
             }
         }
-        return ChipRun{port_, record.chip, ok, double(timer.elapsed()) / 1000.0};
+        return ChipRun{port_, record.chip, ok, double(timer.elapsed()) / 1000.0, run_.RefusedAsUsage()};
     }
 
     // The number after the image was written and verified: the next one is taken only now, so
     // numbers go to chips in the order they got this far.
     bool WriteSerial(ChipRecord& record)
     {
-        const SerialSpec& spec = *options_.serial;
+        const SerialSpec& def = *options_.serial;
         chip& c = run_.Chips().CurrentChip;
-        const std::uint32_t size = c.ImageSize(spec.kind);
-        const QString memory = spec.kind == FlashKind ? QStringLiteral("flash") : QStringLiteral("EEPROM");
-        if (size < SerialBytes || spec.address > size - SerialBytes) {
+        const std::uint32_t size = c.ImageSize(def.kind);
+        const QString memory = def.kind == FlashKind ? QStringLiteral("flash") : QStringLiteral("EEPROM");
+        if (size < SerialBytes || def.address > size - SerialBytes) {
             run_.Problem(QStringLiteral("the serial number at 0x%1 does not fit into the %2 of the %3 (%4 bytes)")
-                             .arg(QString::number(spec.address, 16).toUpper(), memory, QString::fromStdString(c.name))
+                             .arg(QString::number(def.address, 16).toUpper(), memory, QString::fromStdString(c.name))
                              .arg(size));
             return false;
         }
         // Flash cells are only programmed from the erased state: the image written must have
         // left the number's bytes blank.
-        const std::uint8_t* at = c.Image(spec.kind) + spec.address;
-        if (spec.kind == FlashKind &&
+        const std::uint8_t* at = c.Image(def.kind) + def.address;
+        if (def.kind == FlashKind &&
             std::any_of(at, at + SerialBytes, [&](std::uint8_t b) { return b != BlankValue(run_.Chips()); })) {
             run_.Problem(QStringLiteral("the flash image is not blank at 0x%1, where the serial number goes")
-                             .arg(QString::number(spec.address, 16).toUpper()));
+                             .arg(QString::number(def.address, 16).toUpper()));
             return false;
         }
         // The patch rewrites the EEPROM below the number as the image holds it: the image must
         // hold what the chip holds.
-        if (spec.kind == EepromKind && !ChainHas(options_, "write-eeprom") &&
+        if (def.kind == EepromKind && !ChainHas(options_, "write-eeprom") &&
             !run_.GatewaySession().RunChipJob([](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
                 return RunMemoryCommand(MemoryCommand::ReadData, ctx, job, progress);
             }))
@@ -217,19 +277,19 @@ private:
             return false;
         }
         record.serial = *number;
-        PutSerial({c.Image(spec.kind), size}, spec.address, *number);
+        PutSerial({c.Image(def.kind), size}, def.address, *number);
         const QString trying = QStringLiteral(" write the serial number %1 into the %2 at 0x%3")
                                    .arg(*number)
-                                   .arg(memory, QString::number(spec.address, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+                                   .arg(memory, QString::number(def.address, 16).toUpper().rightJustified(4, QLatin1Char('0')));
         return run_.GatewaySession().RunChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
-            return RunPatchWrite(spec.kind, spec.address + SerialBytes - 1, trying, ctx, job, progress);
+            return RunPatchWrite(def.kind, def.address + SerialBytes - 1, trying, ctx, job, progress);
         });
     }
 
     // The chip taken out and the next put in, the supplies off but for the short checks.
     bool NextChip()
     {
-        run_.Print(QStringLiteral("Take the chip out and put the next one in"));
+        run_.Note(QStringLiteral("Take the chip out and put the next one in"));
         const SignatureProbe probe = [this]() -> std::optional<SignatureCode> {
             std::optional<SignatureCode> code;
             run_.GatewaySession().RunOnLink([&](const ProgContext& ctx) { code = ProbeSocket(ctx); });
@@ -268,7 +328,9 @@ int RunProduction(const CliOptions& options, std::FILE* out, const Terminal& ter
     stopRequested.store(false);
     if (several || options.repeat)
         CatchInterrupt();
-    Line line{options, hooks, PortOutput(out, several), PortOutput(terminal.err, several), {}, ChipQuota(options.count)};
+    Line line{options, hooks, PortOutput(out, several), PortOutput(terminal.err, several), nullptr, out, {},
+              ChipQuota(options.count)};
+    line.results = FileToStandardOutput(options) ? &line.err : &line.out;
     if (options.serial)
         line.serials.emplace(*options.serial, options.serialState);
     // One bar cannot show several ports.
@@ -282,7 +344,9 @@ int RunProduction(const CliOptions& options, std::FILE* out, const Terminal& ter
         std::fflush(out);
     }
     const bool allOk = !runs.isEmpty() && std::all_of(runs.begin(), runs.end(), [](const ChipRun& r) { return r.ok; });
-    return allOk ? ExitOk : ExitFailed;
+    if (allOk)
+        return ExitOk;
+    return std::any_of(runs.begin(), runs.end(), [](const ChipRun& r) { return r.badUsage; }) ? ExitUsage : ExitFailed;
 }
 
 }  // namespace velmora::cli

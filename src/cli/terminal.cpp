@@ -20,6 +20,17 @@ Terminal Terminal::ForProcess(std::FILE* err, bool assumeYes)
     return t;
 }
 
+bool Terminal::Approve(ApprovalKind kind, const QString& question) const
+{
+    if (kind == ApprovalKind::Routine)
+        return Confirm(question);
+    if (allowLockout)
+        return true;
+    Terminal asking = *this;
+    asking.assumeYes = false;
+    return asking.Confirm(question);
+}
+
 bool Terminal::Confirm(const QString& question) const
 {
     if (assumeYes)

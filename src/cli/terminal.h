@@ -4,6 +4,7 @@
 // --yes, refused without either), and a progress bar on standard error when that is a terminal.
 
 #include "chips/progress.h"
+#include "ops/approval.h"
 
 #include <QString>
 
@@ -19,7 +20,8 @@ struct Terminal {
     std::FILE* err = nullptr;    // where the question and the progress bar go
     bool interactive = false;    // in is a terminal: a question can be asked
     bool progressBar = false;    // err is a terminal: a bar can be drawn
-    bool assumeYes = false;      // --yes: every question is answered Yes without asking
+    bool assumeYes = false;      // --yes: every routine question is answered Yes without asking
+    bool allowLockout = false;   // --allow-lockout: every lock-out question likewise
 
     // stdin and err, each checked for being a terminal.
     static Terminal ForProcess(std::FILE* err, bool assumeYes);
@@ -28,6 +30,9 @@ struct Terminal {
     bool CanConfirm() const { return assumeYes || interactive; }
     // Asks "Warning: <question> [y/N] "; only y or yes (any case) is Yes, the default No.
     bool Confirm(const QString& question) const;
+    // A question of kind: a routine one as Confirm; a lock-out one is answered Yes only by
+    // --allow-lockout or on the terminal, never by --yes.
+    bool Approve(ApprovalKind kind, const QString& question) const;
 
     // A progress callback drawing "[#####     ]  50%" on err, or an empty one.
     ProgressFn ProgressBar() const;

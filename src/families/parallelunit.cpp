@@ -1,6 +1,7 @@
 #include "families/parallelunit.h"
 
 #include "log/operationlog.h"
+#include "prog/readpipeline.h"
 
 #include <algorithm>
 
@@ -24,15 +25,6 @@ constexpr Selection SelectFuseHighOnXa1{0x1A, PortDReadLow};  // BS1 = 1, BS2 (X
 constexpr Selection SelectFuseExtendedOnXa1{0x18, PortDReadLow};  // BS1 = 0, BS2 (XA1) = 1
 
 QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-
-// Stores value into cell, or with verify compares it: false on a difference.
-bool Take(std::uint8_t& cell, std::uint8_t value, bool verify)
-{
-    if (verify)
-        return cell == value;
-    cell = value;
-    return true;
-}
 
 // Sends a packet holding one pin B read and gives its byte.
 bool ReadByteInto(const ProgContext& ctx, const PacketBuilder& packet, std::string_view failText, std::uint8_t& out)
@@ -141,14 +133,12 @@ bool ParallelUnit::ReadFlashWord(const ProgContext& ctx, ChipTarget& chip, std::
         return false;
     if (!LoadAddressLow(ctx, low))
         return false;
-    std::uint8_t byte = 0;
     // OE low with BS1 = 0 gives the low byte; a mismatch leaves OE low, which the next
-    // load's control line packet ends.
-    if (!ReadByteInto(ctx, Packets::ReadLowByte(), " read flash word low byte", byte) ||
-        !Take(chip.flash[pos], byte, verify))
-        return false;
-    return ReadByteInto(ctx, Packets::ReadHighByte(), " read flash word high byte", byte) &&
-           Take(chip.flash[pos + 1], byte, verify);
+    // load's control line packet ends. A difference in either byte is reported at the word.
+    return ReadMemoryByte(ctx, Packets::ReadLowByte(), " read flash word low byte", AnswerPinB,
+                          {.cell = &chip.flash[pos], .verify = verify, .pos = pos, .completes = false}) &&
+           ReadMemoryByte(ctx, Packets::ReadHighByte(), " read flash word high byte", AnswerPinB,
+                          {.cell = &chip.flash[pos + 1], .verify = verify, .pos = pos});
 }
 
 bool ParallelUnit::LoadFlashWord(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const
@@ -212,9 +202,9 @@ bool ParallelUnit::ReadEepromByte(const ProgContext& ctx, ChipTarget& chip, std:
         return false;
     if (chip.entry.eepromAddressHigh && !LoadAddressHigh(ctx, std::uint8_t(pos >> 8)))
         return false;
-    std::uint8_t byte = 0;
-    return LoadAddressLow(ctx, std::uint8_t(pos)) && ReadByteInto(ctx, Packets::ReadByte(), " read EEPROM byte", byte) &&
-           Take(chip.eeprom[pos], byte, verify);
+    return LoadAddressLow(ctx, std::uint8_t(pos)) &&
+           ReadMemoryByte(ctx, Packets::ReadByte(), " read EEPROM byte", AnswerPinB,
+                          {.cell = &chip.eeprom[pos], .verify = verify, .pos = pos});
 }
 
 bool ParallelUnit::WriteEepromByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const

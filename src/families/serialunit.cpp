@@ -1,6 +1,7 @@
 #include "families/serialunit.h"
 
 #include "log/operationlog.h"
+#include "prog/readpipeline.h"
 #include "prog/serialprimitives.h"
 
 namespace velmora {
@@ -21,10 +22,19 @@ bool Reported(const ProgContext& ctx, std::string_view text, Steps steps, std::s
     return true;
 }
 
-// A write instruction and the fixed programming time the chip needs after it.
-bool Program(const ProgContext& ctx, const SerialInstruction& instruction, int programmingMs)
+// A write instruction and the fixed programming time the chip needs after it. Nothing else
+// in a write reads, so the link is checked here with an answered command (checkLink): the
+// answer shows the gateway alive and done with the instruction, and the programming time
+// starts from it. Pages, erase, lock and fuse writes check every time, the byte-by-byte
+// writes every CheckEveryBytes bytes (the command's last packet checks the rest).
+constexpr std::uint32_t CheckEveryBytes = 32;
+constexpr bool CheckDue(std::uint32_t pos) { return pos % CheckEveryBytes == CheckEveryBytes - 1; }
+
+bool Program(const ProgContext& ctx, const SerialInstruction& instruction, int programmingMs, bool checkLink = true)
 {
     if (!SpiInstruction(ctx, instruction))
+        return false;
+    if (checkLink && !ctx.CheckLink())
         return false;
     ctx.Sleep(programmingMs);
     return true;
@@ -41,16 +51,13 @@ bool ReadByte(const ProgContext& ctx, const SerialInstruction& instruction, std:
 }
 
 // A memory byte read: stores into the image, or with verify compares (false, no line, at a
-// difference).
-bool ReadImageByte(const ProgContext& ctx, const SerialInstruction& instruction, std::uint8_t& cell, bool verify)
+// difference). In a pass the fetch's answer may be collected behind the reads that follow.
+bool ReadImageByte(const ProgContext& ctx, const SerialInstruction& instruction, std::uint8_t& cell, bool verify,
+                   std::uint32_t pos)
 {
-    std::uint8_t value = 0;
-    if (!ReadByte(ctx, instruction, 0x00, value))
-        return false;
-    if (verify)
-        return cell == value;
-    cell = value;
-    return true;
+    return SpiInstruction(ctx, instruction) &&
+           ReadMemoryByte(ctx, PacketBuilder().SpiFetch(), LoneCommandText(GatewayCommand::SpiFetch), AnswerSpi,
+                          {.cell = &cell, .verify = verify, .pos = pos});
 }
 
 // The instructions, I1 to I4 as the chips' serial instruction set orders them. H in a text
@@ -75,6 +82,11 @@ constexpr SerialInstruction WriteFuseLowInstruction(std::uint8_t v)
 // byte of the 100x xxxx form is Chip Erase on these parts, so nothing but bit 0 may vary.
 constexpr std::uint8_t OldFuseByte(std::uint8_t slot) { return std::uint8_t((slot & 0x01) | 0xBE); }
 
+// Write Lock Bits of the older parts: 1010 1100 1111 1211, the lock bits in the second byte.
+// Only bits 2 and 1 may vary there: 100x xxxx is Chip Erase and 101x xxxx Write Fuse bits, so
+// any other bit of a lock value sent as it is would erase the chip or rewrite its fuse.
+constexpr std::uint8_t OldLockByte(std::uint8_t lock) { return std::uint8_t((lock & 0x06) | 0xF9); }
+
 }  // namespace
 
 bool SerialUnit::EnterProgrammingMode(const ProgContext& ctx, ChipTarget&) const
@@ -91,14 +103,14 @@ bool SerialUnit::ReadFlashByte(const ProgContext& ctx, ChipTarget& chip, std::ui
 {
     const SerialInstruction read{.i1 = std::uint8_t(0x20 | ByteSelect(pos)), .i2 = FlashHigh(pos), .i3 = WordLow(pos),
                                  .i4 = 0x00, .failText = " 0x44 0x00 b a 0x2H"};
-    return ReadImageByte(ctx, read, chip.flash[pos], verify);
+    return ReadImageByte(ctx, read, chip.flash[pos], verify, pos);
 }
 
 bool SerialUnit::WriteFlashByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const
 {
     const SerialInstruction write{.i1 = std::uint8_t(0x40 | ByteSelect(pos)), .i2 = FlashHigh(pos), .i3 = WordLow(pos),
                                   .i4 = chip.flash[pos], .failText = " 0x44 Data b a 0x4H"};
-    return Program(ctx, write, t_.flashByteMs);
+    return Program(ctx, write, t_.flashByteMs, CheckDue(pos));
 }
 
 bool SerialUnit::LoadFlashByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const
@@ -133,7 +145,7 @@ bool SerialUnit::ReadEepromByte(const ProgContext& ctx, ChipTarget& chip, std::u
         t_.eepromHighAddress
             ? SerialInstruction{.i1 = 0xA0, .i2 = EepromHigh(pos), .i3 = low, .i4 = 0x00, .failText = " 0x44 0x00 b a 0xA0"}
             : SerialInstruction{.i1 = 0xA0, .i2 = 0x00, .i3 = low, .i4 = 0x00, .failText = " 0x44 0x00 b 0x00 0xA0"};
-    return ReadImageByte(ctx, read, chip.eeprom[pos], verify);
+    return ReadImageByte(ctx, read, chip.eeprom[pos], verify, pos);
 }
 
 bool SerialUnit::WriteEepromByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const
@@ -145,7 +157,7 @@ bool SerialUnit::WriteEepromByte(const ProgContext& ctx, ChipTarget& chip, std::
     return Program(ctx,
                    {.i1 = 0xC0, .i2 = 0x00, .i3 = std::uint8_t(pos & t_.eepromMask), .i4 = chip.eeprom[pos],
                     .failText = " 0x44 Data b 0x00 0xC0"},
-                   t_.eepromByteMs);
+                   t_.eepromByteMs, CheckDue(pos));
 }
 
 bool SerialUnit::WriteEepromPage(const ProgContext& ctx, ChipTarget&, std::uint32_t pos) const
@@ -169,7 +181,8 @@ bool SerialUnit::WriteLockBits(const ProgContext& ctx, ChipTarget& chip) const
     const std::uint8_t lock = std::uint8_t(chip.fuses[t_.lockSlot] | t_.lockOr);
     const SerialInstruction write =
         t_.lockWriteOldForm
-            ? SerialInstruction{.i1 = 0xAC, .i2 = lock, .i3 = 0x00, .i4 = 0x00, .failText = " 0x44 0x00 0x00 Lock 0xAC"}
+            ? SerialInstruction{.i1 = 0xAC, .i2 = OldLockByte(lock), .i3 = 0x00, .i4 = 0x00,
+                                .failText = " 0x44 0x00 0x00 Lock 0xAC"}
             : SerialInstruction{.i1 = 0xAC, .i2 = 0xE0, .i3 = 0x00, .i4 = lock, .failText = " 0x44 Lock 0x00 0xE0 0xAC"};
     return Reported(ctx, " write lock-bits", [&] { return Program(ctx, write, t_.lockFuseMs); });
 }

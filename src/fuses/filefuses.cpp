@@ -5,11 +5,14 @@ namespace velmora {
 namespace {
 constexpr std::string_view Names[] = {"low", "high", "ext", "lock"};
 
-std::optional<std::uint8_t> FileByte(const FileFuseBytes& file, int i)
-{
-    return i == 3 ? file.lock : file.fuse[std::size_t(i)];
-}
 }  // namespace
+
+std::optional<std::uint8_t> FileFuseByte(const FileFuseBytes& file, int i)
+{
+    if (i == 3)
+        return file.lock;
+    return i >= 0 && i < 3 ? file.fuse[std::size_t(i)] : std::nullopt;
+}
 
 int FileFuseSlot(const FuseLayout& layout, int i)
 {
@@ -27,10 +30,10 @@ std::string_view FileFuseName(int i)
 int TakeFileFuses(const FuseLayout& layout, const FileFuseBytes& file, std::span<std::uint8_t, 8> slots)
 {
     for (int i = 0; i < 4; ++i)
-        if (FileByte(file, i) && FileFuseSlot(layout, i) < 0)
+        if (FileFuseByte(file, i) && FileFuseSlot(layout, i) < 0)
             return i;
     for (int i = 0; i < 4; ++i)
-        if (const std::optional<std::uint8_t> value = FileByte(file, i))
+        if (const std::optional<std::uint8_t> value = FileFuseByte(file, i))
             slots[std::size_t(FileFuseSlot(layout, i))] = *value;
     return -1;
 }

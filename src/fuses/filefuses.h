@@ -7,6 +7,7 @@
 #include "fuses/fuselayout.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -15,6 +16,9 @@ namespace velmora {
 // The FuseDefaults slot of a file's fuse byte i (0 low or only, 1 high, 2 extended), or of its
 // lock byte for i = 3; -1 when the chip has no such byte.
 int FileFuseSlot(const FuseLayout& layout, int i);
+
+// The file's byte i (as for FileFuseSlot), if it holds one.
+std::optional<std::uint8_t> FileFuseByte(const FileFuseBytes& file, int i);
 
 // The name of byte i as write-fuses takes it: low, high, ext, lock.
 std::string_view FileFuseName(int i);

@@ -39,26 +39,66 @@ std::vector<RiskyBit> RiskyBits(const FuseLayout& layout, ConstFuseSlots toWrite
     return risky;
 }
 
-QString WriteQuestion(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip)
+namespace {
+QString RiskyText(const FuseLayout& layout, const std::vector<RiskyBit>& risky)
+{
+    QString text = QStringLiteral("This write changes bits that are hard to take back:");
+    for (const RiskyBit& r : risky)
+        text += QStringLiteral("\n  %1 (%2) %3: %4.")
+                    .arg(Text(r.name), Text(layout.groups[std::size_t(r.group)].caption),
+                         r.hazard.risk == BitRisk::WhenProgrammed ? QStringLiteral("programmed")
+                                                                  : QStringLiteral("unprogrammed"),
+                         Text(r.hazard.consequence));
+    return text;
+}
+
+QString ClockText(const std::vector<std::string>& clockRisks)
+{
+    QString text = QStringLiteral("This write selects a clock source the chip does not have by itself:");
+    for (const std::string& line : clockRisks)
+        text += QStringLiteral("\n  ") + QString::fromStdString(line) + QLatin1Char('.');
+    return text;
+}
+
+// The parts that can lock the programmer out of the chip: risky bits, then clock choices.
+QStringList LockoutParts(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip,
+                         const std::vector<std::string>& clockRisks)
 {
     QStringList parts;
     const std::vector<RiskyBit> risky = RiskyBits(layout, toWrite, onChip);
-    if (!risky.empty()) {
-        QString text = QStringLiteral("This write changes bits that are hard to take back:");
-        for (const RiskyBit& r : risky)
-            text += QStringLiteral("\n  %1 (%2) %3: %4.")
-                        .arg(Text(r.name), Text(layout.groups[std::size_t(r.group)].caption),
-                             r.hazard.risk == BitRisk::WhenProgrammed ? QStringLiteral("programmed")
-                                                                      : QStringLiteral("unprogrammed"),
-                             Text(r.hazard.consequence));
-        parts << text;
-    }
+    if (!risky.empty())
+        parts << RiskyText(layout, risky);
+    if (!clockRisks.empty())
+        parts << ClockText(clockRisks);
+    return parts;
+}
+
+const QString NotReadNote = QStringLiteral("These values were not read from this chip: after a chip selection they are the "
+                                           "catalogue's factory values, not the chip's.");
+const QString WriteAnyway = QStringLiteral("\n\nWrite the lock and fuse bytes anyway?");
+}  // namespace
+
+QString WriteQuestion(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip,
+                      const std::vector<std::string>& clockRisks)
+{
+    QStringList parts = LockoutParts(layout, toWrite, onChip, clockRisks);
     if (!onChip)
-        parts << QStringLiteral("These values were not read from this chip: after a chip selection they are the "
-                                "catalogue's factory values, not the chip's.");
+        parts << NotReadNote;
     if (parts.isEmpty())
         return {};
-    return parts.join(QStringLiteral("\n\n")) + QStringLiteral("\n\nWrite the lock and fuse bytes anyway?");
+    return parts.join(QStringLiteral("\n\n")) + WriteAnyway;
+}
+
+FuseWriteQuestions WriteQuestions(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip,
+                                  const std::vector<std::string>& clockRisks)
+{
+    FuseWriteQuestions q;
+    const QStringList lockout = LockoutParts(layout, toWrite, onChip, clockRisks);
+    if (!lockout.isEmpty())
+        q.lockout = lockout.join(QStringLiteral("\n\n")) + WriteAnyway;
+    if (!onChip)
+        q.routine = NotReadNote + WriteAnyway;
+    return q;
 }
 
 std::vector<ByteDifference> ShownDifferences(const FuseLayout& layout, ConstFuseSlots written, ConstFuseSlots read)

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace velmora {
@@ -31,7 +32,19 @@ std::vector<RiskyBit> RiskyBits(const FuseLayout& layout, ConstFuseSlots toWrite
 
 // The one question asked before a write, or an empty string when the write needs none: the
 // risky bits with what follows, and a note when the values were never read from this chip.
-QString WriteQuestion(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip);
+// clockRisks: lines naming the clock choices the chip cannot run on by itself (RiskyChoiceLines).
+QString WriteQuestion(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip,
+                      const std::vector<std::string>& clockRisks = {});
+
+// The same question split by who may answer it (ops/approval.h): routine, the note that the
+// values were never read from this chip; lockout, the risky bits and clock choices. Each empty
+// when not needed.
+struct FuseWriteQuestions {
+    QString routine;
+    QString lockout;
+};
+FuseWriteQuestions WriteQuestions(const FuseLayout& layout, ConstFuseSlots toWrite, const std::optional<FuseBytes>& onChip,
+                                  const std::vector<std::string>& clockRisks = {});
 
 struct ByteDifference {
     int slot = 0;

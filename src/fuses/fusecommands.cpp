@@ -7,7 +7,7 @@ namespace velmora {
 namespace {
 void LogFail(const ProgContext& ctx)
 {
-    ctx.log.WriteLog(LogFinished, QStringLiteral(" with fail."));
+    WriteStopLines(ctx, false);
 }
 
 // The unit and layout of the job's chip, or the outcome already logged when there is none.
@@ -31,10 +31,11 @@ Dispatch DispatchLockFuses(const ProgContext& ctx, const ChipJob& job)
 }
 }  // namespace
 
-bool RunLockFuseOrder(const FamilyUnit& unit, LockFuseDirection direction, const ProgContext& ctx, ChipTarget& chip)
+bool RunLockFuseOrder(const FamilyUnit& unit, LockFuseDirection direction, const ProgContext& ctx, ChipTarget& chip,
+                      const SocketCheck& socket)
 {
     ProgrammingSession session(ctx, unit);
-    bool ok = unit.EnterProgrammingMode(ctx, chip);
+    bool ok = CheckChipInSocket(ctx, unit, chip, socket) && unit.EnterProgrammingMode(ctx, chip);
     const auto order = direction == LockFuseDirection::Read ? unit.LockFuseReadOrder() : unit.LockFuseWriteOrder();
     for (auto op = order.begin(); ok && op != order.end(); ++op)
         ok = unit.Run(*op, ctx, chip);
@@ -53,7 +54,7 @@ FuseOutcome ReadLockFuses(const ProgContext& ctx, ChipJob& job)
     return RunLockFuseOrder(*d.unit, LockFuseDirection::Read, ctx, target) ? FuseOutcome::Done : FuseOutcome::Failed;
 }
 
-FuseWriteReport WriteLockFuses(const ProgContext& ctx, ChipJob& job)
+FuseWriteReport WriteLockFuses(const ProgContext& ctx, ChipJob& job, const SocketCheck& socket)
 {
     FuseWriteReport report;
     const Dispatch d = DispatchLockFuses(ctx, job);
@@ -62,7 +63,7 @@ FuseWriteReport WriteLockFuses(const ProgContext& ctx, ChipJob& job)
         return report;
     }
     ChipTarget target = job.Target();
-    if (!RunLockFuseOrder(*d.unit, LockFuseDirection::Write, ctx, target))
+    if (!RunLockFuseOrder(*d.unit, LockFuseDirection::Write, ctx, target, socket))
         return report;
     // Read back into a copy; the slots the read order does not touch keep the values written.
     FuseBytes back = job.Chip().FuseDefaults;

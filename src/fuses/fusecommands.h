@@ -9,6 +9,7 @@
 
 #include "fuses/fusecheck.h"
 #include "ops/chipjob.h"
+#include "ops/memorycommands.h"
 
 #include <optional>
 #include <vector>
@@ -18,8 +19,10 @@ namespace velmora {
 enum class LockFuseDirection : std::uint8_t { Read, Write };
 
 // EnterProgrammingMode and the unit's read or write order on chip, in one programming session;
-// false after the first failing operation, with the " with fail." line written.
-bool RunLockFuseOrder(const FamilyUnit& unit, LockFuseDirection direction, const ProgContext& ctx, ChipTarget& chip);
+// false after the first failing operation, with the " with fail." line written (or "Cancelled").
+// With socket enabled, the chip in the socket is checked first (a write's only).
+bool RunLockFuseOrder(const FamilyUnit& unit, LockFuseDirection direction, const ProgContext& ctx, ChipTarget& chip,
+                      const SocketCheck& socket = {});
 
 enum class FuseOutcome : std::uint8_t {
     Done,
@@ -43,6 +46,8 @@ struct FuseWriteReport {
 // order into a second copy. A lock byte that refuses changes, or fuses locked by it, report
 // "with success." from the write steps alone; the read-back shows what the chip really took,
 // and each shown byte that differs is logged. The job's FuseDefaults keep the values written.
-FuseWriteReport WriteLockFuses(const ProgContext& ctx, ChipJob& job);
+// With socket enabled, nothing is written before the chip in the socket proved to be the
+// selected one (or was approved).
+FuseWriteReport WriteLockFuses(const ProgContext& ctx, ChipJob& job, const SocketCheck& socket = {});
 
 }  // namespace velmora

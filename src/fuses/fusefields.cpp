@@ -307,7 +307,7 @@ std::string Binary(std::uint8_t code, std::size_t width)
 {
     std::string s;
     for (std::size_t i = width; i-- > 0;)
-        s += (code >> i) & 1u ? '1' : '0';
+        s += (unsigned(code) >> i) & 1u ? '1' : '0';
     return s;
 }
 
@@ -391,11 +391,11 @@ std::string Hex(std::uint32_t v)
     return buf;
 }
 
-std::optional<FuseField> BootSizeField(const FuseLayout& layout, const LayoutSpec& spec, const ChipEntry& chip)
+std::optional<FuseField> BootSizeField(const FuseLayout& layout, const LayoutSpec& def, const ChipEntry& chip)
 {
     std::vector<FieldBitRef> bits = BitsNamed(layout, {"BOOTSZ1", "BOOTSZ0"});
-    const auto row = std::find_if(spec.boot.begin(), spec.boot.end(), [&](const BootFor& b) { return b.flashBytes == chip.flashSize; });
-    if (bits.empty() || row == spec.boot.end() || row->flashBytes == 0)
+    const auto row = std::find_if(def.boot.begin(), def.boot.end(), [&](const BootFor& b) { return b.flashBytes == chip.flashSize; });
+    if (bits.empty() || row == def.boot.end() || row->flashBytes == 0)
         return std::nullopt;
     FuseField f{"BOOTSZ", std::move(bits), {}};
     const std::uint32_t flashWords = chip.flashSize / 2;
@@ -410,26 +410,26 @@ std::optional<FuseField> BootSizeField(const FuseLayout& layout, const LayoutSpe
 
 std::vector<FuseField> BuildFields(const ChipEntry& chip)
 {
-    const FuseLayout* layout = LayoutOf(chip.code);
+    const FuseLayout* layout = LayoutOf(&chip);
     if (!layout)
         return {};
-    const LayoutSpec& spec = Specs[std::size_t(layout->number - 1)];
+    const LayoutSpec& def = Specs[std::size_t(layout->number - 1)];
     std::vector<FuseField> multi;
 
-    for (const ClockFor& c : spec.clocks)
+    for (const ClockFor& c : def.clocks)
         if (c.table && (c.anyFamily || c.family == chip.family)) {
             if (std::optional<FuseField> f = ClockField(*layout, *c.table))
                 multi.push_back(std::move(*f));
             break;
         }
-    if (std::optional<FuseField> f = BootSizeField(*layout, spec, chip))
+    if (std::optional<FuseField> f = BootSizeField(*layout, def, chip))
         multi.push_back(std::move(*f));
-    if (!spec.bodlevel.empty()) {
-        std::vector<FieldBitRef> bits = spec.bodlevel.size() == 8 ? BitsNamed(*layout, {"BODLEVEL2", "BODLEVEL1", "BODLEVEL0"})
-                                      : spec.bodlevel.size() == 4 ? BitsNamed(*layout, {"BODLEVEL1", "BODLEVEL0"})
+    if (!def.bodlevel.empty()) {
+        std::vector<FieldBitRef> bits = def.bodlevel.size() == 8 ? BitsNamed(*layout, {"BODLEVEL2", "BODLEVEL1", "BODLEVEL0"})
+                                      : def.bodlevel.size() == 4 ? BitsNamed(*layout, {"BODLEVEL1", "BODLEVEL0"})
                                                                   : BitsNamed(*layout, {"BODLEVEL"});
         if (!bits.empty())
-            multi.push_back(Listed("BODLEVEL", std::move(bits), spec.bodlevel));
+            multi.push_back(Listed("BODLEVEL", std::move(bits), def.bodlevel));
     }
     const FuseGroup& lock = layout->groups[layout->LockSlot()];
     if (std::vector<FieldBitRef> bits = BitsNamed(*layout, {"LB2", "LB1"}); !bits.empty())
@@ -476,21 +476,21 @@ std::vector<FuseField> BuildFields(const ChipEntry& chip)
 
 }  // namespace
 
-std::uint8_t FuseField::Decode(ConstFuseSlots slots) const
+std::uint8_t FuseField::Decode(ConstFuseSlots bytes) const
 {
     unsigned code = 0;
     for (const FieldBitRef& r : bits)
-        code = (code << 1) | ((slots[r.slot] >> r.bit) & 1u);
+        code = (code << 1) | ((unsigned(bytes[r.slot]) >> r.bit) & 1u);
     return std::uint8_t(code);
 }
 
-void FuseField::Encode(std::uint8_t code, FuseSlots slots) const
+void FuseField::Encode(std::uint8_t code, FuseSlots bytes) const
 {
     for (std::size_t i = 0; i < bits.size(); ++i) {
         const FieldBitRef& r = bits[i];
         const unsigned value = (unsigned(code) >> (bits.size() - 1 - i)) & 1u;
         const auto mask = std::uint8_t(1u << r.bit);
-        slots[r.slot] = std::uint8_t(value ? unsigned(slots[r.slot]) | mask : unsigned(slots[r.slot]) & ~unsigned(mask));
+        bytes[r.slot] = std::uint8_t(value ? unsigned(bytes[r.slot]) | mask : unsigned(bytes[r.slot]) & ~unsigned(mask));
     }
 }
 
@@ -520,6 +520,14 @@ std::span<const FuseField> FieldsOf(const ChipEntry& chip)
     if (before(&chip, catalogue.data()) || !before(&chip, catalogue.data() + ChipCount))
         return {};
     return all[std::size_t(&chip - catalogue.data())];
+}
+
+bool AnyChipHasField(std::string_view name)
+{
+    for (const ChipEntry& chip : ChipCatalogue())
+        if (FindField(FieldsOf(chip), name))
+            return true;
+    return false;
 }
 
 const FuseField* FindField(std::span<const FuseField> fields, std::string_view name)
@@ -584,7 +592,7 @@ std::vector<std::string> FieldLines(std::span<const FuseField> fields, ConstFuse
 std::vector<std::string> FieldListing(const ChipEntry& chip)
 {
     std::vector<std::string> lines;
-    const FuseLayout* layout = LayoutOf(chip.code);
+    const FuseLayout* layout = LayoutOf(&chip);
     if (!layout)
         return lines;
     std::array<std::uint8_t, 8> factory;

@@ -45,10 +45,10 @@ struct FuseField {
     std::vector<FieldChoice> choices; // one per code, in code order: choices[c].code == c
 
     bool Single() const { return bits.size() == 1; }
-    std::uint8_t Decode(ConstFuseSlots slots) const;
-    const FieldChoice& Current(ConstFuseSlots slots) const { return choices[Decode(slots)]; }
+    std::uint8_t Decode(ConstFuseSlots bytes) const;
+    const FieldChoice& Current(ConstFuseSlots bytes) const { return choices[Decode(bytes)]; }
     // Sets the field's bits to code and leaves every other bit alone.
-    void Encode(std::uint8_t code, FuseSlots slots) const;
+    void Encode(std::uint8_t code, FuseSlots bytes) const;
     // The choice named key (case-insensitive), or null.
     const FieldChoice* Find(std::string_view key) const;
 };
@@ -56,6 +56,10 @@ struct FuseField {
 // The fields of the chip's lock and fuse bytes, in the order of the dialog's groups and bits
 // (a field stands where its highest bit stands). Empty for a chip without layout.
 std::span<const FuseField> FieldsOf(const ChipEntry& chip);
+
+// Whether some chip has a field named name (case-insensitive): a name worth checking against
+// the chip, as opposed to a typing error.
+bool AnyChipHasField(std::string_view name);
 
 // The field named name (case-insensitive) among fields, or null.
 const FuseField* FindField(std::span<const FuseField> fields, std::string_view name);

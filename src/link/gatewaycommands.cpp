@@ -70,7 +70,8 @@ PacketBuilder& PacketBuilder::Command(GatewayCommand code)
         if (hasRead_)
             throw std::logic_error("a gateway packet holds at most one read command");
         hasRead_ = true;
-        expected_ = code == GatewayCommand::SpiFetch ? SpiFetchExpected : 1;
+        fetches_ = code == GatewayCommand::SpiFetch;
+        expected_ = fetches_ ? SpiFetchExpected : 1;
     }
     Append(byte);
     return *this;

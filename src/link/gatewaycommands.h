@@ -81,6 +81,8 @@ public:
     // The count its sender asks ReadAnswer for: 1 after a pin read, SpiFetchExpected after a
     // fetch, 0 when the packet has no read.
     int ExpectedAnswer() const { return expected_; }
+    // True when the packet's read command is SpiFetch, whose answer length is the gateway's.
+    bool Fetches() const { return fetches_; }
     const GatewayPacket& Packet() const { return packet_; }
     operator const GatewayPacket&() const { return packet_; }
 
@@ -91,6 +93,7 @@ private:
 
     GatewayPacket packet_;
     bool hasRead_ = false;
+    bool fetches_ = false;
     int expected_ = 0;
 };
 

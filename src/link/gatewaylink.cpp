@@ -1,6 +1,7 @@
 #include "link/gatewaylink.h"
 
 #include "link/gatewaycommands.h"
+#include "link/stopsignals.h"
 #include "log/operationlog.h"
 
 #include <algorithm>
@@ -30,6 +31,9 @@ bool ExpectsAnswer(const std::uint8_t* data, int count)
     return false;
 }
 
+// Set while SendSafePacket sends: the one packet that still goes out after a stop.
+thread_local bool sendingSafePacket = false;
+
 }  // namespace
 
 bool GatewayLink::SendPacket(const GatewayPacket& packet)
@@ -38,8 +42,13 @@ bool GatewayLink::SendPacket(const GatewayPacket& packet)
     ++counters_.packets;
     if (!IsOpen())
         return false;
-    if (ExpectsAnswer(packet.data.data(), count))
+    // After a stop signal only the supplies-off packet goes out: the command fails here.
+    if (StopRequested() && !sendingSafePacket)
+        return false;
+    if (answersAhead_ == 0 && ExpectsAnswer(packet.data.data(), count)) {
+        held_.clear();
         DiscardInput();
+    }
     if (!WriteBytes(packet.data.data(), count))
         return false;
     counters_.bytesOut += static_cast<std::uint64_t>(count);
@@ -48,20 +57,92 @@ bool GatewayLink::SendPacket(const GatewayPacket& packet)
     return true;
 }
 
-GatewayPacket GatewayLink::ReadAnswer(int expected)
+void GatewayLink::TakeHeld(GatewayPacket& answer, int want)
 {
-    GatewayPacket answer;
-    if (IsOpen())
-        answer = ReadBytes(std::clamp<int>(expected, 0, int(answer.data.size())), AnswerTimeoutMs);
-    // The count comes from the link: never let it claim more than the packet holds.
-    answer.count = std::clamp<std::int32_t>(answer.count, 0, std::int32_t(answer.data.size()));
+    while (answer.count < want && !held_.empty()) {
+        answer.data[std::size_t(answer.count++)] = held_.front();
+        held_.pop_front();
+    }
+}
+
+void GatewayLink::CountAnswer(const GatewayPacket& answer)
+{
     if (answer.count > 0) {
         ++counters_.answers;
         counters_.bytesIn += static_cast<std::uint64_t>(answer.count);
     }
     if (trace_)
         trace_(false, answer.data.data(), answer.count);
+}
+
+GatewayPacket GatewayLink::ReadAnswer(int expected)
+{
+    GatewayPacket answer;
+    const int capacity = int(answer.data.size());
+    expected = std::clamp<int>(expected, 0, capacity);
+    TakeHeld(answer, capacity);
+    if (IsOpen() && answer.count < expected) {
+        GatewayPacket more = ReadBytes(expected - answer.count, AnswerTimeoutMs);
+        // The count comes from the link: never let it claim more than the packet holds.
+        more.count = std::clamp<std::int32_t>(more.count, 0, capacity - answer.count);
+        std::copy_n(more.data.begin(), more.count, answer.data.begin() + answer.count);
+        answer.count += more.count;
+    }
+    CountAnswer(answer);
     return answer;
+}
+
+bool GatewayLink::SendAhead(const GatewayPacket& packet)
+{
+    if (!SendPacket(packet))
+        return false;
+    ++answersAhead_;
+    return true;
+}
+
+GatewayPacket GatewayLink::ReadFramed(int length)
+{
+    GatewayPacket answer;
+    length = std::clamp<int>(length, 0, int(answer.data.size()));
+    TakeHeld(answer, length);
+    while (answer.count < length && IsOpen()) {
+        GatewayPacket more = ReadBytes(length - answer.count, AnswerTimeoutMs);
+        more.count = std::clamp<std::int32_t>(more.count, 0, std::int32_t(more.data.size()));
+        held_.insert(held_.end(), more.data.begin(), more.data.begin() + more.count);
+        TakeHeld(answer, length);
+        if (more.count == 0)
+            break;  // the answer time ran out
+    }
+    if (answersAhead_ > 0)
+        --answersAhead_;
+    CountAnswer(answer);
+    return answer;
+}
+
+GatewayPacket GatewayLink::ReadLate(int quietMs)
+{
+    GatewayPacket late;
+    const int capacity = int(late.data.size());
+    TakeHeld(late, capacity);
+    while (IsOpen() && late.count < capacity) {
+        GatewayPacket more = ReadQuiet(quietMs);
+        more.count = std::clamp<std::int32_t>(more.count, 0, capacity - late.count);
+        if (more.count == 0)
+            break;
+        std::copy_n(more.data.begin(), more.count, late.data.begin() + late.count);
+        late.count += more.count;
+    }
+    counters_.bytesIn += static_cast<std::uint64_t>(late.count);
+    if (trace_ && late.count > 0)
+        trace_(false, late.data.data(), late.count);
+    return late;
+}
+
+void GatewayLink::ResetConnectionState()
+{
+    held_.clear();
+    answersAhead_ = 0;
+    fetchFraming_ = {};
 }
 
 void GatewayLink::SendSafePacket()
@@ -70,8 +151,11 @@ void GatewayLink::SendSafePacket()
         return;
     const GatewayPacket packet = safePacket_;
     DisarmSafePacket();
-    if (IsOpen())
+    if (IsOpen()) {
+        sendingSafePacket = true;
         SendPacket(packet);  // best effort: the link is about to close or the command to end
+        sendingSafePacket = false;
+    }
 }
 
 bool OpenGateway(GatewayLink& link, const QString& devicePath, OperationLog& log, QString* reason)
@@ -81,6 +165,7 @@ bool OpenGateway(GatewayLink& link, const QString& devicePath, OperationLog& log
             *reason = why;
         return false;
     };
+    link.ResetConnectionState();
     const OpenResult opened = link.Open(devicePath);
     switch (opened.status) {
     case OpenStatus::Ok:

@@ -1,6 +1,7 @@
 #include "link/serialport.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSerialPort>
@@ -15,6 +16,8 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 // Debug output only when asked for: QT_LOGGING_RULES="velmora.link.serial.debug=true".
 Q_LOGGING_CATEGORY(lcSerial, "velmora.link.serial", QtWarningMsg)
@@ -109,9 +112,19 @@ QStringList PresentPortItems()
     return items;
 }
 
+QStringList OrderedPortItems(const QStringList& present)
+{
+#ifdef Q_OS_WIN
+    return ComPortItems() + present;
+#else
+    // Here a COM name only stands for /dev/ttyS<n-1>, seldom where a gateway is plugged in.
+    return present + ComPortItems();
+#endif
+}
+
 QStringList PortBoxItems()
 {
-    return ComPortItems() + PresentPortItems();
+    return OrderedPortItems(PresentPortItems());
 }
 
 SerialLink::SerialLink() = default;
@@ -124,7 +137,11 @@ OpenResult SerialLink::Open(const QString& devicePath)
         return {OpenStatus::Unavailable, QStringLiteral("the port name is empty or too long")};
 
     port_ = std::make_unique<QSerialPort>();
-    port_->setPortName(devicePath);
+    // The port's lock file is named after the device: opened through a symlink (as
+    // /dev/serial/by-id/... are) it must lock the device itself, or two programs could drive
+    // one gateway at once.
+    const QString device = QFileInfo(devicePath).canonicalFilePath();
+    port_->setPortName(device.isEmpty() ? devicePath : device);
     // QSerialPort opens exclusively (lock file and TIOCEXCL) and in raw mode.
     if (!port_->open(QIODevice::ReadWrite)) {
         OpenResult result{OpenStatus::Unavailable, port_->errorString()};
@@ -169,9 +186,42 @@ void SerialLink::CloseGateway()
     }
 }
 
+namespace {
+
+std::int64_t SteadyUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// 250000 baud, 11 bits a byte (start, 8 data, 2 stop).
+constexpr std::int64_t LineUsPerByte = 44;
+// What the line clock cannot see: a USB adapter starts sending a little after the driver
+// hands it the bytes (its 1 ms frames), and a drained driver may still have bytes in the
+// adapter's FIFO that the clock already counts as gone when they were written late.
+constexpr std::int64_t AdapterMarginUs = 1000;
+
+}  // namespace
+
+void SerialLink::WaitUntilSent()
+{
+    if (!IsOpen())
+        return;
+    // The driver's queue first (a real UART's transmit buffer drains here), then whatever the
+    // line clock says is still on its way.
+    ::tcdrain(int(port_->handle()));
+    if (lineFreeUs_ == 0)
+        return;
+    const std::int64_t until = lineFreeUs_ + AdapterMarginUs;
+    const std::int64_t left = until - SteadyUs();
+    if (left > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(left));
+}
+
 bool SerialLink::WriteBytes(const std::uint8_t* data, int count)
 {
     port_->clearError();  // a time-out of an earlier answer must not fail this send
+    lineFreeUs_ = std::max(lineFreeUs_, SteadyUs()) + LineUsPerByte * count;
     if (port_->write(reinterpret_cast<const char*>(data), count) != count)
         return false;
     // A send returns only once the write is complete, as the gateway expects packets in order.

@@ -22,9 +22,10 @@ inline constexpr int MaxPortTextLength = 95;
 // An empty text, or one longer than MaxPortTextLength, gives an empty path (refused).
 QString DevicePathForPort(const QString& portText);
 
-// The port box items: "COM1" to "COM10" (ComPortItems), then the serial ports present on this
-// machine, USB serial adapters first, by their device paths (PresentPortItems, which asks the
-// system and takes a while: the window calls it away from its own thread).
+// The port box items: the serial ports present on this machine, USB serial adapters first, by
+// their device paths (PresentPortItems, which asks the system and takes a while: the window
+// calls it away from its own thread), then "COM1" to "COM10" (ComPortItems). Where COM names
+// are the system's own (Windows) they come first.
 QStringList ComPortItems();
 QStringList PresentPortItems();
 // The same ports with what the system says of them: for a USB adapter its maker, product,
@@ -35,6 +36,8 @@ struct PresentPort {
     QString description;
 };
 QList<PresentPort> PresentPorts();
+// The port box's order of the present ports and the COM names.
+QStringList OrderedPortItems(const QStringList& present);
 QStringList PortBoxItems();
 
 class SerialLink final : public GatewayLink {
@@ -45,6 +48,8 @@ public:
     OpenResult Open(const QString& devicePath) override;
     bool IsOpen() const override;
     void CloseGateway() override;
+    void WaitUntilSent() override;
+    void NoteAllExecuted() override { lineFreeUs_ = 0; }
 
 protected:
     bool WriteBytes(const std::uint8_t* data, int count) override;
@@ -53,6 +58,10 @@ protected:
 
 private:
     std::unique_ptr<QSerialPort> port_;
+    // The line clock: when the last byte written will have left the UART, on the steady
+    // clock in µs, if the line carried every byte from when it was written or when the line
+    // was free, whichever is later.
+    std::int64_t lineFreeUs_ = 0;
 };
 
 }  // namespace velmora

@@ -130,6 +130,61 @@ std::int64_t FileReader::Read(char* data, std::int64_t max)
     }
 }
 
+namespace {
+
+// The existing file rewritten in place, when its folder refuses a temporary file. The new size
+// is reserved first, so a full disk refuses the write before a byte of the old content is
+// touched; the file is cut to the new size only once everything is written.
+bool WriteInPlace(const QString& name, std::string_view data, QString* error)
+{
+    const auto fail = [error](int errorNumber) {
+        if (error)
+            *error = SystemReason(errorNumber);
+        return false;
+    };
+    const int fd = ::open(QFile::encodeName(name).constData(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return fail(errno);
+    struct stat before {};
+    if (::fstat(fd, &before) != 0) {
+        const int why = errno;
+        ::close(fd);
+        return fail(why);
+    }
+    const off_t size = static_cast<off_t>(data.size());
+    if (size > 0) {
+        const int why = ::posix_fallocate(fd, 0, size);
+        if (why != 0) {
+            // Whatever the reservation added beyond the old end goes again.
+            [[maybe_unused]] const int restored = ::ftruncate(fd, before.st_size);
+            ::close(fd);
+            return fail(why);
+        }
+    }
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int why = n < 0 ? errno : EIO;
+            ::close(fd);
+            return fail(why);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::ftruncate(fd, size) != 0 || ::fsync(fd) != 0) {
+        const int why = errno;
+        ::close(fd);
+        return fail(why);
+    }
+    if (::close(fd) != 0)
+        return fail(errno);
+    return true;
+}
+
+}  // namespace
+
 bool ReplaceFileBytes(const QString& name, std::string_view data, QString* error)
 {
     // A device or pipe is written to, never replaced: renaming a regular file over it would
@@ -137,23 +192,35 @@ bool ReplaceFileBytes(const QString& name, std::string_view data, QString* error
     const QFileInfo info(name);
     if (info.exists() && !info.isFile() && !info.isDir())
         return WriteDevice(name, data, error);
-    const auto fail = [error](const QFileDevice& file) {
+    const qint64 size = static_cast<qint64>(data.size());
+    QSaveFile file(name);
+    // Unbuffered: a buffered write reports every byte taken even when the disk refused some,
+    // and commit() would then put a truncated file in place of the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        // A folder the user may not write to cannot take the temporary file; a writable file
+        // in it is then written in place, as any editor does, rather than not at all.
+        const QByteArray folder = QFile::encodeName(info.absolutePath());
+        // Checked with the effective ids, the ones the open used.
+        if (info.isFile() && ::faccessat(AT_FDCWD, QFile::encodeName(name).constData(), W_OK, AT_EACCESS) == 0 &&
+            ::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+            return WriteInPlace(name, data, error);
         if (error)
             *error = file.errorString();
         return false;
+    }
+    // A short write leaves the temporary file uncommitted; destroying it removes it. The
+    // reason in the system's own words ("No space left on device").
+    const auto fail = [&file, error](int why) {
+        if (error)
+            *error = why != 0 ? SystemReason(why) : file.errorString();
+        return false;
     };
-    const qint64 size = static_cast<qint64>(data.size());
-    QSaveFile file(name);
-    // A folder the user may not write to cannot take the temporary file; a writable file in it
-    // is then written in place, as any editor does, rather than not at all.
-    file.setDirectWriteFallback(true);
-    // Unbuffered: a buffered write reports every byte taken even when the disk refused some,
-    // and commit() would then put a truncated file in place of the old one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(file);
-    // A short write leaves the temporary file uncommitted; destroying it removes it.
-    if (file.write(data.data(), size) != size || !file.commit())
-        return fail(file);
+    errno = 0;
+    if (file.write(data.data(), size) != size)
+        return fail(errno);
+    errno = 0;
+    if (!file.commit())
+        return fail(errno);
     return true;
 }
 

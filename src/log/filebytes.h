@@ -43,7 +43,9 @@ private:
 
 // Replaces the file by data, or leaves whatever was there untouched: the bytes go to a
 // temporary file beside it that is renamed over it only once completely written. Only when the
-// folder refuses the temporary file is an existing writable file written in place. A device or
+// folder refuses the temporary file is an existing writable file written in place, and then
+// only after its new size has been reserved on the disk, so a full disk leaves the old content
+// as it was ("No space left on device"). A device or
 // pipe is written to directly, without waiting for a reader that is not there. False when the
 // file cannot be created or written completely; then *error, when given, gets the reason.
 bool ReplaceFileBytes(const QString& name, std::string_view data, QString* error = nullptr);

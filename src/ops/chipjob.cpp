@@ -60,11 +60,15 @@ ProgrammingSession::~ProgrammingSession()
 
 bool ProgrammingSession::End()
 {
-    if (!parallel_ || !ctx_.link.SafePacketArmed())
+    // The command's last packet is confirmed by an answered command: success means the
+    // gateway ran everything (the supplies are off), not merely that the bytes were written.
+    if (!parallel_)
+        return ctx_.link.IsOpen() && ctx_.CheckLink();
+    if (!ctx_.link.SafePacketArmed())
         return true;
     ctx_.link.DisarmSafePacket();
     // Sent as a step of its own: a link that fails here fails the command.
-    return ctx_.link.IsOpen() && ctx_.Send(Packets::SuppliesOff(), SuppliesOffText);
+    return ctx_.link.IsOpen() && ctx_.Send(Packets::SuppliesOff(), SuppliesOffText) && ctx_.CheckLink();
 }
 
 }  // namespace velmora

@@ -2,10 +2,15 @@
 
 #include "log/operationlog.h"
 #include "ops/progressrules.h"
+#include "prog/parallelprimitives.h"
+#include "prog/serialprimitives.h"
+#include "prog/readpipeline.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
+#include <vector>
 
 namespace velmora {
 
@@ -31,10 +36,16 @@ bool IsVerify(MemoryCommand command)
     return command == MemoryCommand::VerifyProgram || command == MemoryCommand::VerifyData;
 }
 
+bool IsWrite(MemoryCommand command)
+{
+    return command == MemoryCommand::WriteProgram || command == MemoryCommand::WriteData;
+}
+
 // How the family steps ended.
 struct StepsEnd {
     enum Kind { Success, Failed, FailedWithoutEndTime, Differs } kind = Success;
     std::uint32_t pos = 0;  // Differs: the address compared last
+    bool touched = false;   // the chip was erased or written to before the end
 };
 
 // Calls the unit's operations through one pass of a command.
@@ -48,6 +59,16 @@ public:
           end_(end)
     {
     }
+
+    // A verify of only the bytes marked nonzero in defined (one per image byte).
+    Pass& OnlyDefined(std::span<const std::uint8_t> defined)
+    {
+        defined_ = defined;
+        return *this;
+    }
+
+    // Whether the pass has begun to erase or program the chip.
+    bool Touched() const { return touched_; }
 
     // A patch: the bytes below end_ written over what the chip holds, no erase first, then
     // compared.
@@ -92,43 +113,99 @@ private:
             progress_(ProgressPosition(pos, offset, size));
     }
 
-    // A read that returns false has found a difference (verify) or failed a step.
+    // A read step that returns false by itself has found a difference (verify) or failed.
     StepsEnd ReadFailed(bool verify, std::uint32_t pos) const
     {
         return verify ? StepsEnd{StepsEnd::Differs, pos} : StepsEnd{StepsEnd::Failed};
     }
 
-    StepsEnd ReadFlash(bool verify)
+    // One read or verify pass over a memory: read(ctx, into, pos, compare) for pos = 0, step,
+    // 2 step, ... The answers are collected behind the packets that follow them (ReadPipeline),
+    // so progress moves as they come in, and a verify ends at the first difference among them.
+    // A verify of only the bytes a file defined reads into a scratch copy up to the last defined
+    // byte (the units need ascending addresses from 0) and compares the defined bytes after it.
+    template <typename ReadStep>
+    StepsEnd ReadPass(bool verify, std::uint32_t size, std::uint32_t step, ProgressPoint point,
+                      std::span<std::uint8_t> ChipTarget::*image, ReadStep read)
     {
+        const bool masked = verify && !defined_.empty();
+        std::uint32_t end = End(size);
+        std::vector<std::uint8_t> scratch;
+        if (masked) {
+            std::uint32_t last = 0;
+            for (std::size_t a = std::min<std::size_t>(size, defined_.size()); a > 0; --a)
+                if (defined_[a - 1] != 0) {
+                    last = std::uint32_t(a);
+                    break;
+                }
+            if (last == 0)
+                return {};  // the file gave no byte of this memory
+            end = std::min(end, last);
+            scratch.assign(size, 0);
+        }
         if (!Enter())
             return {StepsEnd::Failed};
-        const bool words = unit_.Has(Op::ReadFlashWord);
-        const std::uint32_t step = words ? 2 : 1;
-        const std::uint32_t size = target_.FlashSize();
-        const ProgressPoint point = verify ? rules_.verifyFlash : rules_.readFlash;
-        for (std::uint32_t pos = 0; pos < End(size); pos += step) {
-            const bool ok = words ? unit_.ReadFlashWord(ctx_, target_, pos, verify)
-                                  : unit_.ReadFlashByte(ctx_, target_, pos, verify);
-            if (!ok)
-                return ReadFailed(verify, pos);
+        ChipTarget into = target_;
+        if (masked)
+            into.*image = std::span<std::uint8_t>(scratch);
+        const bool compare = verify && !masked;
+        const std::uint32_t reportSize = masked ? end : size;
+        // Steps complete in address order: when their last answer is taken, or at once when
+        // the unit took its answers itself.
+        std::optional<std::uint32_t> done;
+        auto completed = [&](std::uint32_t pos) {
+            if (done && pos <= *done)
+                return;
+            done = pos;
             if (AtUpdate(pos, point.mask, step))
-                Report(pos, point.offset, size);
+                Report(pos, point.offset, reportSize);
+        };
+        ReadPipeline pipeline(ctx_, completed);
+        ProgContext piped = ctx_;
+        piped.pipeline = &pipeline;
+        std::uint32_t pos = 0;
+        bool ok = true;
+        for (; pos < end; pos += step) {
+            ok = read(piped, into, pos, compare);
+            if (!ok)
+                break;
+            if (pipeline.Idle())
+                completed(pos);
+        }
+        // A difference drains and drops the answers of the reads sent after it.
+        if (!pipeline.Collect())
+            return {StepsEnd::Failed};
+        if (pipeline.Difference())
+            return {StepsEnd::Differs, *pipeline.Difference()};
+        if (!ok)
+            return masked ? StepsEnd{StepsEnd::Failed} : ReadFailed(verify, pos);
+        if (masked) {
+            const std::span<const std::uint8_t> wanted = target_.*image;
+            for (std::uint32_t a = 0; a < end && a < scratch.size(); ++a)
+                if (defined_[a] != 0 && scratch[a] != wanted[a])
+                    return {StepsEnd::Differs, a - a % step};  // named as the read step's address
         }
         return {};
     }
 
+    StepsEnd ReadFlash(bool verify)
+    {
+        const bool words = unit_.Has(Op::ReadFlashWord);
+        return ReadPass(verify, target_.FlashSize(), words ? 2 : 1, verify ? rules_.verifyFlash : rules_.readFlash,
+                        &ChipTarget::flash,
+                        [&](const ProgContext& ctx, ChipTarget& into, std::uint32_t pos, bool compare) {
+                            return words ? unit_.ReadFlashWord(ctx, into, pos, compare)
+                                         : unit_.ReadFlashByte(ctx, into, pos, compare);
+                        });
+    }
+
     StepsEnd ReadEeprom(bool verify)
     {
-        if (!Enter())
-            return {StepsEnd::Failed};
-        const std::uint32_t size = target_.EepromSize();
-        for (std::uint32_t pos = 0; pos < End(size); ++pos) {
-            if (!unit_.ReadEepromByte(ctx_, target_, pos, verify))
-                return ReadFailed(verify, pos);
-            if (AtUpdate(pos, rules_.eepromMask, 1))
-                Report(pos, 1, size);
-        }
-        return {};
+        return ReadPass(verify, target_.EepromSize(), 1, {.mask = rules_.eepromMask, .offset = 1},
+                        &ChipTarget::eeprom,
+                        [&](const ProgContext& ctx, ChipTarget& into, std::uint32_t pos, bool compare) {
+                            return unit_.ReadEepromByte(ctx, into, pos, compare);
+                        });
     }
 
     // Erase, then a fresh entry: the chip goes through a full power cycle before programming.
@@ -142,6 +219,8 @@ private:
         const bool zeroWord = unit_.Has(Op::WriteFlashZeroWord);
         const std::span<const Op> sequence = zeroWord ? std::span<const Op>(WithZeroWord) : std::span<const Op>(Plain);
         for (std::size_t i = 0; i < sequence.size(); ++i) {
+            if (sequence[i] == Op::ChipErase)
+                touched_ = true;
             if (unit_.Run(sequence[i], ctx_, target_))
                 continue;
             // A failed erase, or with the zero word anything before the last entry, ends
@@ -175,6 +254,7 @@ private:
         // unit commits at once, the chip's page or less.
         const std::uint32_t pageMask = unit_.FlashCommitBytes(target_.entry) - 1;
 
+        touched_ = true;
         for (std::uint32_t pos = 0; pos < End(size); pos += step) {
             bool ok = false;
             switch (loop) {
@@ -202,6 +282,7 @@ private:
     {
         if (!Enter())
             return {StepsEnd::Failed};
+        touched_ = true;
         const std::uint32_t size = target_.EepromSize();
         const bool pages = unit_.Has(Op::WriteEepromPage);
         const std::uint32_t pageMask = std::max<std::uint32_t>(target_.entry.eepromPageBytes, 1) - 1;
@@ -225,6 +306,8 @@ private:
     const ProgressFn& progress_;
     const ProgressRules& rules_;
     std::uint32_t end_;
+    std::span<const std::uint8_t> defined_;
+    bool touched_ = false;
 };
 
 void OpenProgress(const ProgressFn& progress)
@@ -238,7 +321,71 @@ void WriteFailLine(OperationLog& log)
     log.WriteLog(LogFinished, QStringLiteral(" with fail."));
 }
 
+QString SignatureBytes(SignatureCode code)
+{
+    return QStringLiteral("%1 %2 %3")
+        .arg(code & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((code >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((code >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+QString NameOf(const ChipEntry& entry)
+{
+    return QString::fromUtf8(entry.name.data(), qsizetype(entry.name.size()));
+}
+
+// The verify that checks what a write command wrote.
+MemoryCommand VerifyOf(MemoryCommand write)
+{
+    return write == MemoryCommand::WriteProgram ? MemoryCommand::VerifyProgram : MemoryCommand::VerifyData;
+}
+
 }  // namespace
+
+void WriteStopLines(const ProgContext& ctx, bool wroteChip)
+{
+    if (!ctx.Cancelled()) {
+        WriteFailLine(ctx.log);
+        return;
+    }
+    ctx.log.WriteLog(LogPlain, CancelledText);
+    if (wroteChip)
+        ctx.log.WriteLog(LogPlain, PartlyWrittenText);
+}
+
+QString OtherChipText(const ChipEntry& selected, SignatureCode found)
+{
+    const QString wanted = QStringLiteral("the selected %1 (%2)").arg(NameOf(selected), SignatureBytes(selected.code));
+    // An empty socket, or a chip that does not come up, reads the bus as all ones or all zeros.
+    if (found == 0 || found == 0xFFFFFF)
+        return QStringLiteral("No chip answers in the socket (signature %1), not %2").arg(SignatureBytes(found), wanted);
+    const ChipEntry* other = FindChipEntry(found, selected.niiet);
+    const QString name = other ? QStringLiteral("the ") + NameOf(*other) : QStringLiteral("an unknown chip");
+    return QStringLiteral("The chip in the socket is %1 (signature %2), not %3").arg(name, SignatureBytes(found), wanted);
+}
+
+bool CheckChipInSocket(const ProgContext& ctx, const FamilyUnit& unit, ChipTarget& target, const SocketCheck& check)
+{
+    if (!check.enabled)
+        return true;
+    if (!unit.EnterProgrammingMode(ctx, target)) {
+        // A serial chip that does not echo Programming Enable is no chip of this kind; a failed
+        // step has closed the link and written its line.
+        if (!ctx.link.IsOpen() || ctx.Cancelled())
+            return false;
+        ctx.log.WriteLog(LogPlain, OtherChipText(target.entry, 0));
+        return check.approve && check.approve(target.entry, 0);
+    }
+    const SignatureCode found =
+        unit.Interface() == ProgrammingInterface::Parallel ? ReadSignature(ctx) : ReadSerialSignature(ctx);
+    if (!ctx.link.IsOpen() || ctx.Cancelled())
+        return false;
+    if (found == target.entry.code)
+        return true;
+    ctx.log.WriteLog(LogPlain, OtherChipText(target.entry, found));
+    return check.approve && check.approve(target.entry, found);
+}
 
 int ImageKindOf(MemoryCommand command)
 {
@@ -304,6 +451,11 @@ bool RunFramed(const QString& tryingText, bool verifies, const ProgContext& ctx,
             end = {StepsEnd::Failed};
     }
 
+    if (ctx.Cancelled() && end.kind != StepsEnd::Success) {
+        WriteStopLines(ctx, end.touched);
+        log.WriteEndTime();
+        return false;
+    }
     switch (end.kind) {
     case StepsEnd::Success:
         log.WriteLog(LogFinished, verifies ? QStringLiteral(". No differences found.") : QString());
@@ -331,10 +483,26 @@ bool RunFramed(const QString& tryingText, bool verifies, const ProgContext& ctx,
 
 }  // namespace
 
-bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress,
+                      const MemoryCommandOptions& options)
 {
-    return RunFramed(TryingText(command), IsVerify(command), ctx, job, progress,
-                     [&](const FamilyUnit& unit, ChipTarget& target) { return Pass(ctx, unit, target, progress).Run(command); });
+    const bool verifyAfter = IsWrite(command) && options.verifyAfterWrite;
+    // A write verified afterwards shares the bar: the write its first half, the verify the second.
+    const ProgressFn writeHalf = verifyAfter && progress ? ProgressFn([&progress](int p) { progress(p / 2); }) : progress;
+    const ProgressFn verifyHalf = verifyAfter && progress ? ProgressFn([&progress](int p) { progress(50 + p / 2); }) : progress;
+    return RunFramed(TryingText(command), IsVerify(command) || verifyAfter, ctx, job, progress,
+                     [&](const FamilyUnit& unit, ChipTarget& target) {
+                         if (IsWrite(command) && !CheckChipInSocket(ctx, unit, target, options.socket))
+                             return StepsEnd{StepsEnd::Failed};
+                         Pass pass(ctx, unit, target, writeHalf);
+                         if (IsVerify(command))
+                             pass.OnlyDefined(options.defined);
+                         StepsEnd end = pass.Run(command);
+                         if (end.kind == StepsEnd::Success && verifyAfter)
+                             end = Pass(ctx, unit, target, verifyHalf).Run(VerifyOf(command));
+                         end.touched = pass.Touched();
+                         return end;
+                     });
 }
 
 bool RunPatchWrite(int kind, std::uint32_t last, const QString& tryingText, const ProgContext& ctx, ChipJob& job,
@@ -345,11 +513,19 @@ bool RunPatchWrite(int kind, std::uint32_t last, const QString& tryingText, cons
         if (last >= size)
             return StepsEnd{StepsEnd::Failed};
         const std::uint32_t end = std::min(Pass::PatchEnd(unit, target.entry, kind, last), size);
-        return Pass(ctx, unit, target, progress, end).Patch(kind);
+        Pass pass(ctx, unit, target, progress, end);
+        StepsEnd patched = pass.Patch(kind);
+        patched.touched = pass.Touched();
+        return patched;
     });
 }
 
 bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress)
+{
+    return RunCheckedChipErase(ctx, job, progress, SocketCheck{});
+}
+
+bool RunCheckedChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress, const SocketCheck& socket)
 {
     OpenProgress(progress);
     const FamilyUnit* unit = DispatchUnit(job, ctx.log);
@@ -363,14 +539,18 @@ bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progre
                                                                            : std::span<const Op>(Plain);
     ChipTarget target = job.Target();
     ProgrammingSession session(ctx, *unit);
+    if (!CheckChipInSocket(ctx, *unit, target, socket)) {
+        WriteStopLines(ctx, false);
+        return false;
+    }
     for (Op op : sequence) {
         if (!unit->Run(op, ctx, target)) {
-            WriteFailLine(ctx.log);
+            WriteStopLines(ctx, false);
             return false;
         }
     }
     if (!session.End()) {
-        WriteFailLine(ctx.log);
+        WriteStopLines(ctx, false);
         return false;
     }
     return true;
@@ -400,7 +580,7 @@ bool RunReadCalibration(const ProgContext& ctx, ChipJob& job, const ProgressFn& 
     {
         ProgrammingSession session(ctx, reader);
         if (!reader.EnterProgrammingMode(ctx, target) || !reader.ReadCalibration(ctx, target) || !session.End()) {
-            WriteFailLine(ctx.log);
+            WriteStopLines(ctx, false);
             return false;
         }
     }

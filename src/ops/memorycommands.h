@@ -12,7 +12,10 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 
 namespace velmora {
 
@@ -32,9 +35,42 @@ inline const QString ChipDataQuestion = QStringLiteral("All previous chip data w
 inline const QString EepromDataQuestion = QStringLiteral("All previous chip data will be lost (EEPROM). Are you sure?");
 std::optional<QString> QuestionFor(MemoryCommand command);
 
+// Asked when the chip in the socket is not the selected one: found is the code it answered
+// with (0: nothing answered). True: go on with the selected chip's algorithm anyway.
+using OtherChipApproval = std::function<bool(const ChipEntry& selected, SignatureCode found)>;
+
+// The check before a command erases or writes: in programming mode through the selected chip's
+// unit, the signature is read and compared with the selected chip. With no approval (empty)
+// another chip, or none, stops the command.
+struct SocketCheck {
+    bool enabled = false;
+    OtherChipApproval approve;
+};
+
+// "The chip in the socket is the ATmega8 (signature 1E 93 07), not the selected ATmega16
+// (1E 94 03)", or that no chip answered: the log line, and the text of the window's question.
+QString OtherChipText(const ChipEntry& selected, SignatureCode found);
+
+// The check on its own (entry, signature read, comparison, approval), inside a command's
+// programming session. False: the command must stop; a failed step has written its line, a
+// chip not approved the OtherChipText line.
+bool CheckChipInSocket(const ProgContext& ctx, const FamilyUnit& unit, ChipTarget& target, const SocketCheck& check);
+
+struct MemoryCommandOptions {
+    SocketCheck socket;             // Write Program and Write Data: checked before anything is erased
+    bool verifyAfterWrite = false;  // Write Program and Write Data: the memory is read back and compared
+    // Verify: only the bytes marked nonzero here (one per image byte, as a file load leaves
+    // them) are compared, and reading ends after the last; empty: the whole memory.
+    std::span<const std::uint8_t> defined;
+};
+
 // The memory operation frame: the "Trying to" and Start time lines, the family dispatch, the
 // command's family steps and its closing lines. True on success (a verify: no differences).
-bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress);
+// A write verified afterwards ends like a verify: ". No differences found." or the difference
+// line with its address. A cancelled command ends with "Cancelled" (and for a write a warning
+// that the chip is only partly written) and the End time line.
+bool RunMemoryCommand(MemoryCommand command, const ProgContext& ctx, ChipJob& job, const ProgressFn& progress,
+                      const MemoryCommandOptions& options = {});
 
 // A patch after the memory was written whole, such as a serial number: the job's image of kind
 // (FlashKind or EepromKind) written from address 0 through the page (or word) that holds byte
@@ -48,6 +84,17 @@ bool RunPatchWrite(int kind, std::uint32_t last, const QString& tryingText, cons
 
 // Chip Erase, once its question (ChipDataQuestion) was answered Yes: no frame of its own.
 bool RunChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress);
+// The same with socket enabled: nothing is erased before the chip in the socket proved to be
+// the selected one.
+bool RunCheckedChipErase(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress, const SocketCheck& socket);
+
+// The closing line of a command whose steps stopped: "Cancelled" (with wroteChip the warning
+// that the chip is only partly written) when a cancel request stopped them, else
+// "Finished with fail.".
+void WriteStopLines(const ProgContext& ctx, bool wroteChip);
+inline const QString CancelledText = QStringLiteral("Cancelled");
+inline const QString PartlyWrittenText =
+    QStringLiteral("Warning: the chip is only partly written; write it again before using it");
 
 // Read Calibration: the calibration bytes into the job and one log line with them.
 bool RunReadCalibration(const ProgContext& ctx, ChipJob& job, const ProgressFn& progress);

@@ -49,6 +49,9 @@ bool WaitReady(const ProgContext& ctx)
     for (int tries = 0; tries < WaitReadyPolls; ++tries) {
         if (!ctx.Exchange(poll, LoneCommandText(GatewayCommand::ReadPinC), AnswerPinC, answer))
             return false;
+        // The answer shows the gateway has run everything: the 1 ms between polls need not
+        // wait for the line.
+        ctx.link.NoteAllExecuted();
         if (answer.data[0] & 0x01)
             return true;
         ctx.Sleep(1);
@@ -70,7 +73,8 @@ bool FixedWritePulse(const ProgContext& ctx, PulseKind pulse)
     if (!ctx.Send(Packets::Pulse(pulse), PulseText(pulse)))
         return false;
     ctx.DelaySleep();
-    return true;
+    // No ready poll follows a fixed pulse: an answered command checks the link instead.
+    return ctx.CheckLink();
 }
 
 namespace {

@@ -50,6 +50,14 @@ const sim::SimChipModel* VirtualChipForPort(const QString& portText)
     return sim::FindSimChip(text.mid(prefix.size()).toStdString());
 }
 
+QStringList VirtualPortTexts()
+{
+    QStringList texts;
+    for (const sim::SimChipModel& model : sim::SimChipModels())
+        texts << Latin1(sim::VirtualPrefix) + QString::fromUtf8(model.name.data(), qsizetype(model.name.size()));
+    return texts;
+}
+
 PortLinkFactory VirtualOrSerialLinkFactory(VirtualClock clock)
 {
     auto gateways = std::make_shared<std::map<std::string, std::shared_ptr<sim::SimGateway>>>();

@@ -7,6 +7,7 @@
 #include "sim/simchips.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -20,6 +21,9 @@ inline constexpr std::string_view VirtualPortItem = "Virtual gateway";
 // Port texts that select the virtual gateway: VirtualPortItem or "virtual:CHIP". Returns the
 // chip's model, or null when text names no virtual gateway (or an unknown chip).
 const sim::SimChipModel* VirtualChipForPort(const QString& portText);
+
+// Every "virtual:CHIP" text the port box may be given, one per simulated chip.
+QStringList VirtualPortTexts();
 
 // A link made for a port text, not yet opened: the device path its log line names and the
 // sleep that goes with its clock (a virtual gateway on virtual time lets its waits pass

@@ -50,7 +50,7 @@ bool Session::Run(const WorkerJob& job)
 
 ProgContext Session::Context() const
 {
-    return ProgContext{*link_, log_, delaysValue_, sleeper_};
+    return ProgContext{*link_, log_, delaysValue_, sleeper_, cancel_};
 }
 
 bool Session::Connect(const QString& portText, QString* devicePath, QString* reason)
@@ -113,9 +113,14 @@ std::optional<SignatureCode> Session::ReadCode(int& niietMode)
 
 std::optional<SignatureCode> Session::ReadSignature()
 {
+    int niietMode = 0;
+    return ReadSignature(niietMode);
+}
+
+std::optional<SignatureCode> Session::ReadSignature(int& niietMode)
+{
     if (!link_)
         return std::nullopt;
-    int niietMode = 0;
     return ReadCode(niietMode);
 }
 

@@ -54,6 +54,9 @@ public:
     void SetExecutor(Executor executor) { executor_ = std::move(executor); }
     // DelaysValue, 0 to 5 ms; 1 at start, like the window's track bar.
     void SetDelaysValue(int value) { delaysValue_ = value; }
+    // The request that stops a running job at its next packet (the progress window's Cancel,
+    // Ctrl+C); none unless set.
+    void SetCancelToken(CancelToken* cancel) { cancel_ = cancel; }
     int DelaysValue() const { return delaysValue_; }
 
     ChipState& Chips() { return chips_; }
@@ -84,6 +87,9 @@ public:
     // Identification alone: the signature read of Autosearch, leaving the current chip and
     // NiietMode as they are.
     std::optional<SignatureCode> ReadSignature();
+    // The same, starting from niietMode and leaving in it the NIIET mode the read found, for a
+    // front end that selects the chip itself (after asking whether it may).
+    std::optional<SignatureCode> ReadSignature(int& niietMode);
     // Autosearch: the signature read, NiietMode as it leaves it, then the selection of the code
     // read (shown through showChip). Nothing without a link.
     struct AutosearchResult {
@@ -109,6 +115,7 @@ private:
     int delaysValue_ = 1;
     std::unique_ptr<GatewayLink> link_;  // "GatewayPort": used only where the jobs run
     MillisecondSleeper sleeper_ = SleepMilliseconds;
+    CancelToken* cancel_ = nullptr;
 };
 
 }  // namespace velmora

@@ -380,7 +380,7 @@ std::array<std::uint8_t, 4> SimChip::SpiExchange(const std::array<std::uint8_t, 
         return out;
     const bool enable = in[0] == 0xAC && in[1] == 0x53;
     if (!serialMode_) {
-        if (!enable || (checkTiming && now - resetLowAt_ < SerialStartUs) || !SerialEntryAllowed())
+        if (!enable || (checkTiming && now - resetLowAt_ < SerialStartUs - timingSlackUs) || !SerialEntryAllowed())
             return out;  // not listening yet, out of step, or serial programming disabled: no echo
         serialMode_ = true;
     }

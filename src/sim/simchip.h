@@ -49,6 +49,11 @@ public:
     // The chip's own times: busy after a write, Programming Enable only 20 ms after SpiStart.
     // Off where the clock cannot tell when the PC sent its bytes (see SimGateway).
     bool checkTiming = true;
+    // How much sooner than the datasheet times the chip accepts its next instruction (µs).
+    // Over a pseudo-terminal a byte reaches the server only when the system has passed it on,
+    // which a loaded machine does late; a wait the PC took after it then looks that much
+    // shorter. 0 checks the times exactly.
+    std::int64_t timingSlackUs = 0;
 
     // --- Parallel programming pins ---
     void SetSupplies(bool vcc, bool hv, std::int64_t nowUs);
@@ -60,6 +65,8 @@ public:
     std::optional<std::uint8_t> DrivenBus(std::int64_t nowUs) const;
     bool Ready(std::int64_t nowUs) const;
     bool InParallelMode() const { return parallelMode_; }
+    // +5 V or +12 V on the socket.
+    bool Powered() const { return vcc_ || hv_; }
 
     // --- Serial programming ---
     void SpiPrepare(std::int64_t nowUs);
@@ -77,7 +84,7 @@ public:
     bool SerialEntryAllowed() const;
 
 private:
-    bool Busy(std::int64_t now) const { return checkTiming && now < busyUntil_; }
+    bool Busy(std::int64_t now) const { return checkTiming && now < busyUntil_ - timingSlackUs; }
     std::uint32_t FlashWords() const { return model_.flashBytes / 2; }
     std::uint32_t WordAddress() const;
     void ResetRegisters();

@@ -109,6 +109,13 @@ std::size_t SimGateway::TakeTimedOutput(SimTimedByte* buffer, std::size_t max)
     return n;
 }
 
+void SimGateway::Answer(std::uint8_t byte)
+{
+    if (faults_.muteAfterBytes >= 0 && long(received_) > faults_.muteAfterBytes)
+        return;  // the line back is cut
+    output_.push_back({byte, Now()});
+}
+
 void SimGateway::LongPulse(std::uint32_t widthUs)
 {
     // The gateway is busy with the pulse: later commands run after it.

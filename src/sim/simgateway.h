@@ -18,6 +18,7 @@ namespace velmora::sim {
 struct SimFaults {
     long silentAfterBytes = -1;   // after this many bytes: execute and answer nothing more
     long unplugAfterBytes = -1;   // after this many bytes: the device is gone
+    long muteAfterBytes = -1;     // after this many bytes: execute, but no answer comes back
     bool noHandshakeAnswer = false;
     bool chipBusyForever = false;
     bool wrongEnableEcho = false;
@@ -89,7 +90,7 @@ private:
     std::uint8_t PinC() const;
     std::uint8_t Bus() const;
     bool TakeByte(std::uint8_t byte, std::int64_t arrivalUs);
-    void Answer(std::uint8_t byte) { output_.push_back({byte, Now()}); }
+    void Answer(std::uint8_t byte);
     void LongPulse(std::uint32_t widthUs);
     void EnterProgrammingMode();
 

@@ -22,7 +22,7 @@ inline constexpr std::string_view VirtualPrefix = "virtual:";
 // "virtual:ATmega8": the device name the log shows for the model.
 QString VirtualDevicePath(const SimChipModel& model);
 
-class SimLink final : public GatewayLink {
+class SimLink : public GatewayLink {
 public:
     explicit SimLink(std::shared_ptr<SimGateway> gateway);
     // A fresh gateway with a fresh chip.

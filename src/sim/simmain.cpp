@@ -30,7 +30,8 @@ int Usage(const char* problem)
     if (problem)
         std::fprintf(stderr, "velmora-sim: %s\n", problem);
     std::fprintf(problem ? stderr : stdout,
-                 "usage: velmora-sim [--chip NAME] [--pace] [--answer-latency MS] [--json FILE]\n"
+                 "usage: velmora-sim [--chip NAME] [--pace] [--answer-latency MS] [--timing-slack US]\n"
+                 "                   [--json FILE]\n"
                  "                   [--silent-after N] [--unplug-after N] [--no-handshake]\n"
                  "                   [--busy-forever] [--wrong-echo] [--empty-socket]\n"
                  "                   [--fetch-bytes N] | --list\n"
@@ -41,6 +42,8 @@ int Usage(const char* problem)
                  "  --answer-latency MS  (with the line model) hand answers over only MS after\n"
                  "                     the first waiting byte, or when 62 bytes wait, as USB\n"
                  "                     serial adapters do\n"
+                 "  --timing-slack US  (with the line model) accept the chip's next instruction\n"
+                 "                     up to US microseconds early (for loaded machines)\n"
                  "  --json FILE        write the chip's memories and fuses as JSON on exit\n"
                  "  --silent-after N   stop executing and answering after N received bytes\n"
                  "  --unplug-after N   the device disappears after N received bytes\n"
@@ -70,6 +73,7 @@ int main(int argc, char* argv[])
     std::string jsonPath;
     bool pace = false;
     AnswerLatency latency;
+    long timingSlackUs = 0;
     SimFaults faults;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -92,6 +96,10 @@ int main(int argc, char* argv[])
             jsonPath = v;
         } else if (arg == "--pace") {
             pace = true;
+        } else if (arg == "--timing-slack") {
+            const char* v = value("microseconds");
+            if (!v || !ParseCount(v, timingSlackUs) || timingSlackUs > 5000)
+                return Usage("--timing-slack takes microseconds from 0 to 5000");
         } else if (arg == "--answer-latency") {
             const char* v = value("milliseconds");
             long n = 0;
@@ -138,6 +146,7 @@ int main(int argc, char* argv[])
 
     auto gateway = std::make_shared<SimGateway>(*model);
     gateway->SetFaults(faults);
+    gateway->Chip().timingSlackUs = timingSlackUs;
     PtyServer server(gateway, pace, latency);
     std::string error;
     if (!server.Open(&error)) {

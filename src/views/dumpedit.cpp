@@ -80,9 +80,9 @@ std::size_t DumpKeyDown(std::string& text, std::size_t caret, const KeyStroke& k
     case Region::End:
         return next + FirstCharColumn;
     case Region::Character: {
-        // The digits take the key's code; the cell shows it with letters upper-cased.
+        // The digits take the key's code and the cell shows it as typed: the two always agree.
         const std::uint8_t code = std::max<std::uint8_t>(k.code, 0x1F);
-        WriteByte(text, start, ByteOfColumn(column), code, Upper(code));
+        WriteByte(text, start, ByteOfColumn(column), code, static_cast<char>(code));
         return at(column + 1);
     }
     case Region::Gap:
@@ -99,6 +99,107 @@ std::size_t DumpKeyDown(std::string& text, std::size_t caret, const KeyStroke& k
         return start + FirstHexColumn;
     }
     return caret;
+}
+
+std::optional<std::string> HexDigitsOf(std::string_view text)
+{
+    std::string digits;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',')
+            continue;
+        // "0x" before a digit is a prefix.
+        if (c == '0' && i + 2 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X') && HexValue(text[i + 2]) >= 0) {
+            ++i;
+            continue;
+        }
+        if (HexValue(c) < 0)
+            return std::nullopt;
+        digits.push_back(c);
+    }
+    if (digits.empty())
+        return std::nullopt;
+    return digits;
+}
+
+PasteResult DumpPaste(std::string& text, std::size_t caret, std::string_view pasted)
+{
+    PasteResult result{.caret = caret};
+    const std::size_t lines = LinesOfText(text.size());
+    if (lines == 0 || pasted.empty())
+        return result;
+    caret = std::min(caret, text.size());
+    std::size_t line = caret / LineStride;
+    int column = std::min<int>(static_cast<int>(caret % LineStride), EndColumn);
+    const Region region = ColumnRegion(column);
+    const bool inHex = region == Region::Address || region == Region::HexDigit || region == Region::Separator;
+    const std::optional<std::string> digits = inHex ? HexDigitsOf(pasted) : std::nullopt;
+    result.hex = digits.has_value();
+    const std::string_view units = digits ? std::string_view(*digits) : pasted;
+
+    // Where the next unit goes; false once the dump has no room left.
+    const auto place = [&]() {
+        for (;;) {
+            const Region r = ColumnRegion(column);
+            if (result.hex ? r == Region::HexDigit : r == Region::Character)
+                return true;
+            const bool nextLine = result.hex ? r != Region::Address && r != Region::Separator
+                                             : r == Region::Gap || r == Region::End;
+            if (nextLine) {
+                if (++line == lines)
+                    return false;
+                column = result.hex ? FirstHexColumn : FirstCharColumn;
+            } else if (result.hex) {
+                column = r == Region::Address ? FirstHexColumn : column + 1;
+            } else {
+                // Raw text from the hex region starts at the character cell of the caret's byte.
+                column = static_cast<int>(CharColumnOf(ByteOfColumn(std::max(column, FirstHexColumn))));
+            }
+        }
+    };
+    std::size_t i = 0;
+    for (; i < units.size() && place(); ++i) {
+        // The same writes a typed key makes, stroke by stroke.
+        const std::size_t at = line * LineStride + static_cast<std::size_t>(column);
+        const std::size_t next = DumpKeyDown(text, at, KeyStroke::Char(static_cast<std::uint8_t>(units[i])));
+        line = next / LineStride;
+        column = static_cast<int>(next % LineStride);
+    }
+    result.written = i;
+    result.left = units.size() - i;
+    result.caret = std::min(line, lines - 1) * LineStride + static_cast<std::size_t>(column);
+    return result;
+}
+
+std::optional<std::uint32_t> ParseAddress(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    if (text.starts_with("0x") || text.starts_with("0X"))
+        text.remove_prefix(2);
+    else if (text.starts_with('$'))
+        text.remove_prefix(1);
+    else if (text.ends_with('h') || text.ends_with('H'))
+        text.remove_suffix(1);
+    if (text.empty() || text.size() > 8)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        const int digit = HexValue(c);
+        if (digit < 0)
+            return std::nullopt;
+        value = value << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return value;
+}
+
+std::optional<std::size_t> CaretOfAddress(std::size_t textLength, std::uint32_t address)
+{
+    if (address >= LinesOfText(textLength) * BytesPerLine)
+        return std::nullopt;
+    return HexCellPos(address);
 }
 
 int IdBytesKeyDown(std::string& text, int caret, const KeyStroke& key)

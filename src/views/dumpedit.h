@@ -4,7 +4,10 @@
 // returns the new caret. No other state exists, so the widgets stay thin.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace velmora::dump {
 
@@ -12,8 +15,8 @@ struct KeyStroke {
     enum Kind { Character, Backspace, Delete };
     Kind kind = Character;
     // For Character: the byte the key gives (the Windows-1252 code of the character it
-    // produces, letters as upper case; 0x00 to 0x1E for keys that produce none). A hex digit
-    // key is one whose code is one of "0123456789abcdefABCDEF".
+    // produces, in the case typed; 0x00 to 0x1E for keys that produce none). A hex digit key
+    // is one whose code is one of "0123456789abcdefABCDEF".
     std::uint8_t code = 0;
 
     static KeyStroke Char(std::uint8_t c) { return {Character, c}; }
@@ -24,6 +27,28 @@ struct KeyStroke {
 // One key on a dump view. text must be empty or a laid-out dump; the caret is a position
 // (82 per line) at a column 0 to 80. An empty text never changes.
 std::size_t DumpKeyDown(std::string& text, std::size_t caret, const KeyStroke& key);
+
+// Text pasted at the caret, written by the typing rules: in the hex region (or the address)
+// hex text goes in digit by digit, separators and the gap skipped; anywhere else, or when the
+// text is not hex, its bytes go into the character cells from the caret's byte on. The paste
+// stops at the end of the dump instead of wrapping to its start.
+struct PasteResult {
+    std::size_t caret = 0;      // after the last unit written
+    std::size_t written = 0;    // bytes (character cells) or hex digits written
+    std::size_t left = 0;       // units that did not fit before the end of the dump
+    bool hex = false;           // the text went in as hex digits
+};
+PasteResult DumpPaste(std::string& text, std::size_t caret, std::string_view pasted);
+
+// The hex digits of text that holds nothing else but blanks, commas and "0x" prefixes
+// ("15 CA", "0x15,0xCA", "15ca"); nothing for any other text or one without digits.
+std::optional<std::string> HexDigitsOf(std::string_view text);
+
+// An address as the dump shows them, hex ("1F0", "0x1F0", "$1F0", "1F0h"); nothing when the
+// text is no such number.
+std::optional<std::uint32_t> ParseAddress(std::string_view text);
+// The caret position of the high digit of the byte at address; nothing past the dump's end.
+std::optional<std::size_t> CaretOfAddress(std::size_t textLength, std::uint32_t address);
 
 // One key on the eight-character ID bytes field "XX XX XX"; caret 0 to 8.
 int IdBytesKeyDown(std::string& text, int caret, const KeyStroke& key);

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -52,15 +53,49 @@ public:
     // Copies a dump view's hex cells into an image; nothing without a chip.
     void ParseView(std::size_t view, int kind);
 
-    // Chip selection with this workspace's views: see SelectChip.
+    // Chip selection with this workspace's views: see SelectChip. Selecting or finding the
+    // chip already shown (in the same NIIET mode) keeps both pages as they are.
     const ChipEntry* SelectChip(SignatureCode code, OperationLog& log);
     // A Chip Select menu item.
     const ChipEntry* SelectMenuEntry(const ChipEntry& entry, OperationLog& log);
+    // The views are laid out for this chip.
+    bool Shows(const ChipEntry& entry) const;
 
     // One key on view 0 (ID bytes) or a dump view, at the view's caret.
     void KeyDown(std::size_t view, const dump::KeyStroke& key);
     // Moves the caret of a view to position, clamped to its text.
     void SetCaret(std::size_t view, std::size_t position);
+    // Text pasted into a dump view at its caret (dump::DumpPaste); one step to undo.
+    dump::PasteResult Paste(std::size_t view, std::string_view pasted);
+
+    // The page of a dump view: 0 for "Page1" (views 1 and 3), 1 for "Page2".
+    static int PageOfView(std::size_t view) { return view == 2 || view == 4 ? 1 : 0; }
+    // Takes back the last key or paste that changed a view of the page, caret included.
+    // Returns the view it changed, 0 when the page has nothing to undo. A view whose text is
+    // replaced (chip selection, a read, a file load) forgets its edits.
+    std::size_t Undo(int page);
+    bool CanUndo(int page) const { return !undo_[std::size_t(page & 1)].empty(); }
+    // Edits of the page that can be undone; grows with every edit that changed a view.
+    std::size_t EditCount(int page) const { return undo_[std::size_t(page & 1)].size(); }
+
+private:
+    // What one edit overwrote: the cells from at on, and the caret before it.
+    struct EditRecord {
+        std::size_t view = 0;
+        std::size_t at = 0;
+        std::string before;
+        std::size_t caret = 0;
+    };
+    // Remembers the cells [first, last) of a view before an edit; dropped again when the
+    // edit changed nothing.
+    void Remember(std::size_t view, std::size_t first, std::size_t last);
+    void ForgetUnchanged(std::size_t view);
+    void ForgetEdits(std::size_t view);
+
+    std::array<std::vector<EditRecord>, 2> undo_;
+    // The chip the views were laid out for, and its NIIET mode.
+    SignatureCode shownCode_ = 0;
+    int shownNiiet_ = 0;
 };
 
 // The ID bytes text of a signature: bytes 2, 1, 0 as upper-case hex, "07 93 1E" for 0x07931E.

@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QImage>
@@ -35,6 +36,7 @@ protected:
     {
         velmora::testing::EnsureApplication();
         window = std::make_unique<Form1>();
+        window->SetQuestionAsker([](const QString&) { return true; });
         window->SetLinkFactory([this](const QString&, QString* devicePath) -> std::unique_ptr<GatewayLink> {
             *devicePath = QStringLiteral("/dev/fake");
             auto link = std::make_unique<RecordingLink>();
@@ -109,13 +111,13 @@ TEST_F(DumpViewTest, CharacterCellsBackspaceAndDelete)
 {
     Choose(QStringLiteral("ATmega8"));
     ClickAt(window->RichEdit3, 0, 64);
-    QTest::keyClick(window->RichEdit3, Qt::Key_A);
-    QTest::keyClick(window->RichEdit3, Qt::Key_A, Qt::ShiftModifier);
+    QTest::keyClicks(window->RichEdit3, QStringLiteral("aA"));
     QTest::keyClick(window->RichEdit3, Qt::Key_Space);
     QTest::keyClick(window->RichEdit3, Qt::Key_Return);
     QTest::keyClick(window->RichEdit3, Qt::Key_Comma);
-    EXPECT_EQ(Text(3).substr(10, 14), "41 41 20 1F 2C");
-    EXPECT_EQ(Text(3).substr(64, 5), "AA \x1F,");
+    // The cell keeps the case typed, and its digits say the same byte.
+    EXPECT_EQ(Text(3).substr(10, 14), "61 41 20 1F 2C");
+    EXPECT_EQ(Text(3).substr(64, 5), "aA \x1F,");
     // A Shift press on its own changes nothing.
     QTest::keyPress(window->RichEdit3, Qt::Key_Shift);
     QTest::keyRelease(window->RichEdit3, Qt::Key_Shift);
@@ -241,8 +243,11 @@ TEST_F(DumpViewTest, AutosearchOnASilentGatewayKeepsTheChip)
     Choose(QStringLiteral("ATmega8"));
     window->Button1Click();
     QTest::mouseClick(window->Button3, Qt::LeftButton);
-    EXPECT_EQ(LastLog(), QStringLiteral("       Finished with fail."));
+    const QStringList lines = window->Log().Lines();
+    EXPECT_EQ(lines.value(lines.size() - 2), QStringLiteral("       Finished with fail."));
+    EXPECT_TRUE(LastLog().startsWith(QStringLiteral("The gateway stopped answering")));
     EXPECT_EQ(window->Edit1->text(), QStringLiteral("ATmega8"));
+    EXPECT_TRUE(window->Button1->isEnabled());  // Connect again
 }
 
 TEST_F(DumpViewTest, SubstituteCharacterIsVisibleWhereASpaceIsBlank)
@@ -317,6 +322,75 @@ TEST_F(DumpViewTest, ShortcutsNeverWriteAndCtrlCCopiesHex)
     EXPECT_EQ(window->Edit2->text(), QStringLiteral("07 93 1E"));
 }
 
+// Ctrl+V types the clipboard in at the caret, Ctrl+Z takes the page's edits back one by one,
+// Ctrl+G goes to an address; each says in the status bar what it did.
+TEST_F(DumpViewTest, PasteUndoAndGoToAddressFromTheKeyboard)
+{
+    Choose(QStringLiteral("ATmega8"));
+    HexDumpView* flash = window->RichEdit1;
+    HexDumpView* eeprom = window->RichEdit3;
+    const std::string blankFlash = Text(1), blankEeprom = Text(3);
+    const auto status = [this] { return window->statusBar()->currentMessage(); };
+
+    ClickAt(flash, 0, 10);
+    QApplication::clipboard()->setText(QStringLiteral("DE AD be ef\n"));
+    QTest::keyClick(flash, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Text(1).substr(10, 11), "DE AD BE EF");
+    EXPECT_EQ(Caret(1), 21u);
+    EXPECT_EQ(status(), QStringLiteral("Pasted 8 hex digits"));
+
+    ClickAt(eeprom, 1, 64);
+    QApplication::clipboard()->setText(QStringLiteral("Hi"));
+    QTest::keyClick(eeprom, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Text(3).substr(82 + 10, 5), "48 69");
+    EXPECT_EQ(Text(3).substr(82 + 64, 2), "Hi");
+    EXPECT_EQ(status(), QStringLiteral("Pasted 2 characters"));
+    QTest::keyClick(eeprom, Qt::Key_Z);  // typed over the next cell: an edit of its own
+    EXPECT_EQ(Text(3).substr(82 + 66, 1), "z");
+
+    // The last edits of the page go first, whichever of its views has the focus.
+    ClickAt(flash, 3, 10);
+    QTest::keyClick(flash, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Text(3).substr(82 + 64, 3), "Hi\xFF");
+    QTest::keyClick(flash, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Text(3), blankEeprom);
+    EXPECT_EQ(status(), QStringLiteral("Undone the last edit of this page"));
+    QTest::keyClick(flash, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Text(1), blankFlash);
+    EXPECT_EQ(Caret(1), 10u);
+    QTest::keyClick(flash, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(status(), QStringLiteral("Nothing to undo on this page"));
+
+    // A paste that would run past the end stops there and says so; an empty clipboard says that.
+    flash->GoToAddress(QStringLiteral("1FFE"));
+    QApplication::clipboard()->setText(QStringLiteral("01 02 03"));
+    QTest::keyClick(flash, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Text(1).substr(Text(1).size() - 28, 5), "01 02");
+    EXPECT_EQ(Text(1).substr(10, 2), "FF");
+    EXPECT_EQ(status(), QStringLiteral("Pasted 4 of 6 hex digits: the rest would run past the end of the memory"));
+    QApplication::clipboard()->clear();
+    QTest::keyClick(flash, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(status(), QStringLiteral("Nothing to paste: the clipboard holds no text"));
+
+    // Ctrl+G asks for the address and brings its line into view.
+    QString asked;
+    QString answer = QStringLiteral("0x1A40");
+    flash->SetAddressAsker([&](const QString& prompt) {
+        asked = prompt;
+        return answer;
+    });
+    QTest::keyClick(flash, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_EQ(asked, QStringLiteral("Address (hex, 0 to 1FFF):"));
+    EXPECT_EQ(Caret(1), dump::HexCellPos(0x1A40));
+    EXPECT_LE(flash->FirstVisibleLine(), 0x1A4);
+    EXPECT_GT(flash->FirstVisibleLine() + flash->VisibleLines(), 0x1A4);
+    EXPECT_EQ(status(), QStringLiteral("At address 1A40"));
+    answer = QStringLiteral("2000");
+    QTest::keyClick(flash, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_EQ(Caret(1), dump::HexCellPos(0x1A40));
+    EXPECT_EQ(status(), QStringLiteral("\"2000\" is no address of this memory (hex, 0 to 1FFF)"));
+}
+
 TEST_F(DumpViewTest, ALargerWindowShowsMoreDumpLines)
 {
     Choose(QStringLiteral("ATmega8"));
@@ -362,7 +436,7 @@ TEST(KeyStrokes, KeysGiveTheirBytes)
         std::optional<std::uint8_t> code;  // nothing: no key stroke
         quint32 scanCode = 0;
     } cases[] = {
-        {Qt::Key_A, {}, "a", 0x41},
+        {Qt::Key_A, {}, "a", 0x61},
         {Qt::Key_A, Qt::ShiftModifier, "A", 0x41},
         // Shortcuts never write: Ctrl+C, Ctrl+A, Alt+F; AltGr typing "@" (Ctrl+Alt on some systems) does.
         {Qt::Key_C, Qt::ControlModifier, "\x03", std::nullopt},

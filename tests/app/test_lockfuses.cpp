@@ -1,6 +1,7 @@
 // The Lock & Fuses dialog as the user meets it, on a simulated chip: what it shows for a chip,
 // Read, Write with its questions answered both ways, the read-back, Restore and OK; and the
 // dialog opened from the main window's menu, its Read running on the worker thread.
+#include "app/fusefieldspanel.h"
 #include "app/lockfusesform.h"
 #include "app/mainwindow.h"
 #include "chips/selection.h"
@@ -10,12 +11,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <functional>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
 
@@ -240,11 +248,11 @@ TEST_F(LockFusesDialog, RiskyBitsAreAskedAboutOnceHarmlessOnesNot)
     auto form = Open();
     form->Button1Click();
 
-    // A clock bit: written without a question.
-    form->CheckBox[0]->setChecked(!form->CheckBox[0]->isChecked());  // CKSEL0
+    // A clock bit that keeps an internal oscillator: written without a question.
+    form->CheckBox[1]->setChecked(!form->CheckBox[1]->isChecked());  // CKSEL1: 4 MHz
     form->Button2Click();
     EXPECT_TRUE(questions.isEmpty());
-    EXPECT_EQ(Chip().Fuses()[0], 0xE0);
+    EXPECT_EQ(Chip().Fuses()[0], 0xE3);
 
     // RSTDISBL: asked, answered No, nothing sent.
     form->CheckBox[15]->setChecked(true);
@@ -266,6 +274,69 @@ TEST_F(LockFusesDialog, RiskyBitsAreAskedAboutOnceHarmlessOnesNot)
     EXPECT_TRUE(form->CheckBox[15]->isChecked());
 }
 
+TEST_F(LockFusesDialog, FieldsShowTheBitsInWordsAndStayInStep)
+{
+    Select("ATmega8");
+    auto form = Open();
+    form->show();
+    ASSERT_TRUE(form->Fields->isVisible());
+    QComboBox* clock = form->Fields->Combo("CKSEL_SUT");
+    QComboBox* boot = form->Fields->Combo("BOOTSZ");
+    QCheckBox* spien = form->Fields->Check("SPIEN");
+    ASSERT_TRUE(clock && boot && spien);
+    EXPECT_EQ(clock->currentText(), QStringLiteral("Int. RC Osc. 1 MHz; start-up 6 CK + 64 ms"));
+    EXPECT_EQ(boot->currentText(), QStringLiteral("Boot flash section 1024 words, starts at word 0x0C00"));
+    EXPECT_TRUE(spien->isChecked());
+    EXPECT_EQ(spien->text(), QStringLiteral("Serial programming enabled"));
+
+    // A bit box moves its field: CKSEL2 unprogrammed makes CKSEL 0101, an external RC oscillator.
+    form->CheckBox[2]->click();
+    EXPECT_FALSE(form->CheckBox[2]->isChecked());
+    EXPECT_EQ(clock->currentText(), QStringLiteral("Ext. RC Osc. up to 0.9 MHz; start-up 18 CK + 64 ms  [needs this clock on the board]"));
+
+    // A field moves its bits: 8 MHz with the 4 ms start-up is CKSEL 0100, SUT 01.
+    const FuseField* field = FindField(FieldsOf(*FindChipByName("ATmega8")), "CKSEL_SUT");
+    clock->setCurrentIndex(field->Find("int-rc-8mhz-4ms")->code);
+    emit clock->activated(clock->currentIndex());
+    EXPECT_EQ(CheckedNames(*form), (QStringList{"CKSEL0", "CKSEL1", "CKSEL3", "SUT1", "BOOTSZ0", "BOOTSZ1", "SPIEN"}));
+    form->Fields->Check("SPIEN")->click();
+    EXPECT_FALSE(form->CheckBox[13]->isChecked());
+    QTest::mouseClick(form->OKButton, Qt::LeftButton);
+    EXPECT_EQ(state.CurrentChip.FuseDefaults[0], 0xD4);
+    EXPECT_EQ(state.CurrentChip.FuseDefaults[1], 0xF9);
+
+    // A reserved value is shown when the bits hold it, but never offered.
+    auto* model = qobject_cast<QStandardItemModel*>(clock->model());
+    ASSERT_NE(model, nullptr);
+    EXPECT_FALSE(model->item(0x31)->isEnabled());
+    EXPECT_TRUE(model->item(0x24)->isEnabled());
+}
+
+TEST_F(LockFusesDialog, AClockFromTheBoardIsAskedAboutAtWrite)
+{
+    Select("ATmega8");
+    auto form = Open();
+    form->Button1Click();
+    const FuseField* field = FindField(FieldsOf(*FindChipByName("ATmega8")), "CKSEL_SUT");
+    QComboBox* clock = form->Fields->Combo("CKSEL_SUT");
+    clock->setCurrentIndex(field->Find("crystal-3-8mhz-16kck-64ms")->code);
+    emit clock->activated(clock->currentIndex());
+
+    answer = false;
+    form->Button2Click();
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("CKSEL_SUT=crystal-3-8mhz-16kck-64ms: Ext. Crystal/Resonator 3.0-8.0 MHz")))
+        << questions[0].toStdString();
+    EXPECT_EQ(Chip().Fuses()[0], 0xE1);
+
+    answer = true;
+    form->Button2Click();
+    EXPECT_EQ(Chip().Fuses()[0], 0xFF);
+    // Once the chip holds it, writing it again asks nothing more.
+    form->Button2Click();
+    EXPECT_EQ(questions.size(), 2);
+}
+
 TEST_F(LockFusesDialog, WriteTheChipRefusesShowsWhatItHolds)
 {
     Select("ATmega8");
@@ -285,20 +356,125 @@ TEST_F(LockFusesDialog, WriteTheChipRefusesShowsWhatItHolds)
     EXPECT_EQ(state.CurrentChip.FuseDefaults[2], 0xFC);
 }
 
-TEST_F(LockFusesDialog, OkSavesTheBoxesAndOnlyOkCloses)
+TEST_F(LockFusesDialog, OkSavesTheBoxes)
 {
     Select("ATmega8");
     state.CurrentChip.FuseDefaults = {0xE1, 0xD9, 0x3F, 0x12, 0x34, 0x56, 0x78, 0x9A};
     auto form = Open();
     form->show();
-    QTest::keyClick(form.get(), Qt::Key_Escape);
-    EXPECT_TRUE(form->isVisible());
     form->CheckBox[16]->setChecked(true);
     QTest::mouseClick(form->OKButton, Qt::LeftButton);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Accepted);
     EXPECT_EQ(state.CurrentChip.FuseDefaults, (std::array<std::uint8_t, 8>{0xE1, 0xD9, 0xFE, 0x12, 0x34, 0x56, 0x78, 0x9A}));
     EXPECT_EQ(runs, 0);
+}
+
+// Escape and the window's close button are Cancel: unchanged boxes close at once, changed
+// ones only after a Yes, and a cancelled dialog leaves FuseDefaults as they were.
+TEST_F(LockFusesDialog, EscapeAndCloseCancelAskingOnlyAboutChangedBoxes)
+{
+    Select("ATmega8");
+    const auto before = state.CurrentChip.FuseDefaults;
+    const std::function<void(TLockFusesForm&)> ways[] = {
+        [](TLockFusesForm& f) { QTest::keyClick(&f, Qt::Key_Escape); },
+        [](TLockFusesForm& f) { f.close(); },
+    };
+    for (const auto& cancel : ways) {
+        auto unchanged = Open();
+        unchanged->show();
+        cancel(*unchanged);
+        EXPECT_FALSE(unchanged->isVisible());
+        EXPECT_EQ(unchanged->result(), QDialog::Rejected);
+        EXPECT_TRUE(questions.isEmpty());
+
+        auto changed = Open();
+        changed->show();
+        changed->CheckBox[16]->setChecked(true);
+        EXPECT_TRUE(changed->BoxesChanged());
+        answer = false;
+        cancel(*changed);
+        EXPECT_TRUE(changed->isVisible());
+        ASSERT_EQ(questions.size(), 1);
+        EXPECT_EQ(questions.takeFirst(), QStringLiteral("Close the window without saving the changed boxes?"));
+        answer = true;
+        cancel(*changed);
+        EXPECT_FALSE(changed->isVisible());
+        EXPECT_EQ(changed->result(), QDialog::Rejected);
+        questions.clear();
+        EXPECT_EQ(state.CurrentChip.FuseDefaults, before);
+    }
+    EXPECT_EQ(runs, 0);
+}
+
+// Each group shows the byte its boxes make, as it would be written, while the user ticks.
+TEST_F(LockFusesDialog, GroupsShowTheirByteInHexAndALegendSaysWhatATickMeans)
+{
+    Select("ATmega8");
+    auto form = Open();
+    form->show();
+    EXPECT_EQ(form->ValueLabel[0]->text(), QStringLiteral("0xE1"));
+    EXPECT_EQ(form->ValueLabel[1]->text(), QStringLiteral("0xD9"));
+    EXPECT_EQ(form->ValueLabel[2]->text(), QStringLiteral("0xFF"));
+    EXPECT_FALSE(form->ValueLabel[3]->isVisible());
+    form->CheckBox[16]->setChecked(true);  // LB1
+    form->CheckBox[17]->setChecked(true);  // LB2
+    EXPECT_EQ(form->ValueLabel[2]->text(), QStringLiteral("0xFC"));
+    form->CheckBox[0]->setChecked(false);  // CKSEL0 was already 1: unchanged
+    form->CheckBox[1]->setChecked(false);
+    EXPECT_EQ(form->ValueLabel[0]->text(), QStringLiteral("0xE3"));
+    EXPECT_TRUE(form->LegendLabel->isVisible());
+    EXPECT_TRUE(form->LegendLabel->text().startsWith(QStringLiteral("Ticked box = programmed bit = 0")));
+
+    // The bits without a box go out as 1, and the label says so: the ATtiny15's byte.
+    Select("ATtiny15");
+    state.CurrentChip.FuseDefaults[0] = 0x50;
+    auto tiny15 = Open();
+    tiny15->show();
+    EXPECT_EQ(tiny15->ValueLabel[0]->text(), QStringLiteral("0x5C"));
+}
+
+// Every layout looked at as laid out: each group shows its byte under its caption, then its
+// named bits one under the other with no holes, every name whole and inside its group; the
+// tallest group has no empty room under its bits, and the groups stand side by side.
+TEST_F(LockFusesDialog, EveryLayoutIsTidy)
+{
+    for (const FuseLayout& layout : FuseLayouts()) {
+        SCOPED_TRACE("layout " + std::to_string(layout.number) + " " + std::string(layout.chips[0]));
+        Select(std::string(layout.chips[0]).c_str());
+        auto form = Open();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        int tallest = 0, roomUnderTallest = 0;
+        for (int g = 0; g < layout.groupCount; ++g) {
+            QGroupBox* group = form->GroupBox[std::size_t(g)];
+            ASSERT_TRUE(group->isVisible());
+            QLabel* value = form->ValueLabel[std::size_t(g)];
+            EXPECT_TRUE(value->isVisible());
+            int top = INT_MAX, bottom = 0, pitch = 0, shown = 0;
+            for (int b = 0; b < FuseBitsPerGroup; ++b) {
+                QCheckBox* box = form->CheckBox[std::size_t(g * FuseBitsPerGroup + b)];
+                if (!box->isVisible())
+                    continue;
+                ++shown;
+                EXPECT_GE(box->width(), box->sizeHint().width()) << box->text().toStdString();
+                EXPECT_TRUE(group->rect().contains(box->geometry())) << box->text().toStdString();
+                EXPECT_GT(box->y(), value->geometry().bottom()) << box->text().toStdString();
+                top = std::min(top, box->y());
+                bottom = std::max(bottom, box->geometry().bottom());
+                pitch = box->height() + 2;
+            }
+            ASSERT_GT(shown, 0);
+            EXPECT_LE(bottom - top + 1, shown * pitch) << "holes between the bits of group " << g;
+            if (shown > tallest) {
+                tallest = shown;
+                roomUnderTallest = group->height() - bottom;
+            }
+        }
+        EXPECT_LE(roomUnderTallest, 20) << "room under the tallest group";
+        for (int g = 1; g < layout.groupCount; ++g)
+            EXPECT_FALSE(form->GroupBox[std::size_t(g - 1)]->geometry().intersects(form->GroupBox[std::size_t(g)]->geometry()));
+    }
 }
 
 TEST(LockFusesMenu, OpensFromTheEditMenuAndReadsOnTheWorkerThread)

@@ -1,6 +1,7 @@
 // The memory command buttons as a user meets them, against the virtual gateway: the
 // questions answered both ways, the pages shown, the views, the log and the progress window.
 #include "app/commandrunner.h"
+#include "app/hexdumpview.h"
 #include "app/mainwindow.h"
 #include "app/progresswindow.h"
 #include "ops/memorycommands.h"
@@ -11,6 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QComboBox>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -87,7 +92,8 @@ TEST_F(MemoryMenuTest, WriteVerifyAndReadProgramOnThePagesShown)
     answer = false;
     const QStringList before = LogView();
     Click(window->Button5);
-    EXPECT_EQ(questions, QStringList{ChipDataQuestion});
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].startsWith(ChipDataQuestion));
     EXPECT_EQ(LogView(), before);
 
     answer = true;
@@ -118,7 +124,7 @@ TEST_F(MemoryMenuTest, WriteVerifyAndReadProgramOnThePagesShown)
     // Chip Erase keeps both pages; a verify then finds the erased chip.
     const std::string page2 = ViewText(2);
     Click(window->Button11);
-    EXPECT_EQ(questions.last(), ChipDataQuestion);
+    EXPECT_EQ(questions.last(), ChipDataQuestion);  // an erase writes no page
     EXPECT_EQ(LastLine(), QStringLiteral("       Finished with success."));
     EXPECT_EQ(ViewText(1), page1);
     EXPECT_EQ(ViewText(2), page2);
@@ -137,7 +143,8 @@ TEST_F(MemoryMenuTest, DataOnPage2AndCalibration)
 
     answer = false;
     Click(window->Button9);
-    EXPECT_EQ(questions, QStringList{EepromDataQuestion});
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].startsWith(EepromDataQuestion));
     answer = true;
     Click(window->Button9);
     EXPECT_EQ(LastLine(1), QStringLiteral("       Finished"));
@@ -179,6 +186,59 @@ TEST_F(MemoryMenuTest, NoChipAndADroppedLink)
     EXPECT_EQ(LastLine(1), QStringLiteral("       Finished with fail."));
     EXPECT_EQ(ViewText(1), view);
     ExpectNoProgressWindow();
+}
+
+// Each command ends with its result beside the log, coloured by how it ended; the write
+// question names the page and the file; the page names its file; the same chip keeps the
+// pages, another one asks while they hold a file or edits.
+TEST_F(MemoryMenuTest, ResultsQuestionsAndPagesTellWhatTheyHold)
+{
+    ConnectAndSelect("ATmega8");
+    EXPECT_EQ(window->ConnectionLabel->text(), QStringLiteral("Connected to virtual:ATmega8, chip ATmega8"));
+    Click(window->Button4);
+    EXPECT_EQ(window->ResultLabel->text(), QStringLiteral("Done: read the program"));
+    EXPECT_TRUE(window->ResultLabel->styleSheet().contains(QStringLiteral("#1b7f1b")));
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("fw.hex"));
+    QFile hex(file);
+    ASSERT_TRUE(hex.open(QIODevice::WriteOnly));
+    hex.write(":02000000AA55FF\r\n:00000001FF\r\n");
+    hex.close();
+    window->LoadImageFileNamed(file, FlashKind);
+    EXPECT_EQ(window->PageControl1->tabText(0), QStringLiteral("Page1 - fw.hex"));
+    EXPECT_EQ(window->ResultLabel->text(), QStringLiteral("Loaded fw.hex into the flash of Page1"));
+    QTest::keyClicks(window->RichEdit1, QStringLiteral("1"));  // the caret stood on byte 0
+    EXPECT_EQ(window->PageControl1->tabText(0), QStringLiteral("Page1 - fw.hex *"));
+
+    answer = false;
+    Click(window->Button5);
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_EQ(questions[0], ChipDataQuestion + QStringLiteral("\n\nIt writes the flash of Page1, loaded from fw.hex and edited."));
+    Click(window->Button6);
+    EXPECT_TRUE(window->ResultLabel->text().startsWith(QStringLiteral("Differences: verify the program; the first at address 0x0000")));
+    EXPECT_TRUE(window->ResultLabel->styleSheet().contains(QStringLiteral("#b35c00")));
+
+    // The same chip again keeps the pages; another asks first, and No keeps everything.
+    const std::string page1 = ViewText(1);
+    window->ChipItemClick(*FindChipByName("ATmega8"));
+    EXPECT_EQ(ViewText(1), page1);
+    EXPECT_EQ(questions.size(), 1);
+    window->ChipItemClick(*FindChipByName("ATmega16"));
+    ASSERT_EQ(questions.size(), 2);
+    EXPECT_EQ(questions[1], QStringLiteral("Page1 holds fw.hex and unsaved edits.\nSelecting ATmega16 blanks both pages. Select it?"));
+    EXPECT_EQ(window->Edit1->text(), QStringLiteral("ATmega8"));
+    EXPECT_EQ(ViewText(1), page1);
+    answer = true;
+    window->ChipItemClick(*FindChipByName("ATmega16"));
+    EXPECT_EQ(window->Edit1->text(), QStringLiteral("ATmega16"));
+    EXPECT_EQ(window->PageControl1->tabText(0), QStringLiteral("Page1"));
+    window->ChipItemClick(*FindChipByName("ATmega8"));  // nothing held now: no question
+    EXPECT_EQ(questions.size(), 3);
+
+    // Autosearch on a socket with another chip than the one shown names what it found.
+    Click(window->Button3);
+    EXPECT_EQ(window->ResultLabel->text(), QStringLiteral("Autosearch found ATmega8"));
 }
 
 TEST(MemoryMenuQuestion, WarningBoxWithNoAsDefault)

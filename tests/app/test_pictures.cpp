@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTest>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -88,27 +90,58 @@ TEST_F(PictureWindow, LoadsThePictureFromTheWorkingFolder)
     file.close();
     TImageForm form(QStringLiteral("ATmega8.jpg"));
     EXPECT_TRUE(form.HasPicture());
-    EXPECT_TRUE(form.Image1->hasScaledContents());
+    EXPECT_FALSE(form.PinText->isVisibleTo(&form));
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    // However the window is pulled, the picture keeps its 4:3 and fills one side.
+    for (const QSize size : {QSize(1000, 400), QSize(300, 700), QSize(520, 418)}) {
+        form.resize(size);
+        QCoreApplication::processEvents();
+        const QSize shown = form.Image1->pixmap().size();
+        const QSize room = form.Image1->size();
+        EXPECT_NEAR(double(shown.width()) / shown.height(), 512.0 / 384.0, 0.02) << size.width() << "x" << size.height();
+        EXPECT_TRUE(shown.width() == room.width() || shown.height() == room.height());
+        EXPECT_LE(shown.width(), room.width());
+        EXPECT_LE(shown.height(), room.height());
+    }
 }
 
-TEST_F(PictureWindow, MissingPictureShowsTheMessageThenOpensEmpty)
+// No message box to click away: the window itself says why there is no picture, in English,
+// and shows the pins to wire instead.
+TEST_F(PictureWindow, MissingPictureShowsWhyAndThePinTableInTheWindow)
 {
-    QString shownText;
-    QTimer::singleShot(50, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                shownText = box->windowTitle() + QLatin1Char('|') + box->text();
-                box->accept();
-            }
-        }
-    });
-    TImageForm form(QStringLiteral("ATmega168.jpg"));
-    EXPECT_FALSE(form.HasPicture());
-    EXPECT_TRUE(shownText.startsWith(QStringLiteral("Error|Невозможно отобразить схему подключения,\n")));
+    const auto shown = [](const QString& picture) {
+        TImageForm form(picture);
+        EXPECT_FALSE(form.HasPicture());
+        EXPECT_FALSE(form.Image1->isVisibleTo(&form));
+        EXPECT_TRUE(form.PinText->isVisibleTo(&form));
+        EXPECT_EQ(form.PinText->toPlainText(), TImageForm::MissingPictureText(picture));
+        return form.PinText->toPlainText();
+    };
+    // A checked row whose file is not there: that row's pins.
+    const QString mega168 = shown(QStringLiteral("ATmega168.jpg"));
+    EXPECT_TRUE(mega168.startsWith(QStringLiteral("The connection picture ATmega168.jpg was not found")));
+    EXPECT_TRUE(mega168.contains(QStringLiteral("ATmega168, ATmega168PA")));
+    EXPECT_TRUE(mega168.contains(QStringLiteral("  1  RESET            +12 V\n")));
+    EXPECT_TRUE(mega168.contains(QStringLiteral(" 14  DATA0            B0\n")));
+    // No checked row: the reason, and the gateway's lines for the chip's kind.
+    const QString mega103 = shown(QStringLiteral("ATmega103.jpg"));
+    EXPECT_TRUE(mega103.startsWith(QStringLiteral("No checked connection picture exists for ATmega103:")));
+    EXPECT_TRUE(mega103.contains(QStringLiteral("high-voltage parallel")));
+    EXPECT_TRUE(mega103.contains(QStringLiteral("XTAL1            XTAL1 pulse\n")));
+    const QString tiny22 = shown(QStringLiteral("ATtiny22.jpg"));
+    EXPECT_TRUE(tiny22.contains(QStringLiteral("serial (SPI)")));
+    EXPECT_TRUE(tiny22.contains(QStringLiteral("RESET            RESET\n")));
+    EXPECT_FALSE(tiny22.contains(QStringLiteral("DATA0")));
+    for (const QString& text : {mega168, mega103, tiny22})
+        for (const QChar c : text)
+            ASSERT_LT(c.unicode(), 0x80) << text.toStdString();
 
-    TImageForm noChip{QString()};  // no chip selected: empty, and no message
+    TImageForm noChip{QString()};  // no chip selected: empty, and no text
     EXPECT_FALSE(noChip.HasPicture());
+    EXPECT_FALSE(noChip.PinText->isVisibleTo(&noChip));
 }
 
 TEST_F(PictureWindow, LooksInTheWorkingFolderThenBesideTheProgramThenInTheInstalledDataFolder)
@@ -325,7 +358,7 @@ TEST_F(BuildFolderWindow, ShowsTheATmega8PictureAndTheBoxForAChipWithoutData)
     EXPECT_TRUE(Open(QStringLiteral("ATmega8.jpg"), &hasPicture).isEmpty());
     EXPECT_TRUE(hasPicture);
 
-    EXPECT_EQ(Open(QStringLiteral("ATmega2560.jpg"), &hasPicture), TImageForm::MissingPictureText());
+    EXPECT_TRUE(Open(QStringLiteral("ATmega2560.jpg"), &hasPicture).isEmpty());
     EXPECT_FALSE(hasPicture);
 }
 

@@ -42,16 +42,16 @@ TEST(SerialSpec, ParsesTheFormsAndRefusesTheRest)
     for (const SpecCase& c : cases) {
         SCOPED_TRACE(c.text);
         QString problem;
-        const std::optional<SerialSpec> spec = ParseSerialSpec(QString::fromLatin1(c.text), &problem);
-        ASSERT_EQ(spec.has_value(), c.ok) << problem.toStdString();
+        const std::optional<SerialSpec> def = ParseSerialSpec(QString::fromLatin1(c.text), &problem);
+        ASSERT_EQ(def.has_value(), c.ok) << problem.toStdString();
         if (!c.ok) {
             EXPECT_FALSE(problem.isEmpty());
             continue;
         }
-        EXPECT_EQ(spec->kind, c.kind);
-        EXPECT_EQ(spec->address, c.address);
-        EXPECT_EQ(spec->first, c.first);
-        EXPECT_EQ(spec->step, c.step);
+        EXPECT_EQ(def->kind, c.kind);
+        EXPECT_EQ(def->address, c.address);
+        EXPECT_EQ(def->first, c.first);
+        EXPECT_EQ(def->step, c.step);
     }
 }
 
@@ -69,7 +69,7 @@ TEST(PutSerial, LittleEndianAndOnlyWhereAllFourBytesFit)
     EXPECT_EQ(memory, before);
 }
 
-SerialSpec Spec(std::uint32_t first, std::uint32_t step = 1)
+SerialSpec Numbering(std::uint32_t first, std::uint32_t step = 1)
 {
     return SerialSpec{EepromKind, 0, first, step};
 }
@@ -95,10 +95,10 @@ QByteArray FileText(const QString& name)
 
 TEST(SerialAllocator, CountsByStepAndStopsAtThe32BitEnd)
 {
-    SerialAllocator counting(Spec(1000, 3));
+    SerialAllocator counting(Numbering(1000, 3));
     EXPECT_EQ(TakeAll(counting, 3), (std::vector<std::uint32_t>{1000, 1003, 1006}));
 
-    SerialAllocator last(Spec(0xFFFFFFFE));
+    SerialAllocator last(Numbering(0xFFFFFFFE));
     EXPECT_EQ(TakeAll(last, 2), (std::vector<std::uint32_t>{0xFFFFFFFE, 0xFFFFFFFF}));
     QString problem;
     EXPECT_FALSE(last.Take(&problem));  // never wraps around to 0
@@ -110,17 +110,17 @@ TEST(SerialAllocator, TheStateFileCarriesTheNextNumberAcrossRuns)
     QTemporaryDir dir;
     const QString state = dir.filePath(QStringLiteral("serial.state"));
     {
-        SerialAllocator run(Spec(1000), state);
+        SerialAllocator run(Numbering(1000), state);
         EXPECT_EQ(TakeAll(run, 2), (std::vector<std::uint32_t>{1000, 1001}));
     }
     EXPECT_EQ(FileText(state), QByteArray("1002\n"));
-    SerialAllocator again(Spec(1000), state);
+    SerialAllocator again(Numbering(1000), state);
     EXPECT_EQ(TakeAll(again, 1), (std::vector<std::uint32_t>{1002}));
 
     // A higher FIRST starts a new range; a lower one never gives a number out again.
-    SerialAllocator higher(Spec(5000), state);
+    SerialAllocator higher(Numbering(5000), state);
     EXPECT_EQ(TakeAll(higher, 1), (std::vector<std::uint32_t>{5000}));
-    SerialAllocator lower(Spec(1), state);
+    SerialAllocator lower(Numbering(1), state);
     EXPECT_EQ(TakeAll(lower, 1), (std::vector<std::uint32_t>{5001}));
 }
 
@@ -135,13 +135,13 @@ TEST(SerialAllocator, ARefusedStateFileIsLeftAsItIs)
             ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write(text);
         }
-        SerialAllocator run(Spec(1), state);
+        SerialAllocator run(Numbering(1), state);
         QString problem;
         EXPECT_FALSE(run.Take(&problem));
         EXPECT_FALSE(problem.isEmpty());
         EXPECT_EQ(FileText(state), text);
     }
-    SerialAllocator missingFolder(Spec(1), dir.filePath(QStringLiteral("no/such/folder/state")));
+    SerialAllocator missingFolder(Numbering(1), dir.filePath(QStringLiteral("no/such/folder/state")));
     QString problem;
     EXPECT_FALSE(missingFolder.Take(&problem));
 }
@@ -159,7 +159,7 @@ TEST(SerialAllocator, SharersOfOneStateFileNeverGetTheSameNumber)
         std::vector<std::jthread> threads;
         for (int t = 0; t < Sharers; ++t)
             threads.emplace_back([&, t] {
-                SerialAllocator own(Spec(100, 2), state);
+                SerialAllocator own(Numbering(100, 2), state);
                 got[std::size_t(t)] = TakeAll(own, Each);
             });
     }

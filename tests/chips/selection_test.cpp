@@ -133,7 +133,9 @@ TEST_F(Selection, FailuresWriteTheirLineAndKeepTheCurrentChip)
     }
 }
 
-TEST_F(Selection, SelectingTheSameChipAgainBlanksEverything)
+// The pages are the user's working copy: the same chip again keeps them, while the chip's
+// images, calibration and fuse values start afresh.
+TEST_F(Selection, SelectingTheSameChipAgainResetsTheChipButKeepsThePages)
 {
     ASSERT_NE(Menu("ATmega8"), nullptr);
     work.CurrentChip().FlashImage[0] = 0;
@@ -146,7 +148,7 @@ TEST_F(Selection, SelectingTheSameChipAgainBlanksEverything)
     EXPECT_TRUE(AllEqual(work.CurrentChip().EepromImage, 0xFF));
     EXPECT_EQ(work.CurrentChip().CalibrationBytes[2], 0xFF);
     EXPECT_EQ(work.CurrentChip().FuseDefaults[7], 0xFF);
-    EXPECT_EQ(work.views[4].text[10], 'F');
+    EXPECT_EQ(work.views[4].text[10], '0');
     EXPECT_EQ(log.Lines().size(), 2);
 }
 

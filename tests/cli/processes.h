@@ -40,11 +40,14 @@ struct CliRun {
     QStringList errLines;  // empty: the channels are merged into lines
 };
 
-// velmora-cli with its standard output apart: the bytes written there, and the status.
-inline QByteArray RunCliForOutput(const QStringList& args, int* status, int timeoutMs = 60000)
+// velmora-cli with its standard output apart: the bytes written there, and the status; input
+// is given on its standard input.
+inline QByteArray RunCliForOutput(const QStringList& args, int* status, int timeoutMs = 60000, const QByteArray& input = {})
 {
     QProcess cli;
     cli.start(QStringLiteral(VELMORA_CLI_PATH), args);
+    cli.write(input);
+    cli.closeWriteChannel();
     *status = cli.waitForFinished(timeoutMs) ? cli.exitCode() : -1;
     return cli.readAllStandardOutput();
 }

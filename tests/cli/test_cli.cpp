@@ -76,6 +76,20 @@ TEST(Cli, BadArgumentsGiveTheUsage)
         {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--format"), QStringLiteral("intel"), QStringLiteral("connect")},
         {QStringLiteral("--virtual=ATmega8"), QStringLiteral("--yes=1"), QStringLiteral("connect")},
         {QStringLiteral("--loud"), QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("connect")},
+        // Standard input is read once and standard output holds one file: "-" is for one chain
+        // on one chip.
+        {QStringLiteral("-P"), QStringLiteral("virtual:ATmega8"), QStringLiteral("-P"), QStringLiteral("virtual:ATmega16"),
+         QStringLiteral("select"), QStringLiteral("auto"), QStringLiteral("read-flash"), QStringLiteral("-")},
+        {QStringLiteral("-P"), QStringLiteral("virtual:ATmega8"), QStringLiteral("-P"), QStringLiteral("virtual:ATmega16"),
+         QStringLiteral("select"), QStringLiteral("auto"), QStringLiteral("verify-flash"), QStringLiteral("-")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--repeat"), QStringLiteral("select"),
+         QStringLiteral("auto"), QStringLiteral("read-eeprom"), QStringLiteral("-")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"), QStringLiteral("ATmega8"),
+         QStringLiteral("verify-flash"), QStringLiteral("-"), QStringLiteral("verify-eeprom"), QStringLiteral("-")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"), QStringLiteral("ATmega8"),
+         QStringLiteral("read-flash"), QStringLiteral("-"), QStringLiteral("read-eeprom"), QStringLiteral("-")},
+        {QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"), QStringLiteral("ATmega8"),
+         QStringLiteral("write-fuses")},
     };
     for (const QStringList& args : cases) {
         const CliRun run = RunWith(args, nullptr, true);
@@ -99,13 +113,13 @@ TEST(Cli, HelpPrintsTheUsageAndSucceeds)
 TEST(Cli, HelpNamesEveryCommandAndOptionOfTheTables)
 {
     const QString help = UsageText();
-    for (const CommandSpec& spec : CommandTable()) {
-        const QString row = QStringLiteral("\n  ") + QString::fromLatin1(spec.name.data(), qsizetype(spec.name.size()));
-        EXPECT_TRUE(help.contains(row)) << spec.name;
-        EXPECT_TRUE(help.contains(QString::fromUtf8(spec.help.data(), qsizetype(spec.help.find('\n'))))) << spec.name;
+    for (const CommandSpec& def : CommandTable()) {
+        const QString row = QStringLiteral("\n  ") + QString::fromLatin1(def.name.data(), qsizetype(def.name.size()));
+        EXPECT_TRUE(help.contains(row)) << def.name;
+        EXPECT_TRUE(help.contains(QString::fromUtf8(def.help.data(), qsizetype(def.help.find('\n'))))) << def.name;
     }
-    for (const OptionSpec& spec : OptionTable())
-        EXPECT_TRUE(help.contains(QString::fromLatin1(spec.name.data(), qsizetype(spec.name.size())))) << spec.name;
+    for (const OptionSpec& def : OptionTable())
+        EXPECT_TRUE(help.contains(QString::fromLatin1(def.name.data(), qsizetype(def.name.size())))) << def.name;
 }
 
 TEST(Cli, APortTextNamesTheVirtualGatewayAsInThePortBox)
@@ -143,6 +157,7 @@ TEST(Cli, SignatureOnTheVirtualGateway)
                            QStringLiteral("Trying to exit Programming Mode"),
                            QStringLiteral("       Finished with success."),
                            QStringLiteral("Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8"),
+                           QStringLiteral("signature=1E9307"),
                            QStringLiteral("The COM-port is closed"),
                        }));
 }
@@ -170,7 +185,8 @@ TEST(Cli, SelectByNameOrAuto)
     EXPECT_EQ(run.out, (QStringList{QStringLiteral("Selected chip is  ATmega8"),
                                     QStringLiteral("Chip: ATmega8, SignatureCode 0x07931E (496414), flash 8192 bytes, "
                                                    "EEPROM 512 bytes, calibration bytes 4, lock and fuses E1 D9 FF FF FF "
-                                                   "FF FF FF, family Atmega8")}));
+                                                   "FF FF FF, family Atmega8"),
+                                    QStringLiteral("chip=ATmega8")}));
     run = RunWith({QStringLiteral("select"), QStringLiteral("1887VE4U")});
     EXPECT_EQ(run.out.value(0), QString::fromUtf8("Selected chip is  1887ВЕ4У"));
     EXPECT_TRUE(run.out.value(1).contains(QStringLiteral("EEPROM 1024 bytes")));
@@ -241,7 +257,7 @@ TEST(Cli, ChainedMemoryCommandsRoundTrip)
     EXPECT_TRUE(run.out.contains(QStringLiteral("       Finished. No differences found.")));
     EXPECT_TRUE(ReadFile(eepBack).contains(":0800100001020304FFFFFFFF"))
         << "an EEPROM image holds what was written and blank bytes elsewhere";
-    EXPECT_TRUE(run.out.at(run.out.size() - 2).startsWith(QStringLiteral("calibration 0 = 0x")));
+    EXPECT_TRUE(run.out.filter(QStringLiteral("calibration 0 = 0x")).size() == 1);
     EXPECT_EQ(run.out.back(), QStringLiteral("The COM-port is closed"));
     EXPECT_FALSE(run.err.contains(QLatin1Char('\r'))) << "no terminal: no progress bar";
 
@@ -314,10 +330,72 @@ TEST(Cli, ReadFusesPrintsEachByteByGroup)
     const CliRun run = RunWith(FuseArgs({"read-fuses"}));
     EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("Trying to read lock-bits")));
-    const QStringList tail = run.out.mid(run.out.size() - 4);
-    EXPECT_EQ(tail, (QStringList{"Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1",
-                                 "High Fuses: D9, programmed: SPIEN BOOTSZ1 BOOTSZ0", "Lock bits: FF, programmed: none",
-                                 "The COM-port is closed"}));
+    const qsizetype low = run.out.indexOf(QStringLiteral("Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1"));
+    ASSERT_GE(low, 0);
+    EXPECT_EQ(run.out.mid(low, 6), (QStringList{"Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1",
+                                                "High Fuses: D9, programmed: SPIEN BOOTSZ1 BOOTSZ0",
+                                                "Lock bits: FF, programmed: none",
+                                                "  BODLEVEL=2.7v  Brown-out detection level at VCC=2.7 V",
+                                                "  BODEN=unprogrammed  Brown-out detection disabled",
+                                                "  CKSEL_SUT=int-rc-1mhz-64ms  Int. RC Osc. 1 MHz; start-up 6 CK + 64 ms"}));
+    // One line per field, the values for scripts, then the port closes.
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  BOOTSZ=1024  Boot flash section 1024 words, starts at word 0x0C00")));
+    EXPECT_EQ(run.out.mid(run.out.size() - 5), (QStringList{"  LB=none  No memory lock features enabled", "low=E1", "high=D9",
+                                                             "lock=FF", "The COM-port is closed"}));
+}
+
+TEST(Cli, WriteFusesByFieldName)
+{
+    // Fields over the bytes the chip holds: 8 MHz internal is no question.
+    CliRun run = RunWith(FuseArgs({"write-fuses", "CKSEL_SUT=int-rc-8mhz-64ms", "BOOTSZ=512"}));
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Low Fuses: E4, programmed: SUT0 CKSEL3 CKSEL1 CKSEL0")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("High Fuses: DB, programmed: SPIEN BOOTSZ1")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  BOOTSZ=512  Boot flash section 512 words, starts at word 0x0E00")));
+
+    // Bytes and fields together: the field wins for its bits.
+    run = RunWith(FuseArgs({"write-fuses", "low=E1", "cksel_sut=int-rc-2mhz-64ms"}));
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Low Fuses: E2, programmed: SUT0 CKSEL3 CKSEL2 CKSEL0")));
+
+    // A crystal the board may not have: asked like a lock-out, refused without a terminal.
+    run = RunWith(FuseArgs({"write-fuses", "CKSEL_SUT=crystal-3-8mhz-16kck-64ms"}));
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--allow-lockout writes them (--yes does not); nothing was changed")))
+        << run.err.toStdString();
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write fuse low byte")));
+    run = RunWith(FuseArgs({"write-fuses", "CKSEL_SUT=crystal-3-8mhz-16kck-64ms"}), "y\n");
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("This write selects a clock source the chip does not have by itself:")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("CKSEL_SUT=crystal-3-8mhz-16kck-64ms: Ext. Crystal/Resonator 3.0-8.0 MHz")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Low Fuses: FF, programmed: none")));
+
+    // A value the chip does not know, or a reserved one: nothing is touched.
+    for (const char* word : {"BOOTSZ=300", "CKSEL_SUT=110001", "CKDIV8=programmed"}) {
+        run = RunWith(FuseArgs({"write-fuses", word}));
+        EXPECT_EQ(run.status, ExitFailed) << word;
+        EXPECT_TRUE(run.err.contains(QStringLiteral("nothing was changed"))) << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to enter Programming Mode"))) << word;
+    }
+    run = RunWith(FuseArgs({"write-fuses", "BOOTSZ=300"}));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("the ATmega8: BOOTSZ has no value 300; its values: 1024 512 256 128")))
+        << run.err.toStdString();
+}
+
+TEST(Cli, FusesListsAChipsFieldsWithoutAGateway)
+{
+    CliRun run = RunWith({QStringLiteral("fuses"), QStringLiteral("ATmega8")});
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_EQ(run.out.first(), QStringLiteral("ATmega8: lock and fuse fields (write-fuses NAME=value)"));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("BOOTSZ: High Fuses, BOOTSZ1 BOOTSZ0")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  1024  00  Boot flash section 1024 words, starts at word 0x0C00 [factory]")));
+    EXPECT_FALSE(run.out.contains(QStringLiteral("The COM-port is closed")));
+
+    run = RunWith({QStringLiteral("fuses"), QStringLiteral("ATmega2560")});
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  4096  00  Boot flash section 4096 words, starts at word 0x1F000 [factory]")));
+
+    for (const QStringList& args : {QStringList{"fuses"}, QStringList{"fuses", "auto"}, QStringList{"fuses", "ATmega9"}})
+        EXPECT_EQ(RunWith(args).status, ExitUsage) << args.join(QLatin1Char(' ')).toStdString();
 }
 
 TEST(Cli, WriteFusesAsksOnlyAboutRiskyValues)
@@ -331,7 +409,7 @@ TEST(Cli, WriteFusesAsksOnlyAboutRiskyValues)
     // Lock bits: refused without a terminal, then answered No, then Yes.
     run = RunWith(FuseArgs({"write-fuses", "lock=FC"}));
     EXPECT_EQ(run.status, ExitFailed);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("not confirmed; nothing was changed")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--allow-lockout writes them (--yes does not); nothing was changed")));
     EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write lock-bits")));
     run = RunWith(FuseArgs({"write-fuses", "lock=FC"}), "n\n");
     EXPECT_EQ(run.status, ExitFailed);
@@ -348,11 +426,118 @@ TEST(Cli, WriteFusesTheChipRefusesFails)
     // Programmed lock bits stay so until a chip erase: the second write reports the difference.
     QStringList args = FuseArgs({"write-fuses", "lock=FC", "write-fuses", "lock=FF", "read-flash"});
     args << QStringLiteral("never.bin");
-    args.prepend(QStringLiteral("--yes"));
+    args.prepend(QStringLiteral("--allow-lockout"));
     const CliRun run = RunWith(args);
     EXPECT_EQ(run.status, ExitFailed);
     EXPECT_TRUE(run.out.contains(QStringLiteral("Lock and fuse check: Lock bits written FF, the chip holds FC")));
     EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to read the program")));
+}
+
+TEST(Cli, YesApprovesErasingAndWritingButNotALockOut)
+{
+    // high=59 programs RSTDISBL: the reset pin is gone, only a high-voltage programmer reaches
+    // the chip again.
+    QStringList args = FuseArgs({"write-fuses", "high=59"});
+    args.prepend(QStringLiteral("--yes"));
+    CliRun run = RunWith(args);
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--allow-lockout"))) << run.err.toStdString();
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write fuse high byte")));
+    args.prepend(QStringLiteral("--allow-lockout"));
+    run = RunWith(args);
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("High Fuses: 59, programmed: RSTDISBL SPIEN BOOTSZ1 BOOTSZ0")))
+        << run.out.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(Cli, AnotherChipInTheSocketIsRefusedUnlessForced)
+{
+    QTemporaryDir dir;
+    const QString fw = dir.filePath(QStringLiteral("fw.bin"));
+    ASSERT_TRUE(WriteFile(fw, Pattern(1024, 3)));
+    const QStringList args{QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--yes"),
+                           QStringLiteral("select"), QStringLiteral("ATmega16"), QStringLiteral("write-flash"), fw};
+    CliRun run = RunWith(args);
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("The chip in the socket is the ATmega8 (signature 1E 93 07), not the "
+                                                "selected ATmega16 (1E 94 03)")))
+        << run.out.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--force goes on anyway")));
+    for (const QString& line : run.out)
+        EXPECT_FALSE(line.contains(QStringLiteral("erase"), Qt::CaseInsensitive)) << line.toStdString();
+
+    run = RunWith(QStringList(args) << QStringLiteral("--force"));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--force: going on"))) << run.err.toStdString();
+}
+
+TEST(Cli, WritesAreVerifiedSoALockedChipFails)
+{
+    // Write Data erases nothing, so the lock bits stay and the chip keeps its EEPROM while every
+    // step of the write succeeds: only the verify tells.
+    QTemporaryDir dir;
+    const QString eep = dir.filePath(QStringLiteral("data.bin"));
+    ASSERT_TRUE(WriteFile(eep, Pattern(512, 9)));
+    QStringList data = FuseArgs({"write-fuses", "lock=FC", "write-eeprom"});
+    data << eep;
+    data.prepend(QStringLiteral("--allow-lockout"));
+    data.prepend(QStringLiteral("--yes"));
+    CliRun run = RunWith(data);
+    EXPECT_EQ(run.status, ExitFailed);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("       Finished with fail. Address: 0x0000")))
+        << run.out.join(QLatin1Char('\n')).toStdString();
+    run = RunWith(QStringList(data) << QStringLiteral("--no-verify"));
+    EXPECT_EQ(run.status, ExitOk) << "unverified, the write looks like a success";
+}
+
+TEST(Cli, RescueBringsAShutOffAtmega8Back)
+{
+    QStringList args = FuseArgs({"write-fuses", "low=E0", "high=59", "lock=FC", "rescue"});
+    args.prepend(QStringLiteral("--allow-lockout"));
+    args.prepend(QStringLiteral("--yes"));
+    const CliRun run = RunWith(args);
+    EXPECT_EQ(run.status, ExitOk) << run.out.join(QLatin1Char('\n')).toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("The chip holds: Low Fuses E0, High Fuses 59, Lock bits FC")));
+    // The values read back last, after the rescue wrote the factory ones.
+    const auto last = [&](const QString& prefix) {
+        for (qsizetype i = run.out.size() - 1; i >= 0; --i)
+            if (run.out.at(i).startsWith(prefix))
+                return run.out.at(i);
+        return QString();
+    };
+    EXPECT_TRUE(last(QStringLiteral("Low Fuses:")).startsWith(QStringLiteral("Low Fuses: E1")));
+    EXPECT_TRUE(last(QStringLiteral("High Fuses:")).startsWith(QStringLiteral("High Fuses: D9")));
+    EXPECT_TRUE(last(QStringLiteral("Lock bits:")).startsWith(QStringLiteral("Lock bits: FF")));
+
+    // Without a terminal or --yes the erase is not approved: nothing changes.
+    QStringList refused = FuseArgs({"write-fuses", "low=E0", "lock=FC", "rescue"});
+    refused.prepend(QStringLiteral("--allow-lockout"));
+    const CliRun no = RunWith(refused);
+    EXPECT_EQ(no.status, ExitFailed);
+    EXPECT_TRUE(no.out.contains(QStringLiteral("Not erased: the lock bits keep the fuses as they are")));
+}
+
+TEST(Cli, VerifyComparesTheBytesTheFileGives)
+{
+    // The chip holds more than the file (a bootloader, say): only the file's bytes count.
+    QTemporaryDir dir;
+    const QString whole = dir.filePath(QStringLiteral("whole.bin"));
+    const QByteArray pattern = Pattern(8192, 7);
+    ASSERT_TRUE(WriteFile(whole, pattern));
+    QString record = QStringLiteral(":04000000");
+    unsigned sum = 4;
+    for (int i = 0; i < 4; ++i) {
+        record += QStringLiteral("%1").arg(std::uint8_t(pattern[i]), 2, 16, QLatin1Char('0')).toUpper();
+        sum += std::uint8_t(pattern[i]);
+    }
+    record += QStringLiteral("%1").arg((0x100 - (sum & 0xFF)) & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+    const QString app = dir.filePath(QStringLiteral("app.hex"));
+    ASSERT_TRUE(WriteFile(app, (record + QStringLiteral("\r\n:00000001FF\r\n")).toLatin1()));
+    // select again blanks the images: the image is the file's four bytes over 0xFF.
+    const CliRun run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("--yes"),
+                                QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("write-flash"), whole,
+                                QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("verify-flash"), app});
+    EXPECT_EQ(run.status, ExitOk) << run.out.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(run.out.mid(run.out.size() - 3, 1), QStringList{QStringLiteral("       Finished. No differences found.")});
 }
 
 TEST(Cli, WriteFusesTakesOnlyBytesTheChipHas)
@@ -363,12 +548,32 @@ TEST(Cli, WriteFusesTakesOnlyBytesTheChipHas)
     EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to enter Programming Mode")));
 
     for (const QStringList& words : {QStringList{}, QStringList{"low=GG"}, QStringList{"fuse=12"}, QStringList{"low=123"},
-                                     QStringList{"low=E1", "low=E2"}}) {
+                                     QStringList{"low=E1", "low=E2"}, QStringList{"BOOTSZ=512", "bootsz=256"}}) {
         QStringList args = FuseArgs({"write-fuses"});
         args << words;
         run = RunWith(args);
         EXPECT_EQ(run.status, ExitUsage) << words.join(QLatin1Char(' ')).toStdString();
     }
+}
+
+// A value that programs a bit the chip does not have is a typing error, refused before anything
+// is sent: on the AT90S2323, lock=9F would otherwise have been a Chip Erase instruction.
+TEST(Cli, WriteFusesRefusesBitsTheChipDoesNotHave)
+{
+    for (const char* lock : {"lock=9F", "lock=BD", "lock=00"}) {
+        const CliRun run = RunWith({QStringLiteral("--yes"), QStringLiteral("--virtual"), QStringLiteral("AT90S2323"),
+                                    QStringLiteral("select"), QStringLiteral("AT90S2323"), QStringLiteral("write-fuses"),
+                                    QString::fromLatin1(lock)});
+        EXPECT_EQ(run.status, ExitUsage) << lock;
+        EXPECT_TRUE(run.err.contains(QStringLiteral("the AT90S2323 lock byte has only the bits 06 (the others stay 1)")))
+            << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains(QStringLiteral("Trying to write lock-bits")));
+    }
+    const CliRun ok = RunWith({QStringLiteral("--yes"), QStringLiteral("--allow-lockout"), QStringLiteral("--virtual"),
+                               QStringLiteral("AT90S2323"), QStringLiteral("select"), QStringLiteral("AT90S2323"), QStringLiteral("write-fuses"),
+                               QStringLiteral("lock=F9")});
+    EXPECT_EQ(ok.status, ExitOk) << ok.err.toStdString();
+    EXPECT_TRUE(ok.out.contains(QStringLiteral("Trying to write lock-bits")));
 }
 
 TEST(Cli, MissingPortFails)
@@ -386,7 +591,8 @@ TEST(CliHabits, TheLogOnStandardErrorResultsAndDataOnStandardOutput)
 {
     CliRun run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("signature")}, nullptr, true);
     EXPECT_EQ(run.status, ExitOk);
-    EXPECT_EQ(run.out, QStringList{QStringLiteral("Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8")});
+    EXPECT_EQ(run.out, QStringList{QStringLiteral("signature=1E9307")});
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Signature: 1E 93 07, SignatureCode 0x07931E (496414), ATmega8")));
     EXPECT_TRUE(run.err.contains(QStringLiteral("Trying to read signature bytes")));
     EXPECT_TRUE(run.err.contains(QStringLiteral("The COM-port is closed")));
 
@@ -449,6 +655,166 @@ TEST(CliHabits, ListPortsAsTheWindowDoes)
     EXPECT_TRUE(run.out.contains(QStringLiteral("COM1\t/dev/ttyS0")));
     EXPECT_TRUE(run.out.contains(QStringLiteral("COM10\t/dev/ttyS9")));
     EXPECT_TRUE(run.out.last().startsWith(QStringLiteral("virtual:CHIP")));
+}
+
+// The values a script takes: key=value lines alone on standard output, the human lines with
+// the log on standard error; -q leaves the values alone.
+TEST(CliHabits, ValuesForScriptsOnStandardOutput)
+{
+    struct Case {
+        const char* chip;
+        QStringList commands;
+        QStringList values;
+        const char* humanLine;
+    };
+    const Case cases[] = {
+        {"ATmega8",
+         {QStringLiteral("select"), QStringLiteral("auto"), QStringLiteral("signature"), QStringLiteral("read-fuses")},
+         {QStringLiteral("chip=ATmega8"), QStringLiteral("signature=1E9307"), QStringLiteral("low=E1"), QStringLiteral("high=D9"),
+          QStringLiteral("lock=FF")},
+         "Low Fuses: E1, programmed: SUT0 CKSEL3 CKSEL2 CKSEL1"},
+        {"ATmega168",
+         {QStringLiteral("select"), QStringLiteral("ATmega168"), QStringLiteral("read-fuses")},
+         {QStringLiteral("chip=ATmega168"), QStringLiteral("low=62"), QStringLiteral("high=DF"), QStringLiteral("ext=F9"),
+          QStringLiteral("lock=FF")},
+         "Extended Fuses: F9, programmed: BOOTSZ1 BOOTSZ0"},
+        {"AT90S2313",
+         {QStringLiteral("signature")},
+         {QStringLiteral("signature=1E9101")},
+         "Signature: 1E 91 01, SignatureCode 0x01911E (102686), AT90S2313"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chip);
+        const QStringList args = QStringList{QStringLiteral("--virtual"), QString::fromLatin1(c.chip)} + c.commands;
+        CliRun run = RunWith(args, nullptr, true);
+        EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+        EXPECT_EQ(run.out, c.values) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.humanLine))) << run.err.toStdString();
+        run = RunWith(QStringList{QStringLiteral("-q")} + args, nullptr, true);
+        EXPECT_EQ(run.out, c.values);
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    }
+}
+
+// The calibration bytes one per key, the same bytes the log's line gives.
+TEST(CliHabits, CalibrationValuesMatchTheLogLine)
+{
+    const CliRun run = RunWith({QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"),
+                                QStringLiteral("ATmega8"), QStringLiteral("calibration")},
+                               nullptr, true);
+    EXPECT_EQ(run.status, ExitOk);
+    const QStringList values = run.out.filter(QRegularExpression(QStringLiteral("^calibration[0-9]=")));
+    ASSERT_EQ(values.size(), 4) << run.out.join(QLatin1Char('\n')).toStdString();
+    QString logLine;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        logLine += QStringLiteral("calibration %1 = 0x%2").arg(i).arg(values[i].section(QLatin1Char('='), 1));
+    EXPECT_TRUE(run.err.contains(logLine + QLatin1Char('\n'))) << logLine.toStdString();
+    EXPECT_EQ(run.out.size(), 5);  // and chip=ATmega8
+}
+
+// With several ports every line carries its port, on the stream it belongs to.
+TEST(CliHabits, SeveralPortsKeepTheStreamsApart)
+{
+    const CliRun run = RunWith({QStringLiteral("-P"), QStringLiteral("virtual:ATmega8"), QStringLiteral("-P"),
+                                QStringLiteral("virtual:ATmega16"), QStringLiteral("signature")},
+                               nullptr, true);
+    EXPECT_EQ(run.status, ExitOk) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("[virtual:ATmega8] signature=1E9307")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("[virtual:ATmega16] signature=1E9403")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("[virtual:ATmega8] Trying to read signature bytes\n")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("[virtual:ATmega16] Signature: 1E 94 03")));
+    EXPECT_FALSE(run.out.join(QLatin1Char('\n')).contains(QStringLiteral("Trying")));
+}
+
+// An Intel HEX record: ":LLAAAATT" + data + checksum.
+QString HexRecord(int type, unsigned address, std::initializer_list<unsigned> data)
+{
+    unsigned sum = unsigned(data.size()) + (address >> 8) + (address & 0xFF) + unsigned(type);
+    QString line = QStringLiteral(":%1%2%3").arg(data.size(), 2, 16, QLatin1Char('0')).arg(address, 4, 16, QLatin1Char('0')).arg(type, 2, 16, QLatin1Char('0'));
+    for (unsigned b : data) {
+        line += QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0'));
+        sum += b;
+    }
+    return (line + QStringLiteral("%1").arg((0x100 - (sum & 0xFF)) & 0xFF, 2, 16, QLatin1Char('0'))).toUpper() + QLatin1Char('\n');
+}
+
+// write-fuses FILE takes the bytes of the toolchain's .fuse (0x820000) and .lock (0x830000)
+// sections, with the usual questions; a byte the chip lacks, or none at all, changes nothing.
+TEST(CliHabits, WriteFusesFromAFile)
+{
+    const QString program = HexRecord(0, 0, {0x12, 0xC0});
+    const QString fuses = HexRecord(4, 0, {0x00, 0x82}) + HexRecord(0, 0, {0xE4, 0xDB});
+    const QString withExt = HexRecord(4, 0, {0x00, 0x82}) + HexRecord(0, 0, {0xE4, 0xDB, 0xFF});
+    const QString lock = HexRecord(4, 0, {0x00, 0x83}) + HexRecord(0, 0, {0xFC});
+    const QString end = HexRecord(1, 0, {});
+    struct Case {
+        const char* what;
+        QString file;
+        QStringList more;  // after the file name
+        bool allowLockout;
+        int status;
+        QStringList values;  // standard output
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"fuses", program + fuses + end, {}, false, ExitOk,
+         {QStringLiteral("chip=ATmega8"), QStringLiteral("low=E4"), QStringLiteral("high=DB"), QStringLiteral("lock=FF")}, nullptr},
+        {"a byte given by name over the file's", program + fuses + end, {QStringLiteral("low=E1")}, false, ExitOk,
+         {QStringLiteral("chip=ATmega8"), QStringLiteral("low=E1"), QStringLiteral("high=DB"), QStringLiteral("lock=FF")}, nullptr},
+        {"lock bits need their approval", program + lock + end, {}, false, ExitFailed, {QStringLiteral("chip=ATmega8")},
+         "these values can lock the programmer out of the chip"},
+        {"lock bits approved", program + lock + end, {}, true, ExitOk,
+         {QStringLiteral("chip=ATmega8"), QStringLiteral("low=E1"), QStringLiteral("high=D9"), QStringLiteral("lock=FC")}, nullptr},
+        {"a file of fuse bytes alone", fuses + end, {}, false, ExitOk,
+         {QStringLiteral("chip=ATmega8"), QStringLiteral("low=E4"), QStringLiteral("high=DB"), QStringLiteral("lock=FF")}, nullptr},
+        {"a byte the chip lacks", withExt + end, {}, true, ExitFailed, {QStringLiteral("chip=ATmega8")},
+         "holds the ext byte, which the ATmega8 does not have; nothing was changed"},
+        {"no fuse bytes", program + end, {}, true, ExitFailed, {QStringLiteral("chip=ATmega8")},
+         "holds no lock or fuse bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("fw.hex"));
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.file.toLatin1());
+        file.close();
+        QStringList args{QStringLiteral("-y"), QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"),
+                         QStringLiteral("auto"), QStringLiteral("write-fuses"), name};
+        args += c.more;
+        if (c.allowLockout)
+            args.prepend(QStringLiteral("--allow-lockout"));
+        const CliRun run = RunWith(args, nullptr, true);
+        EXPECT_EQ(run.status, c.status) << run.err.toStdString();
+        EXPECT_EQ(run.out, c.values) << run.err.toStdString();
+        if (c.problem) {
+            EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.problem))) << run.err.toStdString();
+            EXPECT_FALSE(run.err.contains(QStringLiteral("Trying to write fuse"))) << run.err.toStdString();
+        }
+    }
+}
+
+// -q: a failure no problem line told of shows the log's line of it, and nothing else.
+TEST(CliHabits, QuietShowsTheFailingLine)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("fw.hex"));
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write((HexRecord(0, 0, {0x12, 0xC0}) + HexRecord(1, 0, {})).toLatin1());
+    file.close();
+    const QStringList args{QStringLiteral("--virtual"), QStringLiteral("ATmega8"), QStringLiteral("select"),
+                           QStringLiteral("ATmega8"), QStringLiteral("verify-flash"), name};
+    const CliRun loud = RunWith(args, nullptr, true);
+    const CliRun quiet = RunWith(QStringList{QStringLiteral("-q")} + args, nullptr, true);
+    EXPECT_EQ(loud.status, ExitFailed);
+    EXPECT_EQ(quiet.status, ExitFailed);
+    const QStringList lines = quiet.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << quiet.err.toStdString();
+    EXPECT_TRUE(loud.err.contains(lines.first() + QLatin1Char('\n')));
+    EXPECT_NE(lines.first(), QStringLiteral("The COM-port is closed"));
+    EXPECT_EQ(quiet.out, QStringList{QStringLiteral("chip=ATmega8")});
 }
 
 }  // namespace

@@ -125,7 +125,8 @@ TEST_P(CliMemoryEndToEnd, WriteVerifyReadBackThroughThePort)
                                firmware + QStringLiteral(".eep")},
                               90000);
     EXPECT_EQ(run.status, 0) << run.lines.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(run.lines.count(QStringLiteral("       Finished. No differences found.")), 2);
+    // Each write reads back what it wrote, then the explicit verify: four clean compares.
+    EXPECT_EQ(run.lines.count(QStringLiteral("       Finished. No differences found.")), 4);
     EXPECT_EQ(run.lines.last(), QStringLiteral("The COM-port is closed"));
     EXPECT_EQ(QProcess::execute(QStringLiteral("cmp"), {back, firmware + QStringLiteral(".bin")}), 0);
 }
@@ -199,6 +200,25 @@ TEST(CliFilesEndToEnd, ElfAndSrecordWrittenThroughTheSimulatorReadBackEqual)
         QFile b(binFile);
         ASSERT_TRUE(b.open(QIODevice::ReadOnly));
         EXPECT_TRUE(HoldsFromZero(b.readAll(), flash));
+
+        // The file from standard input, by its content.
+        QFile in(image);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        RunCliForOutput({QStringLiteral("--port=") + sim.Device(), QStringLiteral("select"), QStringLiteral("ATmega168"),
+                         QStringLiteral("verify-flash"), QStringLiteral("-")},
+                        &status, 60000, in.readAll());
+        EXPECT_EQ(status, 0);
+
+        // Its lock and fuse bytes, approved, written and read back as values for a script.
+        const CliRun fuses = RunCli({QStringLiteral("-P"), sim.Device(), QStringLiteral("-y"), QStringLiteral("--allow-lockout"),
+                                     QStringLiteral("select"), QStringLiteral("ATmega168"), QStringLiteral("write-fuses"), image},
+                                    30000);
+        EXPECT_EQ(fuses.status, 0) << fuses.lines.join(QLatin1Char('\n')).toStdString();
+        const QByteArray values = RunCliForOutput({QStringLiteral("-P"), sim.Device(), QStringLiteral("select"),
+                                                   QStringLiteral("ATmega168"), QStringLiteral("read-fuses")},
+                                                  &status);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(values, QByteArray("chip=ATmega168\nlow=E2\nhigh=DF\next=F9\nlock=FC\n"));
     }
 }
 #endif

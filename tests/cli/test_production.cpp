@@ -46,6 +46,7 @@ bool AnySupplyOn(const sim::SimPorts& p)
 struct Line {
     int status = -1;
     QStringList out;
+    QStringList err;  // the log and the prompts
     QList<QJsonObject> records;
     int pauses = 0;
     bool suppliesOnInPause = false;
@@ -86,7 +87,7 @@ Line RunRepeated(const QStringList& args, const QString& record)
     terminal.assumeYes = true;
     line.status = RunProduction(options, out, terminal, hooks);
     line.out = Slurp(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    Slurp(err);
+    line.err = Slurp(err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QFile file(record);
     if (file.open(QIODevice::ReadOnly))
         for (const QByteArray& l : file.readAll().split('\n'))
@@ -114,7 +115,7 @@ TEST(Production, RepeatProgramsOneChipAfterAnotherUntilTheCount)
         EXPECT_EQ(line.records[i][QStringLiteral("serial")].toInteger(), 500 + 10 * i);
     }
     // Two swaps, none after the last chip; each: out for two checks, in for two.
-    EXPECT_EQ(line.out.count(QStringLiteral("Take the chip out and put the next one in")), 2);
+    EXPECT_EQ(line.err.count(QStringLiteral("Take the chip out and put the next one in")), 2);
     EXPECT_EQ(line.pauses, 2 * 4);
     EXPECT_FALSE(line.suppliesOnInPause) << "the supplies are off between the checks";
     // The summary: a header and a row per chip.

@@ -163,7 +163,8 @@ TEST(ParallelErase, LongPulseWithoutPollOnTheOlderPartsWrPulseAndPollElsewhere)
         const bool isLong = longPulse.count(c.unit) > 0;
         OpRun ok(chip, erase);
         EXPECT_TRUE(ok.result);
-        EXPECT_EQ(ok.steps, (isLong ? StepList{"cmd 80", "1D 08"} : StepList{"cmd 80", "1D 03", "18"}));
+        // The long pulse is followed by no ready poll: an answered PINC read checks the link.
+        EXPECT_EQ(ok.steps, (isLong ? StepList{"cmd 80", "1D 08", "18"} : StepList{"cmd 80", "1D 03", "18"}));
         EXPECT_EQ(ok.run.sleeps, std::vector<int>{3});
         EXPECT_EQ(ok.run.log.Lines(), Lines({"Trying to erase the chip", "       Finished with success."}));
         OpRun failed(chip, erase, 3);
@@ -493,7 +494,7 @@ const SlotCase SlotCases[] = {
     {"ATmega64", Op::WriteLockBits, {"cmd 20", "dl 13", "1D 03", "18"}, {" GiveWRNegPulse"}, "Trying to write lock-bits", 0, 0, 0},
     {"AT90S1200", Op::WriteLockBits, {"cmd 20", "dl 11", "1D 03", "18"}, {" GiveWRNegPulse"}, "Trying to write lock-bits", 0, 0, 0},
     {"ATmega8", Op::WriteFuseLow, {"cmd 40", "dl 10", "1D 03", "18"}, {" GiveWRNegPulse"}, "Trying to write fuse low byte", 0, 0, 0},
-    {"ATmega603", Op::WriteFuseLow, {"cmd 40", "dl 10", "1D 09"}, {" GiveWR15NegPulse"}, "Trying to write fuse low byte", 0, 0, 0},
+    {"ATmega603", Op::WriteFuseLow, {"cmd 40", "dl 10", "1D 09", "18"}, {" GiveWR15NegPulse"}, "Trying to write fuse low byte", 0, 0, 0},
     {"ATmega8", Op::WriteFuseHigh, {"cmd 40", "dl 11", "11 0A", "1D 03", "18"}, {" set BS1=1, BS2=0", " GiveWRNegPulse"}, "Trying to write fuse high byte", 0, 0, 0},
     {"ATtiny261", Op::WriteFuseHigh, {"cmd 40", "dl 11", "11 0A", "1D 03", "18"}, {" set BS1=1, BS2(XA1)=0", " GiveWRNegPulse"}, "Trying to write fuse high byte", 0, 0, 0},
     {"ATtiny2313", Op::WriteFuseHigh, {"cmd 40", "dl 11", "11 0A", "1D 03", "18"}, {" set BS1=1, BS2(XA1)=0", " 0x1D 0x03"}, "Trying to write fuse high byte", 0, 0, 0},
@@ -503,9 +504,9 @@ const SlotCase SlotCases[] = {
     {"AT90CAN32", Op::WriteFuseExtended, {"cmd 40", "dl 12", "15 94", "1D 03", "18"}, {" set BS1=0, BS2=1", " GiveWRNegPulse"}, "Trying to write fuse extended byte", 0, 0, 0},
     {"ATtiny2313", Op::WriteFuseExtended, {"cmd 40", "dl 12", "11 18", "1D 03", "18"}, {" set BS1=0, BS2(XA1)=1", " GiveWRNegPulse"}, "Trying to write fuse extended byte", 0, 0, 0},
     {"ATtiny261", Op::WriteFuseExtended, {"cmd 40", "dl 12", "11 18", "1D 03", "18"}, {" set BS2(XA1)=1, BS1=0", " GiveWRNegPulse"}, "Trying to write fuse extended byte", 0, 0, 0},
-    {"AT90S2313", Op::WriteFuseByte, {"cmd 40", "dl 10", "1D 09"}, {" GiveWR15NegPulse"}, "Trying to write fuse byte", 0, 0, 0},
+    {"AT90S2313", Op::WriteFuseByte, {"cmd 40", "dl 10", "1D 09", "18"}, {" GiveWR15NegPulse"}, "Trying to write fuse byte", 0, 0, 0},
     // The AT90S2333's fuse write has no start line.
-    {"AT90S4433", Op::WriteFuseByte, {"cmd 40", "dl 10", "1D 09"}, {" GiveWR15NegPulse"}, nullptr, 0, 0, 0},
+    {"AT90S4433", Op::WriteFuseByte, {"cmd 40", "dl 10", "1D 09", "18"}, {" GiveWR15NegPulse"}, nullptr, 0, 0, 0},
 };
 
 TEST(ParallelLockFuse, EachByteIsReadOrWrittenByItsUnitsPacketsTextsAndSlot)
@@ -775,8 +776,14 @@ TEST(ParallelFailures, EveryStepOfEveryOperationFailsCleanly)
                 EXPECT_EQ(silent.run.link.closes, 1) << "read " << r;
                 EXPECT_TRUE(LastLine(silent.run.log).startsWith(QStringLiteral("Error reading the answer (PIN")));
             }
-            const bool polls = std::any_of(ok.run.link.sent.begin(), ok.run.link.sent.end(),
-                                           [](const Bytes& p) { return p == Bytes{0x18}; });
+            // Ready polls: PINC reads, but not the link check after a long fixed pulse (which
+            // a busy chip does not fail).
+            const std::vector<Bytes>& sent = ok.run.link.sent;
+            bool polls = false;
+            for (std::size_t i = 0; i < sent.size(); ++i) {
+                const bool afterLongPulse = i > 0 && (sent[i - 1] == Bytes{0x1D, 0x08} || sent[i - 1] == Bytes{0x1D, 0x09});
+                polls = polls || (sent[i] == Bytes{0x18} && !afterLongPulse);
+            }
             if (polls) {
                 OpRun busy(chip, [&](const FamilyUnit& u, const ProgContext& ctx, ChipTarget& t) {
                     static_cast<AnsweringLink&>(ctx.link).busyPolls = WaitReadyPolls;

@@ -203,6 +203,27 @@ TEST(SerialConformance, At90s2323FuseWriteKeepsTheChipsMemories)
     EXPECT_EQ(run.Sim().Flash(), std::vector<std::uint8_t>(flash.size(), 0xFF));
 }
 
+// The older parts take the lock bits in the second byte of AC 1111 1211, where 100x xxxx is
+// Chip Erase and 101x xxxx Write Fuse bits. Whatever lock value the user gives, only lock bits
+// 2 and 1 reach the chip: never an erase, never a fuse change.
+TEST(SerialConformance, LockValuesNeverBecomeAnotherInstruction)
+{
+    for (const char* name : {"AT90S2323", "AT90S2343", "ATtiny22", "ATtiny12", "ATtiny15"}) {
+        for (const int value : {0x9F, 0x80, 0x85, 0xA0, 0xBE, 0xBF, 0x00, 0xF9, 0xFD}) {
+            SCOPED_TRACE(::testing::Message() << name << " lock 0x" << std::hex << int(value));
+            SimRun run(name);
+            const std::vector<std::uint8_t> flash = Pattern(run.target.FlashSize(), 11);
+            std::copy(flash.begin(), flash.end(), run.Sim().Flash().begin());
+            const auto fuses = run.Sim().Fuses();
+            run.target.fuses[run.unit.LockSlot()] = std::uint8_t(value);
+            ASSERT_TRUE(run.Do(Op::EnterProgrammingMode) && run.Do(Op::WriteLockBits));
+            EXPECT_EQ(run.Sim().Flash(), flash) << "no chip erase";
+            EXPECT_EQ(run.Sim().Fuses(), fuses) << "no fuse write";
+            EXPECT_EQ(run.Sim().Lock(), std::uint8_t(value | 0xF9)) << "lock bits 2 and 1 as given";
+        }
+    }
+}
+
 // The ATtiny15's CKSEL1 (bit 1) is programmed in the factory value 0x5C; bits 3 and 2 are
 // the unused ones. Reading and writing the factory value leave CKSEL1 programmed.
 TEST(SerialConformance, Attiny15FuseKeepsCksel1)

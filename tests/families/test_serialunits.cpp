@@ -36,6 +36,18 @@ struct UnitRun {
 
 bool IsRead(Op op) { return op == Op::ReadFlashByte || op == Op::ReadEepromByte; }
 
+// The answered link check (a lone PINC read) between a write instruction and its programming
+// time: after every page, erase, lock and fuse write, and after every 32nd byte of the
+// byte-by-byte writes.
+const Bytes LinkCheck{0x18};
+bool ChecksLink(Op op, std::uint32_t pos, int programmingMs)
+{
+    if (programmingMs < 0)
+        return false;
+    const bool byteWrite = op == Op::WriteFlashByte || op == Op::WriteEepromByte;
+    return !byteWrite || pos % 32 == 31;
+}
+
 struct AddressCase {
     const char* chip;
     Op op;
@@ -93,6 +105,7 @@ TEST(SerialUnits, PerAddressInstructionsWaitsAndFailureTexts)
     for (const AddressCase& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.chip << " op " << int(c.op) << " pos 0x" << std::hex << c.pos);
         UnitRun run(c.chip);
+        run.link.answerLinkChecks = true;
         ASSERT_TRUE(run.chip.Unit().Has(c.op));
         run.target.flash[c.pos] = Data;
         run.target.eeprom[c.pos % run.target.eeprom.size()] = Data;
@@ -102,6 +115,8 @@ TEST(SerialUnits, PerAddressInstructionsWaitsAndFailureTexts)
         std::vector<Bytes> packets{c.load, {0x46}};
         if (IsRead(c.op))
             packets.push_back({0x45});
+        if (ChecksLink(c.op, c.pos, c.programmingMs))
+            packets.push_back(LinkCheck);
         EXPECT_EQ(run.link.sent, packets);
         std::vector<int> sleeps{Delays};
         if (c.programmingMs >= 0)
@@ -198,10 +213,17 @@ TEST(SerialUnits, LockAndFuseReadsAndWrites)
          " 0x44 0x00 0x00 FSTRT 0xAC"},
         {"AT90S2323", Op::WriteLockBits, {{1, 0xF9}}, 0, {0x44, 0x00, 0x00, 0xF9, 0xAC}, {}, " write lock-bits",
          " 0x44 0x00 0x00 Lock 0xAC"},
+        // Only lock bits 2..1 go into the second byte: 0x9F sent as it is would be Chip Erase,
+        // 0xBD Write Fuse bits.
+        {"AT90S2323", Op::WriteLockBits, {{1, 0x9F}}, 0, {0x44, 0x00, 0x00, 0xFF, 0xAC}, {}, " write lock-bits",
+         " 0x44 0x00 0x00 Lock 0xAC"},
+        {"ATtiny22", Op::WriteLockBits, {{1, 0xBD}}, 0, {0x44, 0x00, 0x00, 0xFD, 0xAC}, {}, " write lock-bits",
+         " 0x44 0x00 0x00 Lock 0xAC"},
     };
     for (const LockFuseCase& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.chip << c.text);
         UnitRun run(c.chip);
+        run.link.answerLinkChecks = true;
         for (auto [slot, value] : c.slotsBefore)
             run.target.fuses[std::size_t(slot)] = value;
         const bool read = c.slotsAfter.size() > 0;
@@ -209,8 +231,7 @@ TEST(SerialUnits, LockAndFuseReadsAndWrites)
             run.link.QueueAnswer({c.answer, 0x00, 0x58, 0x00});
         EXPECT_TRUE(run.Do(c.op));
         std::vector<Bytes> packets{c.load, {0x46}};
-        if (read)
-            packets.push_back({0x45});
+        packets.push_back(read ? Bytes{0x45} : LinkCheck);
         EXPECT_EQ(run.link.sent, packets);
         EXPECT_EQ(run.sleeps, read ? std::vector<int>{Delays} : (std::vector<int>{Delays, 5}));
         for (auto [slot, value] : c.slotsAfter)
@@ -230,6 +251,7 @@ TEST(SerialUnits, LockAndFuseReadsAndWrites)
 TEST(SerialUnits, ChipEraseAndCalibrationLines)
 {
     UnitRun erase("ATtiny22");
+    erase.link.answerLinkChecks = true;
     EXPECT_TRUE(erase.Do(Op::ChipErase));
     EXPECT_EQ(erase.log.Lines(), (QStringList{QStringLiteral("Trying to erase the chip"),
                                               QStringLiteral("       Finished with success.")}));
@@ -255,6 +277,15 @@ TEST(SerialUnits, ChipEraseAndCalibrationLines)
     EXPECT_EQ(silent.log.Lines(), (QStringList{QStringLiteral("Trying to read calibration bytes"),
                                                QStringLiteral("Error reading the answer (SPI paket)")}));
     EXPECT_FALSE(silent.link.IsOpen());
+
+    // A write whose link check finds no gateway: the check's line, the link closed, no
+    // programming time waited, no closing line.
+    UnitRun dead("ATtiny85");
+    EXPECT_FALSE(dead.Do(Op::ChipErase));
+    EXPECT_EQ(dead.log.Lines(), (QStringList{QStringLiteral("Trying to erase the chip"),
+                                             QStringLiteral("Error reading the answer (PINC)")}));
+    EXPECT_EQ(dead.sleeps, std::vector<int>{Delays});
+    EXPECT_FALSE(dead.link.IsOpen());
 }
 
 TEST(SerialUnits, ProgrammingEnableStartTextsAndWrongEcho)

@@ -36,7 +36,7 @@ TEST(FileNames, LoadDecidesByTheLastThreeCharacters)
         EXPECT_EQ(LoadFormatFor(QString::fromLatin1(c.name)), c.format) << c.name;
 }
 
-TEST(FileNames, SaveDecidesByTheFilterIndexAndAppendsItsExtension)
+TEST(FileNames, SaveFollowsTheTypedExtensionElseTheFilter)
 {
     const struct {
         const char* name;
@@ -47,15 +47,22 @@ TEST(FileNames, SaveDecidesByTheFilterIndexAndAppendsItsExtension)
         {"fw", 1, "fw.hex", ImageFileFormat::IntelHex},
         {"fw.HEX", 1, "fw.HEX", ImageFileFormat::IntelHex},
         {"fw.hex", 1, "fw.hex", ImageFileFormat::IntelHex},
-        {"fw.bin", 1, "fw.bin.hex", ImageFileFormat::IntelHex},
+        {"fw.bin", 1, "fw.bin", ImageFileFormat::Binary},
+        {"fw.BIN", 2, "fw.BIN", ImageFileFormat::Binary},
+        {"fw.eep", 3, "fw.eep", ImageFileFormat::IntelHex},
+        {".bin", 1, ".bin.hex", ImageFileFormat::IntelHex},
+        {"fw.hex.txt", 3, "fw.hex.txt.bin", ImageFileFormat::Binary},
         {"fwhex", 1, "fwhex", ImageFileFormat::IntelHex},
         {"fw", 2, "fw.eep", ImageFileFormat::IntelHex},
-        {"fw.hex", 2, "fw.hex.eep", ImageFileFormat::IntelHex},
+        {"fw.hex", 2, "fw.hex", ImageFileFormat::IntelHex},
         {"fw.Eep", 2, "fw.Eep", ImageFileFormat::IntelHex},
-        {"fw.hex", 3, "fw.hex.bin", ImageFileFormat::Binary},
+        {"fw.hex", 3, "fw.hex", ImageFileFormat::IntelHex},
         {"fw.bin", 3, "fw.bin", ImageFileFormat::Binary},
         {"fw", 0, "fw.bin", ImageFileFormat::Binary},
         {"fw", 7, "fw.bin", ImageFileFormat::Binary},
+        {"fw", 4, "fw.srec", ImageFileFormat::Srec},
+        {"fw.SREC", 1, "fw.SREC", ImageFileFormat::Srec},
+        {"fw.srec", 3, "fw.srec", ImageFileFormat::Srec},
     };
     for (const auto& c : cases) {
         const SaveTarget target = SaveTargetFor(QString::fromLatin1(c.name), c.filterIndex);
@@ -166,7 +173,7 @@ TEST_F(FileCommands, SrecSavesAndReloadsButElfIsNotWritten)
 TEST_F(FileCommands, HexLoadLogsTheFileAndRedrawsTheView)
 {
     const QString path = Path("prog.hex");
-    WriteFile(path, ":020000000C9462\r\n:00000001FF\r\n");
+    WriteFile(path, ":020000000C945E\r\n:00000001FF\r\n");
     LoadImageFile(path, Atmega8, Program(8192), Context());
     EXPECT_EQ(log.Lines(), QStringList({"Loading program from file: " + path, "Operation complete"}));
     EXPECT_EQ(flash[0], 0x0C);
@@ -176,40 +183,70 @@ TEST_F(FileCommands, HexLoadLogsTheFileAndRedrawsTheView)
     EXPECT_TRUE(errors.isEmpty());
 
     const QString data = Path("data.eep");
-    WriteFile(data, ":0100030077850");  // no end record: loaded, no closing line
+    WriteFile(data, ":0100030077850");  // no end record: loaded, with a warning for a file cut short
     LoadImageFile(data, Atmega8, Data(512), Context());
-    EXPECT_EQ(log.Lines().mid(2), QStringList({"Loading data from file: " + data}));
+    EXPECT_EQ(log.Lines().mid(2), QStringList({"Loading data from file: " + data,
+                                               "Warning: the file has no end record; it may be cut short after line 1"}));
     EXPECT_EQ(eeprom[3], 0x77);
     EXPECT_EQ(renders, 2);
 }
 
-TEST_F(FileCommands, WrongFileLinesKeepEarlierRecordsAndRedraw)
+TEST_F(FileCommands, DamagedFilesAreRefusedWithTheirLineAndChangeNothing)
 {
     // The start address records that avr-objcopy writes for every program linked away from 0
-    // (bootloaders) carry no data: the load goes on past them and completes.
+    // (bootloaders) carry no data: the load goes on past them and completes. Every other
+    // stop refuses the whole file: not one byte of it reaches the image, which could go on
+    // into the chip.
     const struct {
         const char* record;
         const char* line;
-        std::uint8_t second;  // the byte of the record after it
+        bool loaded;
     } cases[] = {
-        {":0400000300001234B3", "Operation complete", 0x22},
-        {":04000005000012349B", "Operation complete", 0x22},
-        {":00000006FA", "Wrong file (unknown format)", 0xFF},
-        {":04000000AABB", "Wrong file (bad record in line 2)", 0xFF},
+        {":0400000300001234B3", "Operation complete", true},
+        {":0400000500001234B1", "Operation complete", true},
+        {":00000006FA", "Wrong file (unknown format)", false},
+        {":04000000AABB", "Wrong file (bad record in line 2)", false},
+        {":0100010022DD", "Wrong file (checksum wrong in line 2)", false},
+        {":0100010022", "Wrong file (checksum missing in line 2)", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.record);
         std::fill(flash.begin(), flash.end(), 0xFF);
         const QString path = Path("wrong.hex");
-        WriteFile(path, QByteArray(":0100000011EE\r\n") + c.record + "\r\n:0100010022DD\r\n:00000001FF\r\n");
+        WriteFile(path, QByteArray(":0100000011EE\r\n") + c.record + "\r\n:0100010022DC\r\n:00000001FF\r\n");
         const int before = renders;
         const qsizetype lines = log.Lines().size();
-        LoadImageFile(path, Atmega8, Program(8192), Context());
+        std::vector<std::uint8_t> defined;
+        ImageFileTarget target = Program(8192);
+        target.defined = &defined;
+        EXPECT_EQ(ReadHexFile(path, target, Context()), c.loaded);
         EXPECT_EQ(log.Lines().mid(lines), QStringList({"Loading program from file: " + path, c.line}));
-        EXPECT_EQ(flash[0], 0x11);
-        EXPECT_EQ(flash[1], c.second);
-        EXPECT_EQ(renders, before + 1);
+        EXPECT_EQ(flash[0], c.loaded ? 0x11 : 0xFF);
+        EXPECT_EQ(flash[1], c.loaded ? 0x22 : 0xFF);
+        EXPECT_EQ(renders, before + (c.loaded ? 1 : 0));
+        EXPECT_EQ(defined.size(), c.loaded ? 8192u : 0u);
     }
+}
+
+TEST_F(FileCommands, FilesWithoutDataAreRefused)
+{
+    const struct {
+        QByteArray text;
+        const char* line;
+    } cases[] = {
+        {"", "Wrong file (empty file, no data record)"},
+        {":00000001FF\r\n", "Wrong file (no data record)"},
+        {":020000040000FA\r\n\r\n", "Wrong file (no data record)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const QString path = Path("nodata.hex");
+        WriteFile(path, c.text);
+        const qsizetype lines = log.Lines().size();
+        EXPECT_FALSE(ReadHexFile(path, Program(8192), Context()));
+        EXPECT_EQ(log.Lines().mid(lines), QStringList({"Loading program from file: " + path, c.line}));
+    }
+    EXPECT_TRUE(std::all_of(flash.begin(), flash.end(), [](std::uint8_t b) { return b == 0xFF; }));
 }
 
 TEST_F(FileCommands, LoadWithNoChipSelectedLoadsNothing)
@@ -245,13 +282,13 @@ TEST_F(FileCommands, UnreadableFilesEndWithTheMessageBox)
     EXPECT_TRUE(std::all_of(flash.begin(), flash.end(), [](std::uint8_t b) { return b == 0xFF; }));
 }
 
-TEST_F(FileCommands, EmptyHexFileLoadsNothingAndHasNoClosingLine)
+TEST_F(FileCommands, EmptyHexFileIsRefusedInTheLogWithoutAMessageBox)
 {
     const QString path = Path("empty.hex");
     WriteFile(path, "");
     LoadImageFile(path, Atmega8, Program(8192), Context());
-    EXPECT_EQ(log.Lines(), QStringList({"Loading program from file: " + path}));
-    EXPECT_EQ(renders, 1);
+    EXPECT_EQ(log.Lines(), QStringList({"Loading program from file: " + path, "Wrong file (empty file, no data record)"}));
+    EXPECT_EQ(renders, 0);
     EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -272,10 +309,10 @@ TEST_F(FileCommands, SaveTakesTheViewBackFirstAndWritesTheChosenFormat)
     SaveImageFile(Path("fw"), 2, Program(8192), Context());
     EXPECT_EQ(FileBytes(Path("fw.eep")), hex);
 
-    SaveImageFile(Path("fw.hex"), 3, Program(8192), Context());
+    SaveImageFile(Path("fw.img"), 3, Program(8192), Context());
     QByteArray expected(8192, char(0xFF));
     expected[5] = 0x42;
-    EXPECT_EQ(FileBytes(Path("fw.hex.bin")), expected);
+    EXPECT_EQ(FileBytes(Path("fw.img.bin")), expected);
 
     // The data memory as Intel HEX in a .hex file carries no address record.
     eeprom[0] = 0x12;
@@ -333,13 +370,13 @@ TEST_F(FileCommands, IncompleteSaveKeepsThePreviousFile)
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     SaveImageFile(path, 1, Program(8192), Context());
-    SaveImageFile(path, 3, Program(8192), Context());
+    SaveImageFile(Path("fw"), 3, Program(8192), Context());
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, SIG_DFL);
 
     EXPECT_EQ(FileBytes(path), previous);
-    EXPECT_EQ(FileBytes(path + ".bin"), QByteArray("<missing>"));
-    EXPECT_EQ(Heads(), QStringList({"Cannot create file " + path, "Cannot create file " + path + ".bin"}));
+    EXPECT_EQ(FileBytes(Path("fw.bin")), QByteArray("<missing>"));
+    EXPECT_EQ(Heads(), QStringList({"Cannot create file " + path, "Cannot create file " + Path("fw.bin")}));
     EXPECT_FALSE(log.Lines().contains("Operation complete"));
     // No temporary file is left behind.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"fw.hex"}));

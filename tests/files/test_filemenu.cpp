@@ -48,6 +48,7 @@ protected:
             return saveName;
         });
         form.SetErrorReporter([this](const QString& text) { errors.append(text); });
+        form.SetQuestionAsker([](const QString&) { return true; });  // replacing a file: Yes
     }
 
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
@@ -106,7 +107,7 @@ TEST_F(FileMenu, LoadGoesIntoTheViewOfThePageShown)
     const QString path = Path("fw.hex");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(":040010000C9434C0D0\r\n:00000001FF\r\n");
+    file.write(":040010000C9434C058\r\n:00000001FF\r\n");
     file.close();
 
     form.PageControl1->setCurrentIndex(1);
@@ -134,10 +135,10 @@ TEST_F(FileMenu, SaveTakesTheEditedViewOfThePageShown)
     NewLines();
     // An edit in the view of "Page1" that the image does not have yet.
     form.Work().views[3].text.replace(10, 2, "AB");
-    saveName = Path("data.hex");
+    saveName = Path("data");
     saveFilter = QStringLiteral("*.bin");
     form.Save1->trigger();
-    const QString saved = Path("data.hex.bin");
+    const QString saved = Path("data.bin");
     EXPECT_EQ(NewLines(), QStringList({"Saving data to file: " + saved, "Operation complete"}));
     QByteArray expected(512, char(0xFF));
     expected[0] = char(0xAB);
@@ -152,15 +153,17 @@ TEST_F(FileMenu, TheSaveDialogRemembersTheFileTypeAcrossCommands)
     form.SaveProgramtoFile1->trigger();
     EXPECT_EQ(FileBytes(Path("a.eep")), QByteArray(":00000001FF"));
 
-    // "Save Log as..." uses the same dialog and leaves its type chosen for the next save.
-    saveName = Path("log.rtf");
-    saveFilter = QStringLiteral("*.bin");
+    // "Save Log as..." has a dialog of its own, for rich text; the images' type stays chosen.
+    saveName = Path("log");
     form.SaveLogas1->trigger();
+    EXPECT_TRUE(QFileInfo::exists(Path("log.rtf")));
+    EXPECT_EQ(form.SaveLogDialog1()->nameFilters().first(), QStringLiteral("Rich text (*.rtf)"));
+    EXPECT_EQ(form.SaveLogDialog1()->defaultSuffix(), QStringLiteral("rtf"));
     saveName = Path("b");
     saveFilter.clear();
     form.Save1->trigger();
-    EXPECT_EQ(FileBytes(Path("b.bin")), QByteArray());
-    EXPECT_EQ(form.SaveDialog1()->selectedNameFilter(), QStringLiteral("*.bin"));
+    EXPECT_EQ(FileBytes(Path("b.eep")), QByteArray(":00000001FF"));
+    EXPECT_EQ(form.SaveDialog1()->selectedNameFilter(), QStringLiteral("*.eep"));
     EXPECT_TRUE(errors.isEmpty());
 }
 
@@ -168,8 +171,8 @@ TEST_F(FileMenu, LoadOnPage1AfterPage2KeepsPage1sEditsAndNotPage2sBytes)
 {
     // Both pages share the images: the load must start from what this page shows.
     SelectChip("ATmega8");
-    WriteFile(Path("page2.hex"), ":0200000011223B\r\n:01010000AA55\r\n:00000001FF\r\n");
-    WriteFile(Path("page1.hex"), ":0100100055AA\r\n:00000001FF\r\n");
+    WriteFile(Path("page2.hex"), ":020000001122CB\r\n:01010000AA54\r\n:00000001FF\r\n");
+    WriteFile(Path("page1.hex"), ":01001000559A\r\n:00000001FF\r\n");
     form.PageControl1->setCurrentIndex(1);
     openName = Path("page2.hex");
     form.LoadProgramfromFile1->trigger();
@@ -230,12 +233,13 @@ TEST_F(FileMenu, ToolchainEepromAddressesAndBytesBeyondTheMemory)
 
     // A program for a larger chip: what lies beyond the 8 KiB is dropped, and the log says so.
     const QString big = Path("big.hex");
-    WriteFile(big, ":02000000AABB99\r\n:10200000000102030405060708090A0B0C0D0E0F68\r\n"
+    WriteFile(big, ":02000000AABB99\r\n:10200000000102030405060708090A0B0C0D0E0F58\r\n"
                    ":020000040001F9\r\n:0400000001020304F2\r\n:00000001FF\r\n");
     openName = big;
     form.LoadProgramfromFile1->trigger();
-    EXPECT_EQ(NewLines(), QStringList({"Loading program from file: " + big, "Operation complete",
-                                       "20 bytes beyond the memory were not loaded, from address 0x00002000"}));
+    EXPECT_EQ(NewLines(), QStringList({"Loading program from file: " + big,
+                                       "20 bytes beyond the memory were not loaded, from address 0x00002000",
+                                       "Operation complete"}));
     EXPECT_EQ(Cell(form.Work().views[1].text, 0), "AA");
 
     // Binary likewise: 8 KiB + 100 bytes.
@@ -243,9 +247,44 @@ TEST_F(FileMenu, ToolchainEepromAddressesAndBytesBeyondTheMemory)
     WriteFile(bin, QByteArray(8192 + 100, 0x11));
     openName = bin;
     form.LoadProgramfromFile1->trigger();
-    EXPECT_EQ(NewLines(), QStringList({"Loading program from file: " + bin, "Operation complete",
-                                       "100 bytes beyond the memory were not loaded, from address 0x00002000"}));
+    EXPECT_EQ(NewLines(), QStringList({"Loading program from file: " + bin,
+                                       "100 bytes beyond the memory were not loaded, from address 0x00002000",
+                                       "Operation complete"}));
     EXPECT_TRUE(errors.isEmpty());
+}
+
+// Dialogs start in the home folder, then where the last file was; replacing a file asks.
+TEST_F(FileMenu, DialogsStartInTheLastFolderAndReplacingAFileAsks)
+{
+    QStringList startedIn;
+    form.SetSaveFileChooser([&](QFileDialog& dialog) {
+        startedIn << dialog.directory().absolutePath();
+        return saveName;
+    });
+    QStringList questions;
+    bool replace = false;
+    form.SetQuestionAsker([&](const QString& text) {
+        questions << text;
+        return replace;
+    });
+    SelectChip("ATmega8");
+    ASSERT_TRUE(QDir().mkdir(Path("work")));
+    saveName = Path("work/fw.bin");
+    form.SaveProgramtoFile1->trigger();
+    EXPECT_EQ(FileBytes(saveName).size(), 8192);  // the typed .bin names the format
+    EXPECT_EQ(form.LastFolder(), Path("work"));
+    NewLines();
+
+    form.SaveLogas1->trigger();  // the same name for the log: asked, and refused
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].startsWith(QDir::toNativeSeparators(Path("work/fw.bin")) + QStringLiteral(" already exists.")));
+    EXPECT_EQ(FileBytes(saveName).size(), 8192);
+    EXPECT_TRUE(NewLines().isEmpty());
+    replace = true;
+    form.SaveProgramtoFile1->trigger();
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(NewLines(), QStringList({"Saving program to file: " + saveName, "Operation complete"}));
+    EXPECT_EQ(startedIn, QStringList({QDir::homePath(), Path("work"), Path("work")}));
 }
 
 // Root passes every permission check: as root the save is made as the user "nobody", for whom

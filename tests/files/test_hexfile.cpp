@@ -184,14 +184,24 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"LinearBaseBeyondA64KiBChipIsDropped", ":020000040001F9\r\n:020000001234B8\r\n:00000001FF",
                  65536, HexStop::EndRecord, 2, {}},
         ReadCase{"RecordCrossing0xFFFFDoesNotWrap",
-                 ":10FFF800000102030405060708090A0B0C0D0E0F7C\r\n:00000001FF", FlashBuffer, HexStop::EndRecord, 1,
+                 ":10FFF800000102030405060708090A0B0C0D0E0F81\r\n:00000001FF", FlashBuffer, HexStop::EndRecord, 1,
                  {{0xFFF8, 0}, {0xFFF9, 1}, {0xFFFA, 2}, {0xFFFB, 3}, {0xFFFC, 4}, {0xFFFD, 5}, {0xFFFE, 6},
                   {0xFFFF, 7}, {0x10000, 8}, {0x10001, 9}, {0x10002, 10}, {0x10003, 11}, {0x10004, 12},
                   {0x10005, 13}, {0x10006, 14}, {0x10007, 15}}},
-        ReadCase{"LowerCaseDigitsLoadLikeUpperCase", ":040000000c94abcd00\n:00000001ff", FlashBuffer,
+        ReadCase{"LowerCaseDigitsLoadLikeUpperCase", ":040000000c94abcde4\n:00000001ff", FlashBuffer,
                  HexStop::EndRecord, 1, {{0, 0x0C}, {1, 0x94}, {2, 0xAB}, {3, 0xCD}}},
-        ReadCase{"WrongChecksumAndMissingMarkAreAccepted", ":0200000011EE00\rX0200020022DD00\r", FlashBuffer,
+        ReadCase{"MissingMarkIsAccepted", ":0200000011EEFF\rX0200020022DDFD\r", FlashBuffer,
                  HexStop::EndOfText, 0, {{0, 0x11}, {1, 0xEE}, {2, 0x22}, {3, 0xDD}}},
+        // A record whose checksum does not add up, or is cut off, stops before its bytes are used.
+        ReadCase{"WrongChecksumStops", ":0100000001FE\r\n:0100010022DD\r\n:00000001FF", FlashBuffer,
+                 HexStop::BadChecksum, 1, {{0, 1}}},
+        ReadCase{"MissingChecksumStops", ":0100000001FE\r\n:0100010022\r\n:00000001FF", FlashBuffer,
+                 HexStop::BadChecksum, 1, {{0, 1}}},
+        ReadCase{"WrongChecksumOfABaseRecordStops", ":0100000001FE\n:020000040001F8\n:0100000002FD", FlashBuffer,
+                 HexStop::BadChecksum, 1, {{0, 1}}},
+        ReadCase{"WrongChecksumOfTheEndRecordStops", ":0100000001FE\n:00000001FE", FlashBuffer,
+                 HexStop::BadChecksum, 1, {{0, 1}}},
+        ReadCase{"OtherCharactersWhereTheChecksumBelongs", ":0100000001G1\n", FlashBuffer, HexStop::BadRecord, 0, {}},
         ReadCase{"NoEndRecordReadsToTheLastLine", ":0100000001FE\n\n:0100050005F5", FlashBuffer,
                  HexStop::EndOfText, 0, {{0, 1}, {5, 5}}},
         ReadCase{"LinesAfterTheEndRecordAreNeverExamined", ":0100000001FE\r\n:00000001FF\r\n:0100010002FC\r\ngarbage",
@@ -200,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"Type03IsSkipped",
                  ":0100000001FE\r\n:0400000300001234B3\r\n:0100010002FC\r\n:00000001FF", FlashBuffer,
                  HexStop::EndRecord, 3, {{0, 1}, {1, 2}}},
-        ReadCase{"Type05IsSkipped", ":0100000001FE\r\n:04000005000012349B\r\n:0100010002FC", FlashBuffer,
+        ReadCase{"Type05IsSkipped", ":0100000001FE\r\n:0400000500001234B1\r\n:0100010002FC", FlashBuffer,
                  HexStop::EndOfText, 0, {{0, 1}, {1, 2}}},
         ReadCase{"Type06IsUnknown", ":0100000001FE\r\n:00000006FA\r\n:0100010002FC", FlashBuffer,
                  HexStop::UnknownType, 1, {{0, 1}}},
@@ -226,12 +236,29 @@ INSTANTIATE_TEST_SUITE_P(
                  HexStop::EndRecord, 3, {}}),
     [](const testing::TestParamInfo<ReadCase>& test) { return std::string(test.param.name); });
 
+TEST(HexDefinedBytes, MarksExactlyTheBytesTheRecordsStored)
+{
+    // Two records with a gap between them, one byte beyond the memory: only the stored bytes
+    // count as given by the file, whatever their value (0xFF included).
+    std::vector<std::uint8_t> image(32, 0xFF);
+    std::vector<std::uint8_t> defined(32, 0);
+    HexReader reader(image, 16, PlaceInto::Flash, defined);
+    reader.Feed(":02000200FFFFFE\n:02000F001234A9\n:00000001FF\n");
+    const HexReadResult result = reader.Finish();
+    EXPECT_EQ(result.stop, HexStop::EndRecord);
+    EXPECT_EQ(result.droppedBytes, 1u);
+    std::vector<std::uint8_t> expected(32, 0);
+    expected[2] = expected[3] = expected[15] = 1;
+    EXPECT_EQ(defined, expected);
+    EXPECT_EQ(image[15], 0x12);
+}
+
 TEST(HexReaderBounds, NeverWritesPastTheBufferWhateverTheMemorySize)
 {
     // A memory size larger than the buffer must not widen the writable range.
     std::vector<std::uint8_t> storage(32, 0xEE);
     const std::span<std::uint8_t> image(storage.data(), 16);
-    const HexReadResult result = ParseHexText(":10000800000102030405060708090A0B0C0D0E0F00\r\n", image, 1u << 20);
+    const HexReadResult result = ParseHexText(":10000800000102030405060708090A0B0C0D0E0F70\r\n", image, 1u << 20);
     EXPECT_EQ(result.stop, HexStop::EndOfText);
     for (std::size_t a = 0; a < 8; ++a)
         EXPECT_EQ(storage[a], 0xEE);
@@ -244,7 +271,7 @@ TEST(HexReaderBounds, NeverWritesPastTheBufferWhateverTheMemorySize)
 TEST(HexStream, PiecesOfAnySizeReadAsTheWholeText)
 {
     // Line ends of every kind, a CR LF split between pieces, and a last line without line end.
-    const std::string text = ":0100000011EE\r\n:0100010022DC\r:0100020033CB\n\r\n:020000040000FA\r\n:0100030044B9";
+    const std::string text = ":0100000011EE\r\n:0100010022DC\r:0100020033CA\n\r\n:020000040000FA\r\n:0100030044B8";
     std::vector<std::uint8_t> whole(16, 0xFF);
     const HexReadResult expected = ParseHexText(text, whole, 16);
     for (std::size_t size = 1; size <= text.size(); ++size) {
@@ -281,7 +308,7 @@ TEST(HexStream, ToolchainEepromAddressesAndDroppedBytes)
     // first by its address in the file.
     std::vector<std::uint8_t> image(32, 0xFF);
     HexReader reader(image, 16, PlaceInto::Eeprom);
-    reader.Feed(":020000040081790\n:020000000102FB\n:04000E00AABBCCDD00\n:020000040000FA\n:01000300077F\n");
+    reader.Feed(":020000040081790\n:020000000102FB\n:04000E00AABBCCDDE0\n:020000040000FA\n:0100030007F5\n");
     const HexReadResult result = reader.Finish();
     EXPECT_EQ(image[0], 0x01);
     EXPECT_EQ(image[1], 0x02);

@@ -84,6 +84,30 @@ TEST(WriteQuestion, NamesTheBitsAndWhatFollowsOrAsksNothing)
     EXPECT_TRUE(both.contains(QStringLiteral("not read from this chip")));
 }
 
+TEST(WriteQuestions, LockOutBitsAreAskedApartFromTheRoutineNote)
+{
+    // The command line answers the routine part with --yes; the lock-out part needs its own
+    // approval, so the two must never come as one text.
+    const FuseLayout& mega8 = LayoutFor("ATmega8");
+    const FuseBytes read = Slots({0xE1, 0xD9, 0xFF});
+    const FuseWriteQuestions none = WriteQuestions(mega8, Slots({0xE4, 0xD9, 0xFF}), read);
+    EXPECT_TRUE(none.routine.isEmpty());
+    EXPECT_TRUE(none.lockout.isEmpty());
+
+    const FuseWriteQuestions reset = WriteQuestions(mega8, Slots({0xE1, 0x59, 0xFF}), read);
+    EXPECT_TRUE(reset.routine.isEmpty());
+    EXPECT_TRUE(reset.lockout.contains(QStringLiteral("RSTDISBL (High Fuses) programmed"))) << reset.lockout.toStdString();
+
+    const FuseWriteQuestions factory = WriteQuestions(mega8, Slots({0xE1, 0xD9, 0xFF}), std::nullopt);
+    EXPECT_TRUE(factory.routine.startsWith(QStringLiteral("These values were not read from this chip")));
+    EXPECT_TRUE(factory.lockout.isEmpty());
+
+    const FuseWriteQuestions both = WriteQuestions(mega8, Slots({0xE1, 0xD9, 0xFC}), std::nullopt);
+    EXPECT_FALSE(both.routine.contains(QStringLiteral("LB1")));
+    EXPECT_TRUE(both.lockout.contains(QStringLiteral("LB1 (Lock bits) programmed")));
+    EXPECT_FALSE(both.lockout.contains(QStringLiteral("not read from this chip")));
+}
+
 TEST(ReadBack, OnlyShownBitsCountAndEachByteIsNamed)
 {
     const FuseLayout& tiny15 = LayoutFor("ATtiny15");

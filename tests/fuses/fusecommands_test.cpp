@@ -82,6 +82,7 @@ protected:
     {
         scripted = &unit;
         link.Open(QStringLiteral("test"));
+        link.answerLinkChecks = true;
         SelectMenuEntry(state, *FindChipByName("ATmega8"), log, {});
         log.SetSink({});
         firstLine = log.Lines().size();

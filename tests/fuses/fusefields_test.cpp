@@ -103,7 +103,7 @@ TEST(FuseFields, FactoryValuesReadAsTheDatasheetsDescribeThem)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chip);
         const ChipEntry& chip = Chip(c.chip);
-        layoutsSeen.insert(LayoutOf(chip.code)->number);
+        layoutsSeen.insert(LayoutOf(&chip)->number);
         const std::map<std::string, std::string> decoded = Decoded(chip, Factory(chip));
         for (const auto& [field, meaning] : c.expected) {
             ASSERT_TRUE(decoded.count(field)) << field;
@@ -133,7 +133,7 @@ TEST(FuseFields, EveryValueRoundTripsThroughTheBits)
     for (const ChipEntry& chip : ChipCatalogue()) {
         SCOPED_TRACE(std::string(chip.name));
         const std::span<const FuseField> fields = FieldsOf(chip);
-        const FuseLayout* layout = LayoutOf(chip.code);
+        const FuseLayout* layout = LayoutOf(&chip);
         ASSERT_EQ(fields.empty(), layout == nullptr);
         std::set<std::pair<int, int>> used;
         for (const FuseField& f : fields) {

@@ -8,6 +8,8 @@
 #include <QDir>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <future>
 #include <thread>
@@ -88,6 +90,24 @@ TEST_F(SerialLinkTest, PortIsOpenedExclusively)
     EXPECT_EQ(second.Open(Path()).status, OpenStatus::Unavailable);
     link.CloseGateway();
     EXPECT_EQ(second.Open(Path()).status, OpenStatus::Ok);  // free again once closed
+}
+
+// A symlink to the device (as /dev/serial/by-id/... are) is the same port: a second open
+// through it is refused too, whichever name came first.
+TEST_F(SerialLinkTest, ASymlinkToTheDeviceIsTheSamePort)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString alias = dir.filePath(QStringLiteral("gateway"));
+    ASSERT_TRUE(QFile::link(Path(), alias));
+    for (const auto& [first, then] : {std::pair{Path(), alias}, std::pair{alias, Path()}}) {
+        SerialLink one;
+        SerialLink two;
+        ASSERT_EQ(one.Open(first).status, OpenStatus::Ok);
+        EXPECT_EQ(two.Open(then).status, OpenStatus::Unavailable) << then.toStdString();
+        one.CloseGateway();
+        EXPECT_EQ(two.Open(then).status, OpenStatus::Ok);
+    }
 }
 
 TEST_F(SerialLinkTest, AnswersKeepSurplusBytesAndLateBytesStartTheNextAnswer)

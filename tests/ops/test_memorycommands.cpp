@@ -35,6 +35,9 @@ const QString Start = QStringLiteral("Start time: 1:2:3");
 const QString End = QStringLiteral("End time: 1:2:3");
 const QString Fail = QStringLiteral("       Finished with fail.");
 const testing::Bytes SuppliesOff = {0x11, 0x00, 0x0F, 0x32};
+// The answered command that confirms a command's last packet.
+const testing::Bytes LinkCheck = {0x18};
+const std::vector<testing::Bytes> ConfirmedSuppliesOff = {SuppliesOff, LinkCheck};
 
 // One command on one chip: the link, the log, the chip state and what the unit saw.
 struct Bench {
@@ -42,6 +45,7 @@ struct Bench {
                    OperationSet ops = testing::ParallelPaged)
     {
         link.Open(QStringLiteral("fake"));
+        link.answerLinkChecks = true;
         log.SetClock([] { return QTime(1, 2, 3); });
         if (chipName) {
             OperationLog selection;
@@ -142,7 +146,7 @@ TEST(MemoryCommands, ReadProgramStepsAndProgress)
     for (std::uint32_t i = 0; i < reads.size(); ++i)
         ASSERT_EQ(reads[i], (UnitCall{ChipOperation::ReadFlashByte, i, false}));
     EXPECT_EQ(t.progress.back(), 100);
-    EXPECT_TRUE(t.link.sent.empty()) << "serial programming is left as it is";
+    EXPECT_EQ(t.link.sent, std::vector<testing::Bytes>{LinkCheck}) << "serial programming is left as it is, the end confirmed";
 }
 
 TEST(MemoryCommands, ProgressPointsPerFamily)
@@ -210,7 +214,7 @@ TEST(MemoryCommands, ParallelCommandsEndWithTheSuppliesOff)
 {
     Bench b("ATmega8");
     ASSERT_TRUE(b.Run(MemoryCommand::ReadData));
-    EXPECT_EQ(b.link.sent, std::vector<testing::Bytes>{SuppliesOff});
+    EXPECT_EQ(b.link.sent, ConfirmedSuppliesOff);
     EXPECT_FALSE(b.link.SafePacketArmed());
     EXPECT_EQ(b.Lines().back(), End);
 
@@ -355,7 +359,7 @@ TEST(MemoryCommands, EraseSequencesAndTheirFailures)
     m.chips.CurrentChip.FlashImage[5] = 0x12;
     ASSERT_TRUE(m.Run(RunChipErase));
     EXPECT_EQ(m.chips.CurrentChip.FlashImage[5], 0x12);
-    EXPECT_EQ(m.link.sent, std::vector<testing::Bytes>{SuppliesOff});
+    EXPECT_EQ(m.link.sent, ConfirmedSuppliesOff);
 }
 
 TEST(MemoryCommands, WriteDataPagesAndQuestions)
@@ -427,7 +431,7 @@ TEST(MemoryCommands, ReadCalibration)
     EXPECT_EQ(m.Lines(), QStringList{QStringLiteral(
                              "calibration 0 = 0xA8calibration 1 = 0xA9calibration 2 = 0xAAcalibration 3 = 0xAB")});
     EXPECT_EQ(m.chips.CurrentChip.CalibrationBytes[3], 0xAB);
-    EXPECT_EQ(m.link.sent, std::vector<testing::Bytes>{SuppliesOff});
+    EXPECT_EQ(m.link.sent, ConfirmedSuppliesOff);
 
     // Families without a calibration read, whatever the catalogue's count.
     for (const char* chip : {"AT90S2313", "ATtiny22"}) {
@@ -454,6 +458,87 @@ TEST(MemoryCommands, ReadCalibration)
     f.unit->failure = FakeUnit::Failure{ChipOperation::ReadCalibration, {}};
     EXPECT_FALSE(f.Run(RunReadCalibration));
     EXPECT_EQ(f.Lines().back(), Fail);
+}
+
+TEST(MemoryCommands, AWriteVerifiedAfterwardsFindsWhatTheChipDidNotTake)
+{
+    // The fake chip keeps its own bytes whatever is loaded into it: a chip that refused the
+    // write (locked, or not the chip selected). Without the verify the write reports success.
+    for (const bool program : {true, false}) {
+        SCOPED_TRACE(program ? "program" : "data");
+        const MemoryCommand command = program ? MemoryCommand::WriteProgram : MemoryCommand::WriteData;
+        Bench plain("ATmega8");
+        EXPECT_TRUE(plain.Run(command));
+
+        Bench b("ATmega8");
+        const int kind = program ? FlashKind : EepromKind;
+        std::vector<std::uint8_t>& chip = program ? b.unit->flash : b.unit->eeprom;
+        const std::uint32_t size = b.chips.CurrentChip.ImageSize(kind);
+        std::copy_n(chip.begin(), size, b.chips.CurrentChip.Image(kind));
+        b.chips.CurrentChip.Image(kind)[0x41] ^= 0x01;
+        MemoryCommandOptions options;
+        options.verifyAfterWrite = true;
+        EXPECT_FALSE(b.Run([&](auto& ctx, auto& job, auto& p) { return RunMemoryCommand(command, ctx, job, p, options); }));
+        EXPECT_EQ(b.Lines().mid(b.Lines().size() - 2),
+                  (QStringList{QStringLiteral("       Finished with fail. Address: 0x") + (program ? "0040" : "0041"), End}));
+        // The verify is a pass of its own after the write, and shares the bar with it.
+        const std::vector<UnitCall> reads = b.CallsOf(program ? ChipOperation::ReadFlashWord : ChipOperation::ReadEepromByte);
+        ASSERT_FALSE(reads.empty());
+        EXPECT_TRUE(reads.front().verify);
+        EXPECT_TRUE(std::is_sorted(b.progress.begin(), b.progress.end()));
+        EXPECT_NE(std::find(b.progress.begin(), b.progress.end(), 50), b.progress.end()) << "the write's end";
+
+        // When the chip holds it all, the write ends as a verify does.
+        Bench ok("ATmega8");
+        std::copy_n((program ? ok.unit->flash : ok.unit->eeprom).begin(), size, ok.chips.CurrentChip.Image(kind));
+        EXPECT_TRUE(ok.Run([&](auto& ctx, auto& job, auto& p) { return RunMemoryCommand(command, ctx, job, p, options); }));
+        EXPECT_EQ(ok.Lines().mid(ok.Lines().size() - 2),
+                  (QStringList{QStringLiteral("       Finished. No differences found."), End}));
+    }
+}
+
+TEST(MemoryCommands, VerifyOfTheBytesAFileDefinedComparesOnlyThose)
+{
+    // The file gave 0x10..0x1F but 0x12; the chip differs at 0x100 (a bootloader, say) and at
+    // 0x12, where the file has no byte.
+    Bench b("ATmega8");
+    std::copy_n(b.unit->flash.begin(), 8192, b.chips.CurrentChip.FlashImage.begin());
+    b.chips.CurrentChip.FlashImage[0x100] ^= 0xFF;
+    std::vector<std::uint8_t> defined(8192, 0);
+    std::fill(defined.begin() + 0x10, defined.begin() + 0x20, 1);
+    defined[0x12] = 0;
+    b.chips.CurrentChip.FlashImage[0x12] ^= 0xFF;
+    MemoryCommandOptions options;
+    options.defined = defined;
+    const auto verify = [&](auto& ctx, auto& job, auto& p) {
+        return RunMemoryCommand(MemoryCommand::VerifyProgram, ctx, job, p, options);
+    };
+    EXPECT_TRUE(b.Run(verify));
+    EXPECT_EQ(b.Lines().mid(b.Lines().size() - 2), (QStringList{QStringLiteral("       Finished. No differences found."), End}));
+    // Read up to the last byte the file gave, from 0 (the units need that), and no further.
+    EXPECT_EQ(b.CallsOf(ChipOperation::ReadFlashWord).size(), 0x20u / 2);
+    EXPECT_EQ(b.chips.CurrentChip.FlashImage[0x100], std::uint8_t(b.unit->flash[0x100] ^ 0xFF)) << "the image is not read into";
+
+    // A byte the file gave that differs: its word's address, as the whole-memory verify says it.
+    b.chips.CurrentChip.FlashImage[0x100] ^= 0xFF;
+    b.chips.CurrentChip.FlashImage[0x101] ^= 0xFF;
+    defined[0x101] = 1;
+    b.calls.clear();
+    EXPECT_FALSE(b.Run(verify));
+    EXPECT_EQ(b.Lines().at(b.Lines().size() - 2), QStringLiteral("       Finished with fail. Address: 0x0100"));
+
+    // Without a mask the whole memory is compared, and 0x0012 differs first.
+    b.chips.CurrentChip.FlashImage[0x101] ^= 0xFF;
+    options.defined = {};
+    EXPECT_FALSE(b.Run(verify));
+    EXPECT_EQ(b.Lines().at(b.Lines().size() - 2), QStringLiteral("       Finished with fail. Address: 0x0012"));
+
+    // A file with no byte for this memory: nothing to compare, nothing sent.
+    const std::vector<std::uint8_t> none(8192, 0);
+    options.defined = none;
+    b.calls.clear();
+    EXPECT_TRUE(b.Run(verify));
+    EXPECT_TRUE(b.calls.empty());
 }
 
 TEST(MemoryCommands, CatalogueGeometryFitsTheLoops)

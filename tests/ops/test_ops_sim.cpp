@@ -5,6 +5,8 @@
 
 #include "ops/memorycommands.h"
 
+#include "ops/familychips.h"
+
 #include "chips/selection.h"
 #include "log/operationlog.h"
 #include "sim/simlink.h"
@@ -17,14 +19,15 @@ namespace velmora {
 namespace {
 
 struct SimBench {
-    explicit SimBench(const char* chipName)
-        : entry(*FindChipByName(chipName)), link(*sim::FindSimChip(chipName), /*virtualTime=*/true)
+    // The chip in the socket, and the chip selected when it is another.
+    explicit SimBench(const char* chipName, const char* selected = nullptr)
+        : entry(*FindChipByName(selected ? selected : chipName)), link(*sim::FindSimChip(chipName), /*virtualTime=*/true)
     {
         link.Open(QStringLiteral("virtual"));
         OperationLog selection;
         SelectChip(chips, entry.code, selection, {});
     }
-    ProgContext Ctx() { return ProgContext{link, log, 0, link.Sleeper()}; }
+    ProgContext Ctx() { return ProgContext{link, log, 0, link.Sleeper(), &cancel}; }
     bool Run(const ChipCommand& command)
     {
         ChipJob job(chips);
@@ -32,11 +35,12 @@ struct SimBench {
         job.ApplyTo(chips);
         return ok;
     }
-    bool Run(MemoryCommand command)
+    bool Run(MemoryCommand command, const MemoryCommandOptions& options = {}, const ProgressFn& progress = {})
     {
-        return Run([command](const ProgContext& ctx, ChipJob& job, const ProgressFn& p) {
-            return RunMemoryCommand(command, ctx, job, p);
-        });
+        ChipJob job(chips);
+        const bool ok = RunMemoryCommand(command, Ctx(), job, progress, options);
+        job.ApplyTo(chips);
+        return ok;
     }
     sim::SimChip& Chip() { return link.Gateway().Chip(); }
     std::span<std::uint8_t> Image(int kind) { return {chips.CurrentChip.Image(kind), chips.CurrentChip.ImageSize(kind)}; }
@@ -50,6 +54,7 @@ struct SimBench {
     sim::SimLink link;
     OperationLog log;
     ChipState chips;
+    CancelToken cancel;
 };
 
 std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed)
@@ -154,13 +159,141 @@ TEST_P(OpsOnSimulator, PatchWriteAfterTheImage)
     EXPECT_FALSE(patch(EepromKind, b.entry.eepromSize - 3, 1)) << "beyond the memory";
 }
 
-// One chip of every family, the largest where a family spans several sizes.
-INSTANTIATE_TEST_SUITE_P(EveryFamily, OpsOnSimulator,
-                         ::testing::Values("ATmega8", "ATmega8535", "ATmega32", "ATmega163", "ATmega323", "ATmega168",
-                                           "ATmega162", "ATmega644", "ATmega169", "ATmega128", "ATmega2560", "AT90CAN128",
-                                           "ATtiny861", "ATtiny2313", "ATmega161", "ATmega103", "AT90S1200", "AT90S2313",
-                                           "AT90S8515", "AT90S8535", "AT90S4433", "ATtiny13", "ATtiny26", "ATtiny85",
-                                           "ATtiny12", "ATtiny15", "AT90S2323", "AT90S2343", "ATtiny22"));
+INSTANTIATE_TEST_SUITE_P(EveryFamily, OpsOnSimulator, ::testing::ValuesIn(testing::OneChipPerFamily));
+
+
+// Writing with the socket checked first and the result verified, on every family: the check
+// reads the signature through the unit's own entry, and the verify reads back what was written.
+TEST_P(OpsOnSimulator, CheckedAndVerifiedWrites)
+{
+    SimBench b(GetParam());
+    MemoryCommandOptions options;
+    options.socket.enabled = true;
+    options.verifyAfterWrite = true;
+    const std::vector<std::uint8_t> flash = Pattern(b.entry.flashSize, 11);
+    std::copy(flash.begin(), flash.end(), b.Image(FlashKind).begin());
+    ASSERT_TRUE(b.Run(MemoryCommand::WriteProgram, options)) << b.log.Lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(b.LastLine(1), QStringLiteral("       Finished. No differences found."));
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), b.Chip().Flash().begin()));
+    const std::vector<std::uint8_t> eeprom = Pattern(b.entry.eepromSize, 5);
+    std::copy(eeprom.begin(), eeprom.end(), b.Image(EepromKind).begin());
+    ASSERT_TRUE(b.Run(MemoryCommand::WriteData, options)) << b.log.Lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(std::equal(eeprom.begin(), eeprom.end(), b.Chip().Eeprom().begin()));
+    EXPECT_TRUE(b.Run([&](const ProgContext& ctx, ChipJob& job, const ProgressFn& p) {
+        return RunCheckedChipErase(ctx, job, p, options.socket);
+    }));
+}
+
+// An ATmega8 in the socket with the ATmega16 selected: nothing that erases or writes touches it.
+TEST(SocketCheck, AnotherChipIsNeitherErasedNorWritten)
+{
+    const QString other = QStringLiteral("The chip in the socket is the ATmega8 (signature 1E 93 07), not the selected "
+                                         "ATmega16 (1E 94 03)");
+    enum class Command { WriteProgram, WriteData, Erase };
+    for (const Command command : {Command::WriteProgram, Command::WriteData, Command::Erase}) {
+        for (const bool withApprover : {false, true}) {
+            SCOPED_TRACE(int(command) * 2 + withApprover);
+            SimBench b("ATmega8", "ATmega16");
+            std::fill(b.Chip().Flash().begin(), b.Chip().Flash().end(), 0x5A);
+            std::fill(b.Chip().Eeprom().begin(), b.Chip().Eeprom().end(), 0xA5);
+            std::fill(b.Image(FlashKind).begin(), b.Image(FlashKind).end(), 0x00);
+            std::fill(b.Image(EepromKind).begin(), b.Image(EepromKind).end(), 0x00);
+            std::vector<std::pair<std::string_view, SignatureCode>> asked;
+            SocketCheck check{true, {}};
+            if (withApprover)
+                check.approve = [&](const ChipEntry& selected, SignatureCode found) {
+                    asked.emplace_back(selected.name, found);
+                    return false;
+                };
+            MemoryCommandOptions options;
+            options.socket = check;
+            bool ok = true;
+            switch (command) {
+            case Command::WriteProgram: ok = b.Run(MemoryCommand::WriteProgram, options); break;
+            case Command::WriteData: ok = b.Run(MemoryCommand::WriteData, options); break;
+            case Command::Erase:
+                ok = b.Run([&](const ProgContext& ctx, ChipJob& job, const ProgressFn& p) { return RunCheckedChipErase(ctx, job, p, check); });
+                break;
+            }
+            EXPECT_FALSE(ok);
+            EXPECT_TRUE(b.log.Lines().contains(other)) << b.log.Lines().join(QLatin1Char('\n')).toStdString();
+            EXPECT_TRUE(b.log.Lines().contains(QStringLiteral("       Finished with fail.")));
+            EXPECT_TRUE(std::all_of(b.Chip().Flash().begin(), b.Chip().Flash().end(), [](std::uint8_t v) { return v == 0x5A; }));
+            EXPECT_TRUE(std::all_of(b.Chip().Eeprom().begin(), b.Chip().Eeprom().end(), [](std::uint8_t v) { return v == 0xA5; }));
+            EXPECT_FALSE(b.Chip().InParallelMode());
+            EXPECT_TRUE(b.link.IsOpen());
+            if (withApprover) {
+                EXPECT_EQ(asked, (std::vector<std::pair<std::string_view, SignatureCode>>{{"ATmega16", 0x07931E}}));
+            }
+        }
+    }
+
+    // Approved: the command goes on (with the selected chip's algorithm).
+    SimBench b("ATmega8", "ATmega16");
+    MemoryCommandOptions options;
+    options.socket = {true, [](const ChipEntry&, SignatureCode) { return true; }};
+    std::fill(b.Image(EepromKind).begin(), b.Image(EepromKind).end(), 0x00);
+    b.Run(MemoryCommand::WriteData, options);
+    EXPECT_TRUE(b.log.Lines().contains(other));
+    EXPECT_EQ(b.Chip().Eeprom()[0], 0x00) << "written";
+}
+
+TEST(SocketCheck, OtherChipTexts)
+{
+    const ChipEntry& mega16 = *FindChipByName("ATmega16");
+    EXPECT_EQ(OtherChipText(mega16, 0), QStringLiteral("No chip answers in the socket (signature 00 00 00), not the selected ATmega16 (1E 94 03)"));
+    EXPECT_EQ(OtherChipText(mega16, 0xFFFFFF), QStringLiteral("No chip answers in the socket (signature FF FF FF), not the selected ATmega16 (1E 94 03)"));
+    EXPECT_EQ(OtherChipText(mega16, 0x01021E), QStringLiteral("The chip in the socket is an unknown chip (signature 1E 02 01), not the selected ATmega16 (1E 94 03)"));
+}
+
+// Cancel: the command stops at the next packet, switches the supplies off and says so.
+TEST(Cancel, AWriteStopsAtTheNextPacketWithTheSuppliesOff)
+{
+    SimBench b("ATmega8");
+    const std::vector<std::uint8_t> flash = Pattern(b.entry.flashSize, 3);
+    std::copy(flash.begin(), flash.end(), b.Image(FlashKind).begin());
+    std::uint64_t packetsAtRequest = 0;
+    const ProgressFn progress = [&](int percent) {
+        if (percent >= 30 && !b.cancel.Requested()) {
+            b.cancel.Request();
+            packetsAtRequest = b.link.Counters().packets;
+        }
+    };
+    EXPECT_FALSE(b.Run(MemoryCommand::WriteProgram, {}, progress));
+    const QStringList lines = b.log.Lines();
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines.at(lines.size() - 3), QStringLiteral("Cancelled"));
+    EXPECT_EQ(lines.at(lines.size() - 2), PartlyWrittenText);
+    EXPECT_TRUE(lines.back().startsWith(QStringLiteral("End time")));
+    EXPECT_FALSE(lines.contains(QStringLiteral("       Finished with fail.")));
+    EXPECT_EQ(b.link.Counters().packets, packetsAtRequest + 1) << "one packet after the request: the supplies off";
+    EXPECT_FALSE(b.Chip().InParallelMode());
+    EXPECT_TRUE(b.link.IsOpen());
+    // Written up to the page at the request, blank after it.
+    EXPECT_TRUE(std::equal(flash.begin(), flash.begin() + 64, b.Chip().Flash().begin()));
+    EXPECT_EQ(b.Chip().Flash().back(), 0xFF);
+
+    // The next command runs as usual once the request is taken back.
+    b.cancel.Reset();
+    EXPECT_TRUE(b.Run(MemoryCommand::WriteProgram));
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), b.Chip().Flash().begin()));
+
+    // A read stops the same way, without the warning.
+    b.cancel.Reset();
+    const ProgressFn soon = [&](int) { b.cancel.Request(); };
+    EXPECT_FALSE(b.Run(MemoryCommand::ReadProgram, {}, soon));
+    EXPECT_EQ(b.LastLine(1), QStringLiteral("Cancelled"));
+    EXPECT_FALSE(b.Chip().InParallelMode());
+}
+
+TEST(Cancel, ASerialChipStopsToo)
+{
+    SimBench b("ATtiny13");
+    b.cancel.Request();
+    EXPECT_FALSE(b.Run(MemoryCommand::VerifyProgram));
+    EXPECT_EQ(b.LastLine(1), QStringLiteral("Cancelled"));
+    EXPECT_FALSE(b.Chip().InSerialMode());
+}
 
 }  // namespace
 }  // namespace velmora

@@ -168,7 +168,7 @@ TEST_F(ParallelPrimitives, ExitParallelMode)
 TEST_F(ParallelPrimitives, ReadSignatureAssemblesTheCode)
 {
     link.QueueAnswer({0x1E});
-    link.QueueAnswer({0x93, 0x55});  // surplus bytes of an answer are ignored
+    link.QueueAnswer({0x93});
     link.QueueAnswer({0x07});
     EXPECT_EQ(ReadSignature(Context()), 0x07931E);
     const Bytes read{0x0B, 0x00, 0x15, 0x10, 0x17, 0x15, 0x14};
@@ -180,6 +180,18 @@ TEST_F(ParallelPrimitives, ReadSignatureAssemblesTheCode)
     EXPECT_EQ(link.readsExpected, (std::vector<int>{1, 1, 1}));
     EXPECT_EQ(log.Lines(), Lines({"Trying to read signature bytes", "       Finished"}));
     EXPECT_TRUE(sleeps.empty());
+}
+
+// A pin read is answered with one byte; a second one arriving with it (a stray byte) makes
+// the answer unknowable: a link fault with its own line, never a byte taken at random.
+TEST_F(ParallelPrimitives, AStrayByteWithAPinAnswerIsALinkFault)
+{
+    link.QueueAnswer({0x1E});
+    link.QueueAnswer({0x00, 0x93});
+    EXPECT_EQ(ReadSignature(Context()), 0);
+    EXPECT_EQ(log.Lines(), Lines({"Trying to read signature bytes",
+                                  "Error reading the answer (PINB): 2 bytes came where 1 was asked for"}));
+    EXPECT_FALSE(link.IsOpen());
 }
 
 TEST_F(ParallelPrimitives, ReadSignatureGatewayStopsAnsweringAfterTheFirstByte)

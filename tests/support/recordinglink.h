@@ -22,6 +22,11 @@ public:
     // Sends number failAt and later fail (counted from 0 since the link was made).
     void FailSendsFrom(int failAt) { failAt_ = failAt; }
 
+    // With this on, a lone pin C read (the answered link check that ends a command and
+    // follows writes) that finds no queued answer is answered "ready" ({0x01}): for tests
+    // about what comes before it.
+    bool answerLinkChecks = false;
+
     std::vector<Bytes> sent;          // every packet written, in order
     std::vector<int> readsExpected;   // the expected count of every ReadAnswer
     std::vector<int> discardsBefore;  // for each input discard, the index in sent of the packet it preceded
@@ -34,6 +39,8 @@ protected:
     GatewayPacket ReadBytes(int expected, int timeoutMs) override;
     // The queued answers are the gateway's answers still to come, never stray input: kept.
     void DiscardInput() override { discardsBefore.push_back(int(sent.size())); }
+    // Likewise nothing comes late: a queued answer belongs to a later read.
+    GatewayPacket ReadQuiet(int) override { return {}; }
 
 private:
     bool open_ = false;

@@ -154,7 +154,7 @@ TEST_F(DumpEdit, TypingIntoCharacterCells)
         char cell;
     } cases[] = {
         {'A', "41", 'A'}, {' ', "20", ' '},     {'7', "37", '7'},     {0x05, "1F", '\x1F'},
-        {0x1B, "1F", '\x1F'}, {0xE9, "E9", '\xE9'}, {0xFF, "FF", '\xFF'}, {'a', "61", 'A'},
+        {0x1B, "1F", '\x1F'}, {0xE9, "E9", '\xE9'}, {0xFF, "FF", '\xFF'}, {'a', "61", 'a'}, {'z', "7A", 'z'},
     };
     for (const Case& c : cases) {
         text = original;
@@ -171,6 +171,86 @@ TEST_F(DumpEdit, LowBytesTypedAsDigitsShowTheSubstituteCharacter)
     caret = At(0, 10);
     Type({K('0'), K('0'), K(' '), K('1'), K('E'), K(' '), K('1'), K('F'), K(' '), K('2'), K('0')});
     EXPECT_EQ(text.substr(64, 4), "\x1F\x1F\x1F ");
+}
+
+// The character cell and the digits agree: the cell shows the byte the digits hold, in the
+// case typed.
+TEST_F(DumpEdit, CharacterCellsKeepTheCaseTyped)
+{
+    caret = At(1, 64);
+    Type({K('h'), K('E'), K('x')});
+    EXPECT_EQ(text.substr(At(1, 64), 3), "hEx");
+    EXPECT_EQ(Hex(1, 0) + Hex(1, 1) + Hex(1, 2), "684578");
+}
+
+TEST_F(DumpEdit, PasteTypesHexDigitsOrCharactersAndStopsAtTheEnd)
+{
+    struct Case {
+        const char* name;
+        std::size_t caret;
+        std::string pasted;
+        std::vector<std::pair<std::size_t, std::string>> hex;  // byte index, expected digits
+        PasteResult expected;
+    } cases[] = {
+        {"hex with blanks", At(0, 10), "12 34 ab", {{0, "12"}, {1, "34"}, {2, "AB"}, {3, "43"}},
+         {At(0, 18), 6, 0, true}},
+        // Unlike typing, a digit never falls on a separator: "1234" gives 12 34, not 12 4F.
+        {"hex without blanks", At(0, 10), "1234", {{0, "12"}, {1, "34"}}, {At(0, 15), 4, 0, true}},
+        {"hex with prefixes", At(0, 4), "0x01,0x02", {{0, "01"}, {1, "02"}}, {At(0, 15), 4, 0, true}},
+        {"hex from a low digit", At(0, 11), "98", {{0, "49"}, {1, "81"}}, {At(0, 14), 2, 0, true}},
+        {"hex over the gap", At(0, 55), "ABCD", {{15, "AB"}, {16, "CD"}}, {At(1, 12), 4, 0, true}},
+        {"hex past the end", At(3, 52), "111222", {{62, "11"}, {63, "12"}, {0, "40"}}, {At(3, 57), 4, 2, true}},
+        {"text in the hex region", At(0, 13), "Hi!", {{1, "48"}, {2, "69"}, {3, "21"}}, {At(0, 68), 3, 0, false}},
+        {"text in the character cells", At(2, 78), "xyz", {{46, "78"}, {47, "79"}, {48, "7A"}},
+         {At(3, 65), 3, 0, false}},
+        {"hex digits in the character cells", At(0, 64), "12", {{0, "31"}, {1, "32"}}, {At(0, 66), 2, 0, false}},
+        {"text past the end", At(3, 79), "abc", {{63, "61"}, {0, "40"}}, {At(3, 80), 1, 2, false}},
+        {"control characters as typed", At(0, 64), "\t", {{0, "1F"}}, {At(0, 65), 1, 0, false}},
+    };
+    for (const Case& c : cases) {
+        text = original;
+        const PasteResult r = DumpPaste(text, c.caret, c.pasted);
+        for (const auto& [byte, digits] : c.hex)
+            EXPECT_EQ(text.substr(HexCellPos(byte), 2), digits) << c.name << " byte " << byte;
+        EXPECT_EQ(r.caret, c.expected.caret) << c.name;
+        EXPECT_EQ(r.written, c.expected.written) << c.name;
+        EXPECT_EQ(r.left, c.expected.left) << c.name;
+        EXPECT_EQ(r.hex, c.expected.hex) << c.name;
+        // A byte the paste wrote shows its value in its character cell.
+        std::vector<std::uint8_t> bytes(64);
+        Parse(text, bytes.data(), bytes.size());
+        for (std::size_t i = 0; i < 64; ++i) {
+            if (text.compare(HexCellPos(i), 2, original, HexCellPos(i), 2) != 0) {
+                EXPECT_EQ(text[CharCellPos(i)], CellChar(bytes[i])) << c.name << " byte " << i;
+            }
+        }
+    }
+    std::string empty;
+    EXPECT_EQ(DumpPaste(empty, 0, "12").written, 0u);
+}
+
+TEST(DumpText, HexDigitsAndAddressesAsTyped)
+{
+    EXPECT_EQ(HexDigitsOf("15 CA"), "15CA");
+    EXPECT_EQ(HexDigitsOf("0x15, 0XcA\r\n"), "15cA");
+    EXPECT_EQ(HexDigitsOf("Hello"), std::nullopt);
+    EXPECT_EQ(HexDigitsOf(" , "), std::nullopt);
+    EXPECT_EQ(HexDigitsOf("0x"), std::nullopt);
+
+    EXPECT_EQ(ParseAddress("1F0"), 0x1F0u);
+    EXPECT_EQ(ParseAddress(" 0x1f0 "), 0x1F0u);
+    EXPECT_EQ(ParseAddress("$3FFFF"), 0x3FFFFu);
+    EXPECT_EQ(ParseAddress("100h"), 0x100u);
+    EXPECT_EQ(ParseAddress("FFFFFFFF"), 0xFFFFFFFFu);
+    for (const char* bad : {"", "0x", "G1", "1 2", "123456789", "-1"})
+        EXPECT_EQ(ParseAddress(bad), std::nullopt) << bad;
+
+    const std::size_t length = BlankText(64, false).size();
+    EXPECT_EQ(CaretOfAddress(length, 0), 10u);
+    EXPECT_EQ(CaretOfAddress(length, 0x11), 82u + 13);
+    EXPECT_EQ(CaretOfAddress(length, 63), 3u * 82 + 55);
+    EXPECT_EQ(CaretOfAddress(length, 64), std::nullopt);
+    EXPECT_EQ(CaretOfAddress(0, 0), std::nullopt);
 }
 
 TEST(DumpEditEmpty, NoChipNoChange)

@@ -127,5 +127,73 @@ TEST_F(WorkspaceViews, IdBytesFieldKeys)
     EXPECT_EQ(work.views[0].caret, 2u);
 }
 
+// Undo works per page: the last edits of either view of the page go back in reverse order,
+// caret included; the other page keeps its own; a view whose text is replaced forgets them.
+TEST_F(WorkspaceViews, UndoTakesBackThePagesEditsInReverse)
+{
+    Select("ATmega8");
+    const auto blank = work.views;
+    const auto type = [&](std::size_t view, std::size_t caret, const char* keys) {
+        work.SetCaret(view, caret);
+        for (const char* k = keys; *k; ++k)
+            work.KeyDown(view, dump::KeyStroke::Char(static_cast<std::uint8_t>(*k)));
+    };
+    type(1, 10, "12");        // flash of Page1: two steps
+    type(3, 82 + 64, "Q");    // EEPROM of Page1
+    type(2, 10, "7");         // flash of Page2
+    work.SetCaret(1, 82 * 5 + 13);
+    const dump::PasteResult pasted = work.Paste(1, "AA BB");  // one step
+    EXPECT_EQ(pasted.written, 4u);
+    EXPECT_EQ(work.views[1].text.substr(dump::HexCellPos(81), 5), "AA BB");
+    type(1, 0, "x");  // only moves the caret: nothing to undo
+    EXPECT_TRUE(work.CanUndo(0));
+
+    EXPECT_EQ(work.Undo(0), 1u);  // the paste
+    EXPECT_EQ(work.views[1].text.substr(dump::HexCellPos(81), 5), "FF FF");
+    EXPECT_EQ(work.views[1].caret, 82u * 5 + 13);
+    EXPECT_EQ(work.Undo(0), 3u);
+    EXPECT_EQ(work.views[3].text, blank[3].text);
+    EXPECT_EQ(work.views[3].caret, 82u + 64);
+    EXPECT_EQ(work.Undo(0), 1u);
+    EXPECT_EQ(work.views[1].text.substr(10, 2), "1F");
+    EXPECT_EQ(work.Undo(0), 1u);
+    EXPECT_EQ(work.views[1].text, blank[1].text);
+    EXPECT_EQ(work.Undo(0), 0u);
+    EXPECT_FALSE(work.CanUndo(0));
+    EXPECT_EQ(work.views[2].text.substr(10, 2), "7F");  // Page2 untouched by Page1's undo
+
+    // A read into Page2's flash view replaces its text: its edits cannot come back over it.
+    work.RenderView(2, FlashKind);
+    EXPECT_EQ(work.Undo(1), 0u);
+    type(4, 10, "5");
+    EXPECT_EQ(work.Undo(1), 4u);
+}
+
+// Selecting the chip the pages show keeps them, edits and all; another chip (or the same code
+// as a NIIET part) lays them out anew and forgets the edits.
+TEST_F(WorkspaceViews, OnlyAnotherChipBlanksThePages)
+{
+    Select("ATmega8535");
+    work.SetCaret(1, 10);
+    work.KeyDown(1, dump::KeyStroke::Char('5'));
+    work.SetCaret(4, 10);
+    work.KeyDown(4, dump::KeyStroke::Char('5'));
+    EXPECT_TRUE(work.Shows(*FindChipByName("ATmega8535")));
+    Select("ATmega8535");
+    EXPECT_EQ(work.views[1].text.substr(10, 2), "5F");
+    EXPECT_TRUE(work.CanUndo(0));
+    EXPECT_NE(work.SelectChip(0x08931E, log), nullptr);  // found by Autosearch
+    EXPECT_EQ(work.views[4].text.substr(10, 2), "5F");
+    EXPECT_EQ(log.Lines().back(), QStringLiteral("Selected chip is  ATmega8535"));
+
+    Select("1887ВЕ4У");  // the NIIET part with the same signature: blank as NIIET blanks
+    EXPECT_FALSE(work.Shows(*FindChipByName("ATmega8535")));
+    EXPECT_EQ(work.views[1].text.substr(10, 2), "00");
+    EXPECT_FALSE(work.CanUndo(0));
+    EXPECT_FALSE(work.CanUndo(1));
+    Select("ATmega16");
+    EXPECT_EQ(work.views[1].text.size(), 1024u * 82 - 2);
+}
+
 }  // namespace
 }  // namespace velmora

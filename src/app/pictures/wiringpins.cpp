@@ -247,4 +247,54 @@ std::vector<std::string> ChipsShowingPicture(std::string_view picture)
     return names;
 }
 
+WiringMode WiringModeOf(FamilyId family)
+{
+    return family >= FamilyId::Attiny13 ? WiringMode::Serial : WiringMode::Parallel;
+}
+
+namespace {
+std::string Padded(std::string_view text, std::size_t width)
+{
+    std::string s(text);
+    if (s.size() < width)
+        s.append(width - s.size(), ' ');
+    return s;
+}
+}  // namespace
+
+std::string PinTableText(const ChipWiring& row)
+{
+    std::string text = std::string(row.package) + (row.mode == Serial ? ", serial programming" : ", parallel programming") +
+                       "\npin  chip signal      gateway line\n";
+    for (const PackagePin& pin : PackagePins(row)) {
+        const std::string number = std::to_string(pin.pin);
+        text += Padded(std::string(3 - std::min<std::size_t>(3, number.size()), ' ') + number, 5);
+        if (pin.role == PinRole::Unconnected)
+            text += "-\n";
+        else
+            text += Padded(pin.label, 17) + std::string(pin.line.empty() ? "(not to the gateway)" : pin.line) + "\n";
+    }
+    if (!row.note.empty())
+        text += std::string(row.note) + "\n";
+    return text;
+}
+
+std::string GatewayTableText(WiringMode mode)
+{
+    static constexpr PinSignal ParallelSignals[] = {
+        PinSignal::Data0, PinSignal::Data1, PinSignal::Data2, PinSignal::Data3, PinSignal::Data4,
+        PinSignal::Data5, PinSignal::Data6, PinSignal::Data7, PinSignal::Rdy,   PinSignal::Oe,
+        PinSignal::Wr,    PinSignal::Bs1,   PinSignal::Bs2,   PinSignal::Xa0,   PinSignal::Xa1,
+        PinSignal::Pagel, PinSignal::Xtal1, PinSignal::Reset, PinSignal::Vcc,   PinSignal::Avcc,
+        PinSignal::Gnd,   PinSignal::Agnd};
+    static constexpr PinSignal SerialSignals[] = {PinSignal::Mosi, PinSignal::Miso, PinSignal::Sck, PinSignal::Reset,
+                                                  PinSignal::Vcc,  PinSignal::Gnd};
+    std::string text = "chip signal      gateway line\n";
+    const std::span<const PinSignal> signals = mode == Serial ? std::span<const PinSignal>(SerialSignals)
+                                                              : std::span<const PinSignal>(ParallelSignals);
+    for (PinSignal signal : signals)
+        text += Padded(SignalName(signal), 17) + std::string(GatewayLine(signal, mode)) + "\n";
+    return text;
+}
+
 }  // namespace velmora

@@ -1,7 +1,9 @@
 #pragma once
 // Which package pin of each chip goes to which gateway line: the data the connection pictures
 // are drawn from. Only chips whose programming pins were checked against the datasheet's pin
-// name mapping and a package pinout are listed; every other chip keeps the missing-picture box.
+// name mapping and a package pinout are listed; every other chip gets the missing-picture text.
+
+#include "chips/catalogue.h"
 
 #include <array>
 #include <span>
@@ -90,5 +92,16 @@ std::vector<std::string> WiringFaults(const ChipWiring& row);
 
 // The catalogue names of the chips whose entry names picture ("ATmega168", "ATmega168PA").
 std::vector<std::string> ChipsShowingPicture(std::string_view picture);
+
+// How a family's chips are programmed: the catalogue lists the parallel units first, then
+// the serial ones from Attiny13 on.
+WiringMode WiringModeOf(FamilyId family);
+
+// The row as text, one package pin a line ("  1  RESET        +12 V"), then its note: what
+// the picture shows, for reading where there is no picture.
+std::string PinTableText(const ChipWiring& row);
+// The chip signals of a mode with the gateway lines they go to ("DATA0     B0"): what to wire
+// to the pins the chip's datasheet names, where no checked row exists.
+std::string GatewayTableText(WiringMode mode);
 
 }  // namespace velmora
