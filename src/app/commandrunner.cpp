@@ -17,12 +17,17 @@ namespace {
 // painting goes on.
 class InputBlocker : public QObject {
 public:
-    explicit InputBlocker(const QPointer<LBar>& bar) : bar_(bar) { qApp->installEventFilter(this); }
+    InputBlocker(const QPointer<LBar>& bar, const bool& asking) : bar_(bar), asking_(asking)
+    {
+        qApp->installEventFilter(this);
+    }
     ~InputBlocker() override { qApp->removeEventFilter(this); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (asking_)
+            return false;
         if (bar_ && watched->isWidgetType() && event->type() != QEvent::Close) {
             auto* widget = static_cast<QWidget*>(watched);
             if (widget == bar_ || bar_->isAncestorOf(widget))
@@ -53,6 +58,7 @@ protected:
 
 private:
     const QPointer<LBar>& bar_;
+    const bool& asking_;
 };
 }  // namespace
 
@@ -77,7 +83,7 @@ bool CommandRunner::Run(const Job& job, const QString& title)
         return false;
     busy_ = true;
     cancel_.Reset();
-    InputBlocker blocker(bar_);
+    InputBlocker blocker(bar_, asking_);
     QEventLoop loop;
 
     // Shared with the worker's queued calls; every one of them is delivered before the
@@ -90,7 +96,12 @@ bool CommandRunner::Run(const Job& job, const QString& title)
 
     QTimer showTimer;
     showTimer.setSingleShot(true);
-    connect(&showTimer, &QTimer::timeout, this, [this, state, title] {
+    connect(&showTimer, &QTimer::timeout, this, [this, state, title, &showTimer] {
+        // Not over a question the job is asking: the bar comes once it is answered.
+        if (asking_) {
+            showTimer.start(ProgressDelayMs);
+            return;
+        }
         bar_ = new LBar(owner_);
         bar_->SetCommand(title);
         connect(bar_, &LBar::CancelRequested, this, [this] { cancel_.Request(); });
@@ -138,6 +149,23 @@ bool CommandRunner::Run(const Job& job, const QString& title)
         }
     }
     return true;
+}
+
+bool CommandRunner::AskFromJob(const std::function<bool()>& ask)
+{
+    if (QThread::currentThread() == thread())
+        return ask();
+    bool answer = false;
+    QMetaObject::invokeMethod(this, [this, &ask, &answer] {
+        asking_ = true;
+        if (bar_)
+            bar_->hide();
+        answer = ask();
+        if (bar_)
+            bar_->show();
+        asking_ = false;
+    }, Qt::BlockingQueuedConnection);
+    return answer;
 }
 
 void CommandRunner::RunQuietly(const std::function<void()>& f)

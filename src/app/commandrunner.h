@@ -42,6 +42,11 @@ public:
     // The progress window of the running command, once it is shown; null otherwise.
     LBar* CurrentBar() const { return bar_; }
 
+    // A question a running job asks (the chip in the socket, the erase of a rescue): ask runs
+    // on the window's thread while the job waits, with the window's input let through and the
+    // progress window out of the way. Called on the window's thread, ask simply runs.
+    bool AskFromJob(const std::function<bool()>& ask);
+
     // Runs f on the worker thread and waits for it without showing anything (shut-down).
     void RunQuietly(const std::function<void()>& f);
 
@@ -54,6 +59,7 @@ private:
     QObject* workerContext_ = nullptr;
     QPointer<LBar> bar_;
     bool busy_ = false;
+    bool asking_ = false;  // a job's question is open: input goes through, the bar waits
     CancelToken cancel_;
 };
 

@@ -83,14 +83,18 @@ void Form1::LoadImageFileNamed(const QString& name, int kind)
     }
     if (facts.fuses.Any())
         fileFuses_ = facts.fuses;
-    const bool wrong = log_.Lines().mid(firstLine).filter(LogPrefix(LogWrongFile)).size() > 0;
+    const QStringList lines = log_.Lines().mid(firstLine);
+    const bool wrong = !lines.filter(LogPrefix(LogWrongFile)).isEmpty();
+    // A file with no end record may be a cut download: the result says so beside the log line.
+    const bool unended = !lines.filter(NoEndRecordText(0).section(QLatin1Char(';'), 0, 0)).isEmpty();
     FileUsed(name, kind);
     PageMemoryStored(kind, QFileInfo(name).absoluteFilePath());
-    ShowResult(QStringLiteral("%1 %2 into the %3 of Page%4")
+    ShowResult(QStringLiteral("%1 %2 into the %3 of Page%4%5")
                    .arg(wrong ? QStringLiteral("Loaded part of") : QStringLiteral("Loaded"), QFileInfo(name).fileName(),
                         kind == FlashKind ? QStringLiteral("flash") : QStringLiteral("EEPROM"))
-                   .arg(PageShown() + 1),
-               wrong ? 2 : 1);
+                   .arg(PageShown() + 1)
+                   .arg(unended ? QStringLiteral("; it has no end record and may be cut short") : QString()),
+               wrong || unended ? 2 : 1);
 }
 
 void Form1::LoadAnyImageFile(const QString& name)

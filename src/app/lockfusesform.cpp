@@ -5,6 +5,7 @@
 #include "chips/chip.h"
 #include "fuses/filefuses.h"
 #include "fuses/fusecommands.h"
+#include "fuses/rescue.h"
 #include "session/session.h"
 
 #include <QCheckBox>
@@ -36,6 +37,8 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     setWindowTitle(QStringLiteral("Lock & Fuses"));
     if (!host_.tell)
         host_.tell = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Warning"), text); };
+    if (!host_.askFromJob)
+        host_.askFromJob = host_.ask;
 
     auto* column = new QVBoxLayout(this);
     Panel1 = new QFrame(this);
@@ -90,6 +93,9 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     // The bytes an avr-gcc program carries in its .fuse and .lock sections: shown in the boxes,
     // written only by Write with its usual questions.
     Button4 = button(QStringLiteral("Button4"), QStringLiteral("Values from the file"));
+    // Reads the chip, says what is wrong, erases it where the lock bits demand (asking
+    // first) and writes the catalogue's factory values.
+    Button5 = button(QStringLiteral("Button5"), QStringLiteral("Restore factory fuses"));
     column->addLayout(buttons);
     column->setSizeConstraint(QLayout::SetFixedSize);  // sized to its contents
 
@@ -98,6 +104,7 @@ TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, &TLockFusesForm::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TLockFusesForm::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TLockFusesForm::Button4Click);
+    connect(Button5, &QPushButton::clicked, this, &TLockFusesForm::Button5Click);
 
     layout_ = LayoutOf(host_.chips->CurrentChip.entry);
     if (const ChipEntry* entry = host_.chips->CurrentChip.entry)
@@ -158,6 +165,16 @@ void TLockFusesForm::ShowBoxes()
     Button3->setVisible(layout_ != nullptr);
     Button3->setEnabled(host_.chips->CurrentChip.FusesReadFromChip.has_value());
     Button4->setVisible(layout_ != nullptr && host_.fileFuses && host_.fileFuses->Any());
+    const ChipEntry* entry = host_.chips->CurrentChip.entry;
+    Button5->setVisible(layout_ != nullptr);
+    Button5->setEnabled(entry && RescueReaches(*entry));
+    Button5->setToolTip(!entry ? QString()
+                        : RescueReaches(*entry)
+                            ? QStringLiteral("Read the chip, say what is wrong, erase it if the lock bits demand it "
+                                             "(asked first), and write the factory values")
+                            : QStringLiteral("The %1 is programmed over SPI: the bits that shut it off also shut out "
+                                             "this programmer, so only parallel-mode chips can be restored")
+                                  .arg(Text(entry->name)));
     Fields->Show(Edited());
 }
 
@@ -221,7 +238,7 @@ void TLockFusesForm::Button2Click()
         if (!question.isEmpty() && !host_.ask(question))
             return;
     }
-    const FuseWriteReport report = WriteFusesFrom(chips, host_.runChipJob);
+    const FuseWriteReport report = WriteFusesFrom(chips, host_.runChipJob, host_.socket);
     if (!report.chipValues)
         return;
     // Show what the chip holds, which is what it will do.
@@ -232,6 +249,20 @@ void TLockFusesForm::Button2Click()
         for (const ByteDifference& d : report.differences)
             text += QStringLiteral("\n") + DifferenceText(d);
         host_.tell(text);
+    }
+}
+
+void TLockFusesForm::Button5Click()
+{
+    if (!layout_)
+        return;
+    const Approver approve = [this](ApprovalKind, const QString& question) { return host_.askFromJob(question); };
+    const RescueReport report = RescueInto(*host_.chips, host_.runChipJob, approve, host_.socket);
+    // What the chip holds now, when that is known (read back, or read and left unchanged);
+    // the findings and results are in the log.
+    if (report.restored || (report.found && report.outcome == RescueOutcome::Refused && !report.erased)) {
+        ShowFuses(layout_, Fuses(), boxes_);
+        ShowBoxes();
     }
 }
 

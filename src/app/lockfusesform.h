@@ -40,6 +40,11 @@ public:
         ChipJobRunner runChipJob;
         // The window's Yes/No question, caption "Warning", No as the default; true for Yes.
         std::function<bool(const QString& text)> ask;
+        // The same question asked from a running job (Restore factory fuses' erase); ask
+        // unless set, for jobs that run on the dialog's thread.
+        std::function<bool(const QString& text)> askFromJob;
+        // The check of the chip in the socket before a write; none unless set.
+        SocketCheck socket;
         // A warning to acknowledge; a message box unless set.
         std::function<void(const QString& text)> tell;
         // Lock and fuse bytes of the last image file loaded, offered by Button4; may be null.
@@ -54,6 +59,7 @@ public:
     void Button2Click();  // Write Lock & Fuses
     void Button3Click();  // Restore read values
     void Button4Click();  // Values from the file: the loaded file's bytes into the boxes
+    void Button5Click();  // Restore factory fuses: the rescue of a chip its fuses shut off
 
     // The box state shown.
     const FuseBoxes& Boxes() const { return boxes_; }
@@ -62,7 +68,7 @@ public:
     QFrame* Panel1;
     std::array<QGroupBox*, FuseGroupCount> GroupBox{};  // GroupBox1 .. GroupBox4
     std::array<QCheckBox*, FuseBoxCount> CheckBox{};    // CheckBox1 .. CheckBox32
-    QPushButton *OKButton, *Button1, *Button2, *Button3, *Button4;
+    QPushButton *OKButton, *Button1, *Button2, *Button3, *Button4, *Button5;
     // Each shown group's byte as the boxes now say ("0xE1"), and what a tick means.
     std::array<QLabel*, FuseGroupCount> ValueLabel{};
     QLabel* LegendLabel;

@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QFileDialog>
@@ -274,6 +275,9 @@ void Form1::BuildControls()
     Button7 = button(QStringLiteral("Button7"), QStringLiteral("Read Calibration"));
     Button11 = button(QStringLiteral("Button11"), QStringLiteral("Chip Erase"));
     Button11->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    VerifyCheckBox = new QCheckBox(QStringLiteral("Verify after writing"), panel1);
+    VerifyCheckBox->setObjectName(QStringLiteral("VerifyCheckBox"));
+    VerifyCheckBox->setChecked(true);
 
     // Connect column | Autosearch | chip name, ID bytes, delays | operation block | Chip Erase
     grid->addWidget(Button1, 0, 0);
@@ -297,7 +301,9 @@ void Form1::BuildControls()
     grid->addWidget(Button8, 3, 3);
     grid->addWidget(Button9, 3, 4);
     grid->addWidget(Button10, 3, 5);
-    grid->addWidget(Button7, 4, 3, 1, 3);
+    // The option of the two writes sits under them.
+    grid->addWidget(Button7, 4, 3);
+    grid->addWidget(VerifyCheckBox, 4, 4, 1, 2);
     grid->addWidget(Button11, 2, 6, 3, 1);
     column->addWidget(panel1);
 
@@ -662,6 +668,9 @@ TLockFusesForm::Host Form1::LockFusesHost()
     host.runChipJob = session_.JobRunner();
     host.ask = [this](const QString& text) { return AskQuestion(text); };
     host.fileFuses = &fileFuses_;
+    // Rescue's erase question is asked while its job runs.
+    host.askFromJob = [this](const QString& text) { return AskFromJob(text); };
+    host.socket = AskingSocketCheck();
     return host;
 }
 

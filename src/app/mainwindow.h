@@ -19,6 +19,7 @@
 #include <memory>
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QFileDialog;
 class QKeyEvent;
@@ -48,6 +49,9 @@ QFont FixedFont(int pixelHeight = 13);
 QFont WindowFont();
 // The Delays value as shown beside the track bar: "1 ms".
 QString DelaysText(int milliseconds);
+// The window's question when the chip in the socket is not the selected one: both chips named
+// (OtherChipText) and whether to go on with the selected chip's algorithm.
+QString OtherChipQuestion(const ChipEntry& selected, SignatureCode found);
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -151,6 +155,11 @@ public:
     // that works on the chip runs. False when it did not end with success.
     bool RunChipJob(const ChipCommand& command, const QString& title = {});
     bool AskQuestion(const QString& text);
+    // The same question asked by a running job from the worker thread (or on this thread).
+    bool AskFromJob(const QString& text);
+    // The check before a command erases or writes: another chip in the socket, or none, is
+    // asked about (OtherChipQuestion), No going on with nothing changed.
+    SocketCheck AskingSocketCheck();
     // The editing keys of the four dump views and the ID bytes field.
     void RichEdit1KeyDown(QKeyEvent* key) { DumpViewKeyDown(1, key); }
     void RichEdit2KeyDown(QKeyEvent* key) { DumpViewKeyDown(2, key); }
@@ -177,6 +186,8 @@ public:
     QLabel *Label1, *Label2, *Label16;
     QLabel* DelaysLabel;  // the track bar's value with its unit
     QSlider* TrackBar1;
+    // "Verify after writing": Write Program and Write Data read the chip back and compare.
+    QCheckBox* VerifyCheckBox;
     QTabWidget* PageControl1;
     QWidget *TabSheet1, *TabSheet2;
     HexDumpView *RichEdit1, *RichEdit2, *RichEdit3, *RichEdit4;

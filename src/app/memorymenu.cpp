@@ -7,6 +7,7 @@
 #include "app/commandrunner.h"
 #include "ops/memorycommands.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -15,6 +16,25 @@ namespace velmora {
 bool Form1::AskQuestion(const QString& text)
 {
     return questionAsker_(text);
+}
+
+bool Form1::AskFromJob(const QString& text)
+{
+    return runner_->AskFromJob([this, &text] { return AskQuestion(text); });
+}
+
+QString OtherChipQuestion(const ChipEntry& selected, SignatureCode found)
+{
+    return OtherChipText(selected, found) +
+           QStringLiteral(".\n\nGo on with the %1's algorithm anyway? No leaves the chip as it is.")
+               .arg(QString::fromUtf8(selected.name.data(), qsizetype(selected.name.size())));
+}
+
+SocketCheck Form1::AskingSocketCheck()
+{
+    return {true, [this](const ChipEntry& selected, SignatureCode found) {
+                return AskFromJob(OtherChipQuestion(selected, found));
+            }};
 }
 
 bool Form1::AskWarning(QWidget* parent, const QString& text)
@@ -46,8 +66,13 @@ void Form1::MemoryCommandClick(MemoryCommand command, const QString& title)
     // The view is the user's working copy, unsaved edits included.
     if (ParsesViewFirst(command))
         ParseView(view, kind);
-    const bool ok = RunChipJob([command](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
-        return RunMemoryCommand(command, ctx, job, progress);
+    // Writes: the chip in the socket checked before anything is erased, and read back after
+    // when the user keeps that on.
+    MemoryCommandOptions options;
+    options.socket = AskingSocketCheck();
+    options.verifyAfterWrite = VerifyCheckBox->isChecked();
+    const bool ok = RunChipJob([command, &options](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
+        return RunMemoryCommand(command, ctx, job, progress, options);
     }, title);
     if (ok && RendersViewAfter(command))
         RenderView(view, kind);
@@ -95,8 +120,12 @@ void Form1::Button10Click()
 
 void Form1::Button11Click()
 {
-    if (AskQuestion(ChipDataQuestion))
-        RunChipJob(RunChipErase, Button11->text());
+    if (!AskQuestion(ChipDataQuestion))
+        return;
+    const SocketCheck socket = AskingSocketCheck();
+    RunChipJob([&socket](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
+        return RunCheckedChipErase(ctx, job, progress, socket);
+    }, Button11->text());
 }
 
 }  // namespace velmora

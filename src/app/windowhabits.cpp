@@ -8,6 +8,7 @@
 #include "log/commandresult.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -41,6 +42,8 @@ void Form1::SetControlTips()
     Button9->setToolTip(QStringLiteral("Write this page's EEPROM into the chip"));
     Button10->setToolTip(QStringLiteral("Compare the chip's EEPROM with this page"));
     Button11->setToolTip(QStringLiteral("Erase the chip's flash, EEPROM and lock bits"));
+    VerifyCheckBox->setToolTip(QStringLiteral("After Write Program and Write Data, read the chip back and compare it "
+                                              "with the page; the first difference ends the write with its address"));
     ComboBox1->setToolTip(QStringLiteral("The gateway's serial port: pick one, or type COMn, a device path such as "
                                          "/dev/ttyUSB0, or virtual:CHIP for a simulated gateway"));
     Edit1->setToolTip(QStringLiteral("The chip selected from the Chip Select menu or found by Autosearch"));
@@ -96,6 +99,7 @@ const QString PortKey = QStringLiteral("port");
 const QString FolderKey = QStringLiteral("folder");
 const QString RecentKey = QStringLiteral("recent");
 const QString GeometryKey = QStringLiteral("geometry");
+const QString VerifyKey = QStringLiteral("verifyAfterWriting");
 // A recent file as kept: "program" or "data", a tab, the path.
 const QString ProgramTag = QStringLiteral("program");
 const QString DataTag = QStringLiteral("data");
@@ -128,6 +132,7 @@ void Form1::UseSettings(std::unique_ptr<QSettings> settings)
     }
     ShowRecentFiles();
     restoreGeometry(settings_->value(GeometryKey).toByteArray());
+    VerifyCheckBox->setChecked(settings_->value(VerifyKey, true).toBool());
 }
 
 void Form1::SaveSettings()
@@ -141,6 +146,7 @@ void Form1::SaveSettings()
         recent << (file.kind == FlashKind ? ProgramTag : DataTag) + QLatin1Char('\t') + file.path;
     settings_->setValue(RecentKey, recent);
     settings_->setValue(GeometryKey, saveGeometry());
+    settings_->setValue(VerifyKey, VerifyCheckBox->isChecked());
     settings_->sync();
 }
 

@@ -432,19 +432,9 @@ bool RunListFields(CliRun& run, const CliStep& step)
 // block the fuse write, the factory values written and read back.
 bool RunRescueStep(CliRun& run, const CliStep&)
 {
-    RescueReport report;
-    const SocketCheck socket = run.Socket();
-    const Approver approve = run.Approval();
-    run.GatewaySession().RunChipJob([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
-        report = RunRescue(ctx, job, approve, socket);
-        return report.outcome == RescueOutcome::Restored;
-    });
-    chip& c = run.Chips().CurrentChip;
-    if (report.restored) {
-        c.FuseDefaults = *report.restored;
-        c.FusesReadFromChip = *report.restored;
+    const RescueReport report = RescueInto(run.Chips(), run.GatewaySession().JobRunner(), run.Approval(), run.Socket());
+    if (report.restored)
         PrintFuses(run);
-    }
     return report.outcome == RescueOutcome::Restored;
 }
 

@@ -100,6 +100,11 @@ bool LockBlocksFuseWrite(const FuseLayout& layout, ConstFuseSlots values)
     return (~values[std::size_t(lock)] & BitsNamed(layout, lock, "LB")) != 0;
 }
 
+bool RescueReaches(const ChipEntry& entry)
+{
+    return UnitOf(entry).Interface() == ProgrammingInterface::Parallel;
+}
+
 RescueReport RunRescue(const ProgContext& ctx, ChipJob& job, const Approver& approve, const SocketCheck& socket)
 {
     RescueReport report;

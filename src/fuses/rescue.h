@@ -21,6 +21,10 @@ QStringList RescueFindings(const FuseLayout& layout, ConstFuseSlots values);
 // the datasheets' lock modes 2 and 3); only a chip erase clears it.
 bool LockBlocksFuseWrite(const FuseLayout& layout, ConstFuseSlots values);
 
+// Whether a rescue can reach the chip: only chips entered in parallel programming mode; a chip
+// programmed over SPI is shut out by the very bits a rescue would mend.
+bool RescueReaches(const ChipEntry& entry);
+
 // The question before the erase a rescue needs.
 inline const QString RescueEraseQuestion =
     QStringLiteral("The lock bits keep the fuses from being written. Only a chip erase clears them: the flash and "

@@ -1,5 +1,6 @@
 #include "ops/memorycommands.h"
 
+#include "link/stopsignals.h"
 #include "log/operationlog.h"
 #include "ops/progressrules.h"
 #include "prog/parallelprimitives.h"
@@ -345,12 +346,13 @@ MemoryCommand VerifyOf(MemoryCommand write)
 
 void WriteStopLines(const ProgContext& ctx, bool wroteChip)
 {
-    if (!ctx.Cancelled()) {
+    if (ctx.Cancelled())
+        ctx.log.WriteLog(LogPlain, CancelledText);
+    else
         WriteFailLine(ctx.log);
-        return;
-    }
-    ctx.log.WriteLog(LogPlain, CancelledText);
-    if (wroteChip)
+    // Stopped from outside, by Cancel or a stop signal: the write did not run into a fault the
+    // user would look for, so say what it left behind.
+    if (wroteChip && (ctx.Cancelled() || StopRequested()))
         ctx.log.WriteLog(LogPlain, PartlyWrittenText);
 }
 
@@ -467,15 +469,15 @@ bool RunFramed(const QString& tryingText, bool verifies, const ProgContext& ctx,
         if (ctx.link.IsOpen())
             log.WriteLog(LogFinished, QStringLiteral(" with fail. Address: 0x") + DifferenceAddressText(end.pos));
         else
-            WriteFailLine(log);
+            WriteStopLines(ctx, end.touched);
         log.WriteEndTime();
         return false;
     case StepsEnd::Failed:
-        WriteFailLine(log);
+        WriteStopLines(ctx, end.touched);
         log.WriteEndTime();
         return false;
     case StepsEnd::FailedWithoutEndTime:
-        WriteFailLine(log);
+        WriteStopLines(ctx, end.touched);
         return false;
     }
     return false;

@@ -19,16 +19,37 @@ std::optional<FuseOutcome> ReadFusesInto(ChipState& chips, const ChipJobRunner& 
     return outcome;
 }
 
-FuseWriteReport WriteFusesFrom(ChipState& chips, const ChipJobRunner& run)
+FuseWriteReport WriteFusesFrom(ChipState& chips, const ChipJobRunner& run, const SocketCheck& socket)
 {
     FuseWriteReport report;
     run([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
-        report = WriteLockFuses(ctx, job);
+        report = WriteLockFuses(ctx, job, socket);
         return report.outcome == FuseOutcome::Done;
     });
     if (report.chipValues) {
         chips.CurrentChip.FuseDefaults = *report.chipValues;
         chips.CurrentChip.FusesReadFromChip = *report.chipValues;
+    }
+    return report;
+}
+
+RescueReport RescueInto(ChipState& chips, const ChipJobRunner& run, const Approver& approve, const SocketCheck& socket)
+{
+    const FuseBytes before = chips.CurrentChip.FuseDefaults;
+    RescueReport report;
+    run([&](const ProgContext& ctx, ChipJob& job, const ProgressFn&) {
+        report = RunRescue(ctx, job, approve, socket);
+        return report.outcome == RescueOutcome::Restored;
+    });
+    // Refused after the read: nothing was changed, so the chip holds what was read.
+    const std::optional<FuseBytes> held =
+        report.restored ? report.restored
+                        : report.outcome == RescueOutcome::Refused && !report.erased ? report.found : std::nullopt;
+    if (held) {
+        chips.CurrentChip.FuseDefaults = *held;
+        chips.CurrentChip.FusesReadFromChip = *held;
+    } else {
+        chips.CurrentChip.FuseDefaults = before;
     }
     return report;
 }

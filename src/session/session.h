@@ -12,6 +12,7 @@
 #include "chips/chip.h"
 #include "chips/selection.h"
 #include "fuses/fusecommands.h"
+#include "fuses/rescue.h"
 #include "ops/chipjob.h"
 #include "session/portlinks.h"
 
@@ -33,8 +34,13 @@ using ChipJobRunner = std::function<bool(const ChipCommand& command)>;
 // FusesReadFromChip. Nothing when the command did not run.
 std::optional<FuseOutcome> ReadFusesInto(ChipState& chips, const ChipJobRunner& run);
 // The dialog's Write of FuseDefaults; when the chip's values were read back, both
-// FuseDefaults and FusesReadFromChip hold them: what the chip holds is what it will do.
-FuseWriteReport WriteFusesFrom(ChipState& chips, const ChipJobRunner& run);
+// FuseDefaults and FusesReadFromChip hold them: what the chip holds is what it will do. With
+// socket enabled nothing is written before the chip in the socket proved to be the selected one.
+FuseWriteReport WriteFusesFrom(ChipState& chips, const ChipJobRunner& run, const SocketCheck& socket = {});
+// Restore factory fuses and the command line's rescue (RunRescue). Afterwards FuseDefaults and
+// FusesReadFromChip hold what the chip holds when that is known: the bytes read back after the
+// write, or those read first when nothing was changed; else FuseDefaults is left as it was.
+RescueReport RescueInto(ChipState& chips, const ChipJobRunner& run, const Approver& approve, const SocketCheck& socket = {});
 
 class Session {
 public:
@@ -100,7 +106,7 @@ public:
 
     // Lock and fuse bytes of the current chip: ReadFusesInto and WriteFusesFrom on this session.
     std::optional<FuseOutcome> ReadFuses() { return ReadFusesInto(chips_, JobRunner()); }
-    FuseWriteReport WriteFuses() { return WriteFusesFrom(chips_, JobRunner()); }
+    FuseWriteReport WriteFuses(const SocketCheck& socket = {}) { return WriteFusesFrom(chips_, JobRunner(), socket); }
 
 private:
     bool Run(const WorkerJob& job);

@@ -5,6 +5,7 @@
 #include "app/lockfusesform.h"
 #include "app/mainwindow.h"
 #include "chips/selection.h"
+#include "fuses/rescue.h"
 #include "log/operationlog.h"
 #include "sim/simlink.h"
 #include "support/qtapp.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 using namespace velmora;
@@ -356,6 +358,52 @@ TEST_F(LockFusesDialog, WriteTheChipRefusesShowsWhatItHolds)
     EXPECT_EQ(state.CurrentChip.FuseDefaults[2], 0xFC);
 }
 
+// Restore factory fuses, on this thread: an ATmega8 with an external clock, no reset pin and
+// lock bits comes back to its factory values once the erase is approved; refused, nothing
+// changes and the boxes show what was read. A chip programmed over SPI cannot be reached.
+TEST_F(LockFusesDialog, RestoreFactoryFusesAsksBeforeTheEraseAndShowsTheResult)
+{
+    for (const bool erase : {false, true}) {
+        Select("ATmega8");
+        Chip().Fuses()[0] = 0xE0;
+        Chip().Fuses()[1] = 0x59;
+        Chip().Lock() = 0xFC;
+        Chip().Flash()[0] = 0x12;
+        questions.clear();
+        answer = erase;
+        auto form = Open();
+        ASSERT_TRUE(form->Button5->isEnabled());
+        EXPECT_EQ(form->Button5->text(), QStringLiteral("Restore factory fuses"));
+        const qsizetype from = log.Lines().size();
+        form->Button5Click();
+        EXPECT_EQ(questions, QStringList{RescueEraseQuestion});
+        const QStringList lines = LogSince(from);
+        EXPECT_FALSE(lines.filter(QStringLiteral("Wrong: ")).isEmpty()) << lines.join('\n').toStdString();
+        const std::array<QString, 3> shown = {form->ValueLabel[0]->text(), form->ValueLabel[1]->text(),
+                                              form->ValueLabel[2]->text()};
+        if (erase) {
+            EXPECT_EQ(Chip().Fuses()[0], 0xE1);
+            EXPECT_EQ(Chip().Fuses()[1], 0xD9);
+            EXPECT_EQ(Chip().Lock(), 0xFF);
+            EXPECT_EQ(Chip().Flash()[0], 0xFF) << "erased";
+            EXPECT_EQ(shown, (std::array<QString, 3>{"0xE1", "0xD9", "0xFF"}));
+            EXPECT_EQ(lines.filter(QStringLiteral("Restored the factory values")).size(), 1) << lines.join(QLatin1Char('\n')).toStdString();
+        } else {
+            EXPECT_EQ(Chip().Fuses()[0], 0xE0);
+            EXPECT_EQ(Chip().Lock(), 0xFC);
+            EXPECT_EQ(Chip().Flash()[0], 0x12);
+            EXPECT_EQ(shown, (std::array<QString, 3>{"0xE0", "0x59", "0xFC"})) << "what the chip holds";
+        }
+        EXPECT_FALSE(form->BoxesChanged());
+    }
+
+    Select("ATtiny13");
+    auto serial = Open();
+    EXPECT_FALSE(serial->Button5->isHidden()) << "shown, with the reason it cannot be used";
+    EXPECT_FALSE(serial->Button5->isEnabled());
+    EXPECT_TRUE(serial->Button5->toolTip().contains(QStringLiteral("SPI"))) << serial->Button5->toolTip().toStdString();
+}
+
 TEST_F(LockFusesDialog, OkSavesTheBoxes)
 {
     Select("ATmega8");
@@ -502,6 +550,61 @@ TEST(LockFusesMenu, OpensFromTheEditMenuAndReadsOnTheWorkerThread)
     EXPECT_TRUE(seen);
     EXPECT_TRUE(window.Log().Lines().contains(QStringLiteral("Trying to read lock-bits")));
     EXPECT_TRUE(window.Work().CurrentChip().FusesReadFromChip);
+}
+
+// The same from the main window's menu: the rescue runs on the worker thread and its erase
+// question comes to the window's thread.
+TEST(LockFusesMenu, RestoreFactoryFusesThroughTheButton)
+{
+    velmora::testing::EnsureApplication();
+    Form1 window;
+    sim::SimLink* socket = nullptr;
+    // Its clock runs on the link's sleeps: the erase takes its time.
+    window.SetPortLinkFactory([&socket](const QString&) {
+        auto link = std::make_unique<sim::SimLink>(*sim::FindSimChip("ATmega8"), /*virtualTime=*/true);
+        socket = link.get();
+        PortLink made;
+        made.sleeper = link->Sleeper();
+        made.link = std::move(link);
+        made.devicePath = QStringLiteral("virtual:ATmega8");
+        return made;
+    });
+    QStringList questions;
+    Qt::HANDLE asker = nullptr;
+    window.SetQuestionAsker([&](const QString& text) {
+        questions << text;
+        asker = QThread::currentThreadId();
+        return true;
+    });
+    window.TrackBar1->setValue(0);
+    window.Button1Click();
+    ASSERT_TRUE(window.IsConnected());
+    window.ChipItemClick(*FindChipByName("ATmega8"));
+    sim::SimChip& chip = socket->Gateway().Chip();
+    chip.Fuses()[0] = 0xE0;
+    chip.Fuses()[1] = 0x59;
+    chip.Lock() = 0xFC;
+
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TLockFusesForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        QTest::mouseClick(form->Button5, Qt::LeftButton);
+        for (int g = 0; g < 3; ++g)
+            shown << form->ValueLabel[std::size_t(g)]->text();
+        form->OKButtonClick();
+    });
+    window.LockFuses1->trigger();
+    EXPECT_EQ(questions, QStringList{RescueEraseQuestion});
+    EXPECT_EQ(asker, QThread::currentThreadId()) << "asked on the window's thread";
+    EXPECT_EQ(shown, (QStringList{"0xE1", "0xD9", "0xFF"}));
+    EXPECT_EQ(chip.Fuses()[0], 0xE1);
+    EXPECT_EQ(chip.Fuses()[1], 0xD9);
+    EXPECT_EQ(chip.Lock(), 0xFF);
+    const QStringList& lines = window.Log().Lines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Trying to rescue the chip")));
+    EXPECT_EQ(lines.filter(QStringLiteral("Restored the factory values")).size(), 1) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(window.Work().CurrentChip().FusesReadFromChip, window.Work().CurrentChip().FuseDefaults);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -356,10 +357,13 @@ TEST_F(Form1Test, SettingsComeBackAndAnUnreadableFileIsIgnored)
     window->Open1->trigger();
     window->LoadProgramfromFile1->trigger();
     window->resize(900, 760);
+    EXPECT_TRUE(window->VerifyCheckBox->isChecked()) << "on unless the user clears it";
+    window->VerifyCheckBox->setChecked(false);
     window->close();
 
     Form1 next;
     next.UseSettings(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+    EXPECT_FALSE(next.VerifyCheckBox->isChecked());
     EXPECT_EQ(next.ComboBox1->currentText(), QStringLiteral("/dev/ttyUSB3"));
     EXPECT_EQ(next.LastFolder(), dir.path());
     ASSERT_EQ(next.RecentFiles().size(), 2);  // newest first, one entry per file and memory

@@ -11,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,6 +47,31 @@ protected:
         window->TrackBar1->setValue(0);
     }
 
+    // A simulated gateway the test can look into: inSocket in its socket, selected chosen
+    // from the Chip Select menu.
+    void PlugAndSelect(const char* inSocket, const char* selected)
+    {
+        // Its clock runs on the link's sleeps, as the virtual gateway's does.
+        window->SetPortLinkFactory([this, inSocket](const QString&) {
+            auto link = std::make_unique<sim::SimLink>(*sim::FindSimChip(inSocket), /*virtualTime=*/true);
+            simLink = link.get();
+            PortLink made;
+            made.sleeper = link->Sleeper();
+            made.link = std::move(link);
+            made.devicePath = QStringLiteral("virtual:") + QString::fromLatin1(inSocket);
+            return made;
+        });
+        window->Button1Click();
+        ASSERT_TRUE(window->IsConnected());
+        window->ChipItemClick(*FindChipByName(selected));
+    }
+    sim::SimChip& Socket() { return simLink->Gateway().Chip(); }
+    // Everything the chip in the socket holds.
+    std::tuple<std::vector<std::uint8_t>, std::vector<std::uint8_t>, std::array<std::uint8_t, 3>, std::uint8_t> Held()
+    {
+        return {Socket().Flash(), Socket().Eeprom(), Socket().Fuses(), Socket().Lock()};
+    }
+
     void ConnectAndSelect(const char* chip)
     {
         window->ComboBox1->setCurrentText(QStringLiteral("virtual:") + QString::fromLatin1(chip));
@@ -71,6 +100,14 @@ protected:
         // The image is overwritten, so only the view holds the pattern.
         std::fill(image, image + c.ImageSize(kind), 0x00);
     }
+    static QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& text)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return path;
+    }
     void ExpectNoProgressWindow() const
     {
         EXPECT_EQ(window->Runner().CurrentBar(), nullptr);
@@ -78,6 +115,7 @@ protected:
     }
 
     std::unique_ptr<Form1> window;
+    sim::SimLink* simLink = nullptr;  // owned by the window's session
     QStringList questions;
     bool answer = true;
 };
@@ -98,7 +136,7 @@ TEST_F(MemoryMenuTest, WriteVerifyAndReadProgramOnThePagesShown)
 
     answer = true;
     Click(window->Button5);
-    EXPECT_EQ(LastLine(1), QStringLiteral("       Finished"));
+    EXPECT_EQ(LastLine(1), QStringLiteral("       Finished. No differences found.")) << "verified after writing";
     EXPECT_TRUE(LastLine().startsWith(QStringLiteral("End time: ")));
     EXPECT_TRUE(LogView().contains(QStringLiteral("Trying to write the program")));
     ExpectNoProgressWindow();
@@ -147,7 +185,7 @@ TEST_F(MemoryMenuTest, DataOnPage2AndCalibration)
     EXPECT_TRUE(questions[0].startsWith(EepromDataQuestion));
     answer = true;
     Click(window->Button9);
-    EXPECT_EQ(LastLine(1), QStringLiteral("       Finished"));
+    EXPECT_EQ(LastLine(1), QStringLiteral("       Finished. No differences found."));
 
     // Read back into a blank Page2 view.
     window->Work().FillBlankView(4);
@@ -200,11 +238,7 @@ TEST_F(MemoryMenuTest, ResultsQuestionsAndPagesTellWhatTheyHold)
     EXPECT_TRUE(window->ResultLabel->styleSheet().contains(QStringLiteral("#1b7f1b")));
 
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("fw.hex"));
-    QFile hex(file);
-    ASSERT_TRUE(hex.open(QIODevice::WriteOnly));
-    hex.write(":02000000AA55FF\r\n:00000001FF\r\n");
-    hex.close();
+    const QString file = WriteFile(dir, "fw.hex", ":02000000AA55FF\r\n:00000001FF\r\n");
     window->LoadImageFileNamed(file, FlashKind);
     EXPECT_EQ(window->PageControl1->tabText(0), QStringLiteral("Page1 - fw.hex"));
     EXPECT_EQ(window->ResultLabel->text(), QStringLiteral("Loaded fw.hex into the flash of Page1"));
@@ -239,6 +273,150 @@ TEST_F(MemoryMenuTest, ResultsQuestionsAndPagesTellWhatTheyHold)
     // Autosearch on a socket with another chip than the one shown names what it found.
     Click(window->Button3);
     EXPECT_EQ(window->ResultLabel->text(), QStringLiteral("Autosearch found ATmega8"));
+}
+
+// An ATmega8 in the socket with the ATmega16 selected: Write Program, Write Data, Chip Erase
+// and the fuse write ask, naming both chips, and No leaves the chip exactly as it was; Yes goes
+// on with the selected chip's algorithm.
+TEST_F(MemoryMenuTest, AnotherChipInTheSocketIsAskedAboutBeforeAnythingChanges)
+{
+    PlugAndSelect("ATmega8", "ATmega16");
+    const QString other = OtherChipQuestion(*FindChipByName("ATmega16"), FindChipByName("ATmega8")->code);
+    EXPECT_TRUE(other.startsWith(QStringLiteral("The chip in the socket is the ATmega8 (signature 1E 93 07), not the "
+                                                "selected ATmega16 (1E 94 03).")))
+        << other.toStdString();
+    PutPattern(1, FlashKind, 5);
+    PutPattern(3, EepromKind, 7);
+    const auto held = Held();
+    // Yes to each command's own question, No to the chip's.
+    window->SetQuestionAsker([&](const QString& text) {
+        questions << text;
+        return text != other;
+    });
+    for (QPushButton* button : {window->Button5, window->Button9, window->Button11}) {
+        questions.clear();
+        const qsizetype from = LogView().size();
+        Click(button);
+        ASSERT_EQ(questions.size(), 2) << button->text().toStdString();
+        EXPECT_EQ(questions[1], other);
+        const QStringList lines = LogView().mid(from);
+        EXPECT_TRUE(lines.contains(OtherChipText(*FindChipByName("ATmega16"), FindChipByName("ATmega8")->code)));
+        EXPECT_TRUE(lines.contains(QStringLiteral("       Finished with fail."))) << lines.join('\n').toStdString();
+        EXPECT_TRUE(held == Held()) << button->text().toStdString() << ": the chip was changed";
+    }
+
+    // Lock & Fuses: a write of other values asks the same, and No writes nothing.
+    questions.clear();
+    window->Work().CurrentChip().FuseDefaults[0] = 0xE4;
+    TLockFusesForm form(window->LockFusesHost(), window.get());
+    form.Button2Click();
+    ASSERT_FALSE(questions.isEmpty());
+    EXPECT_EQ(questions.last(), other);
+    EXPECT_TRUE(held == Held());
+
+    // Yes: written with the ATmega16's algorithm, which this one shares.
+    window->SetQuestionAsker([&](const QString& text) {
+        questions << text;
+        return true;
+    });
+    Click(window->Button9);
+    EXPECT_EQ(questions.last(), other);
+    EXPECT_EQ(Socket().Eeprom()[0], 7);
+    EXPECT_EQ(LastLine(1), QStringLiteral("       Finished. No differences found."));
+}
+
+// The real question, asked while the write's job waits on the worker thread: it takes the
+// keyboard (the running command blocks all other input), Return answers No, and the progress
+// window does not cover it.
+TEST_F(MemoryMenuTest, TheChipQuestionIsAWarningBoxWithNoAsTheDefault)
+{
+    PlugAndSelect("ATmega8", "ATmega16");
+    window->show();
+    PutPattern(1, FlashKind, 5);
+    const auto held = Held();
+    window->SetQuestionAsker([this](const QString& text) {
+        questions << text;
+        return Form1::AskWarning(window.get(), text);
+    });
+    QElapsedTimer open;
+    bool barOverQuestion = false;
+    bool keyLost = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (box->text().startsWith(ChipDataQuestion)) {
+            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+            return;
+        }
+        if (!open.isValid())
+            open.start();
+        // Longer than the progress window's delay.
+        if (open.elapsed() < 2 * CommandRunner::ProgressDelayMs)
+            return;
+        const LBar* bar = window->Runner().CurrentBar();
+        barOverQuestion = bar && bar->isVisible();
+        QTest::keyClick(box, Qt::Key_Return);
+        // Input swallowed by the running command: close it here rather than hang.
+        if (box->isVisible()) {
+            keyLost = true;
+            box->done(QMessageBox::No);
+        }
+    });
+    poll.start(10);
+    Click(window->Button5);
+    poll.stop();
+    ASSERT_EQ(questions.size(), 2);
+    EXPECT_TRUE(questions[1].startsWith(QStringLiteral("The chip in the socket is the ATmega8")));
+    EXPECT_TRUE(open.isValid());
+    EXPECT_FALSE(barOverQuestion);
+    EXPECT_FALSE(keyLost) << "the question took no keyboard";
+    EXPECT_TRUE(held == Held());
+    EXPECT_FALSE(window->Runner().Busy());
+}
+
+// Verify after writing: on by default, under the write buttons; a chip that does not take the
+// bytes (locked) ends the write with fail and the address, and unticked the same write ends as
+// if it had worked.
+TEST_F(MemoryMenuTest, WritesAreReadBackUnlessVerifyAfterWritingIsCleared)
+{
+    PlugAndSelect("ATmega8", "ATmega8");
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(window->VerifyCheckBox->isChecked());
+    EXPECT_EQ(window->VerifyCheckBox->text(), QStringLiteral("Verify after writing"));
+    const QRect box = window->VerifyCheckBox->geometry();
+    const QRect writeData = window->Button9->geometry();
+    EXPECT_EQ(box.left(), writeData.left()) << "in the column of the write buttons";
+    EXPECT_GE(box.top(), writeData.bottom());
+    EXPECT_LT(box.top() - writeData.bottom(), 12);
+
+    Socket().Lock() = 0xFC;  // the chip keeps its EEPROM as it is
+    PutPattern(3, EepromKind, 9);
+    Click(window->Button9);
+    EXPECT_EQ(LastLine(1), QStringLiteral("       Finished with fail. Address: 0x0000"));
+    EXPECT_FALSE(window->ResultLabel->styleSheet().contains(QStringLiteral("#1b7f1b"))) << "not shown as done";
+
+    QTest::mouseClick(window->VerifyCheckBox, Qt::LeftButton);
+    ASSERT_FALSE(window->VerifyCheckBox->isChecked());
+    const qsizetype from = LogView().size();
+    Click(window->Button9);
+    EXPECT_EQ(LastLine(1), QStringLiteral("       Finished"));
+    EXPECT_TRUE(LogView().mid(from).filter(QStringLiteral("verify")).isEmpty());
+}
+
+// A file with no end record loads, with its warning in the log and in the result beside it.
+TEST_F(MemoryMenuTest, AFileWithNoEndRecordLoadsWithAWarning)
+{
+    ConnectAndSelect("ATmega8");
+    QTemporaryDir dir;
+    window->LoadImageFileNamed(WriteFile(dir, "cut.hex", ":02000000AA55FF\r\n"), FlashKind);
+    EXPECT_EQ(LastLine(), QStringLiteral("Warning: the file has no end record; it may be cut short after line 1"));
+    EXPECT_EQ(window->ResultLabel->text(),
+              QStringLiteral("Loaded cut.hex into the flash of Page1; it has no end record and may be cut short"));
+    EXPECT_TRUE(window->ResultLabel->styleSheet().contains(QStringLiteral("#b35c00")));
+    EXPECT_EQ(window->Work().CurrentChip().FlashImage[1], 0x55);
 }
 
 TEST(MemoryMenuQuestion, WarningBoxWithNoAsDefault)

@@ -1,7 +1,9 @@
 #pragma once
 // velmora-sim and velmora-cli as separate processes, for the end-to-end tests.
 
+#include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStringList>
 
 namespace velmora::testing {
@@ -65,6 +67,28 @@ inline CliRun RunCli(const QStringList& args, int timeoutMs = 20000)
     run.status = cli.exitCode();
     run.lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     return run;
+}
+
+// Bytes that tell a shifted or dropped byte from the right one.
+inline QByteArray RandomImage(qsizetype size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes(size, '\0');
+    for (char& b : bytes)
+        b = char(random.bounded(256));
+    return bytes;
+}
+
+inline bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace velmora::testing
