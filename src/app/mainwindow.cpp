@@ -6,6 +6,7 @@
 #include "app/imageform.h"
 #include "log/commandresult.h"
 #include "link/serialport.h"
+#include "log/filebytes.h"
 #include "log/rtfwriter.h"
 
 #include <QAction>
@@ -45,6 +46,8 @@
 namespace velmora {
 
 namespace {
+
+const QString JsonLinesFilter = QStringLiteral("JSON Lines, one record per command (*.jsonl)");
 // Looks the family up among the installed ones. Matching a font instead (QFontInfo) would run
 // the whole fallback search for a family that is missing, which costs more start-up time than
 // the rest of the window.
@@ -569,7 +572,7 @@ QFileDialog* Form1::SaveLogDialog1()
 {
     if (!saveLogDialog_) {
         saveLogDialog_ = MakeFileDialog(this, QFileDialog::AcceptSave, QStringLiteral("SaveLogDialog1"));
-        saveLogDialog_->setNameFilters({QStringLiteral("Rich text (*.rtf)"), QStringLiteral("All files (*)")});
+        saveLogDialog_->setNameFilters({QStringLiteral("Rich text (*.rtf)"), JsonLinesFilter, QStringLiteral("All files (*)")});
         saveLogDialog_->setDefaultSuffix(QStringLiteral("rtf"));
     }
     return saveLogDialog_;
@@ -628,14 +631,18 @@ void Form1::SaveLogas1Click()
     QString path = ChooseFile(*SaveLogDialog1(), saveFileChooser_);
     if (path.isEmpty())
         return;
-    // The log is rich text whatever the name; a name without an extension gets its own.
+    // Rich text, unless JSON Lines were chosen by name or filter: the record of each chip
+    // command, as velmora-cli --record writes them. A name without an extension gets its own.
+    const bool records = QFileInfo(path).suffix().compare(QLatin1String("jsonl"), Qt::CaseInsensitive) == 0 ||
+                         (QFileInfo(path).suffix().isEmpty() && SaveLogDialog1()->selectedNameFilter() == JsonLinesFilter);
     if (QFileInfo(path).suffix().isEmpty() && !QFileInfo(path).isDir())
-        path += QStringLiteral(".rtf");
+        path += records ? QStringLiteral(".jsonl") : QStringLiteral(".rtf");
     if (!MayReplace(path))
         return;
     QString error;
     const QFont font = RichEdit5->font();
-    if (!SaveLogRtf(path, log_.Lines(), font.family(), qMax(1, qRound(font.pixelSize() * 72.0 / 96.0)), &error)) {
+    if (records ? !ReplaceFileBytes(path, std::string_view(recordLines_.constData(), std::size_t(recordLines_.size())), &error)
+                : !SaveLogRtf(path, log_.Lines(), font.family(), qMax(1, qRound(font.pixelSize() * 72.0 / 96.0)), &error)) {
         errorReporter_(QStringLiteral("Cannot create file %1\n%2").arg(QDir::toNativeSeparators(path), error));
         return;
     }
@@ -665,7 +672,7 @@ TLockFusesForm::Host Form1::LockFusesHost()
 {
     TLockFusesForm::Host host;
     host.chips = &work_.chips;
-    host.runChipJob = session_.JobRunner();
+    host.runChipJob = [this](const ChipCommand& command) { return RecordedJob(command, {}, NoteFuses); };
     host.ask = [this](const QString& text) { return AskQuestion(text); };
     host.fileFuses = &fileFuses_;
     // Rescue's erase question is asked while its job runs.

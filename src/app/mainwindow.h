@@ -3,6 +3,7 @@
 // hex views, the log, and the handlers of the commands this window owns itself.
 
 #include "app/lockfusesform.h"
+#include "batch/chiprecord.h"
 #include "chips/filecommands.h"
 #include "link/gatewaylink.h"
 #include "log/operationlog.h"
@@ -152,8 +153,12 @@ public:
 
     // Runs a chip command on the worker thread on a copy of the current chip, then takes the
     // copy's images, lock and fuse values and calibration bytes back: the way every command
-    // that works on the chip runs. False when it did not end with success.
-    bool RunChipJob(const ChipCommand& command, const QString& title = {});
+    // that works on the chip runs. False when it did not end with success. note adds what the
+    // command leaves in its record (Save Log as JSON Lines) besides the chip and the result.
+    using RecordNote = void (*)(ChipRecord& record, const chip& c);
+    bool RunChipJob(const ChipCommand& command, const QString& title = {}, RecordNote note = nullptr);
+    // The same without the progress window's title and the status line; still recorded.
+    bool RecordedJob(const ChipCommand& command, const QString& title, RecordNote note);
     bool AskQuestion(const QString& text);
     // The same question asked by a running job from the worker thread (or on this thread).
     bool AskFromJob(const QString& text);
@@ -285,6 +290,8 @@ private:
     // Its jobs run on runner_'s worker thread; declared first, so its link outlives that thread.
     Session session_{work_.chips, log_};
     QString runTitle_;  // the command the progress window names, while RunChipJob runs it
+    // The record of every chip command since the start, one JSON line each (batch/chiprecord.h).
+    QByteArray recordLines_;
     std::unique_ptr<CommandRunner> runner_;
     SaveFileChooser saveFileChooser_;
     SaveFileChooser openFileChooser_;

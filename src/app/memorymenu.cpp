@@ -8,8 +8,10 @@
 #include "ops/memorycommands.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSysInfo>
 
 namespace velmora {
 
@@ -44,14 +46,42 @@ bool Form1::AskWarning(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
-bool Form1::RunChipJob(const ChipCommand& command, const QString& title)
+bool Form1::RunChipJob(const ChipCommand& command, const QString& title, RecordNote note)
 {
     // The progress window names the command while it runs.
     runTitle_ = title;
     const qsizetype firstLine = log_.Lines().size();
-    const bool ok = session_.RunChipJob(command);
+    const bool ok = RecordedJob(command, title, note);
     runTitle_.clear();
     CommandEnded(firstLine);
+    return ok;
+}
+
+bool Form1::RecordedJob(const ChipCommand& command, const QString& title, RecordNote note)
+{
+    const qsizetype firstLine = log_.Lines().size();
+    const bool ok = session_.RunChipJob(command);
+    const QStringList lines = log_.Lines().mid(firstLine);
+    ChipRecord record;
+    record.time = QDateTime::currentDateTime();
+    record.host = QSysInfo::machineHostName();
+    record.port = connectedPort_;
+    const chip& c = work_.chips.CurrentChip;
+    NoteChip(record, c);
+    if (note)
+        note(record, c);
+    // Named as the user chose it; a dialog's commands by the steps their log says they tried.
+    const QString trying = LogPrefix(LogTrying) + QLatin1Char(' ');
+    if (!title.isEmpty())
+        record.commands = QStringList{QString(title).remove(QLatin1Char('&'))};
+    else
+        for (const QString& line : lines)
+            if (line.startsWith(trying))
+                record.commands.append(line.mid(trying.size()));
+    record.ok = ok;
+    if (!ok)
+        record.failLine = FailingLine(lines);
+    recordLines_ += RecordLine(record);
     return ok;
 }
 
@@ -71,9 +101,14 @@ void Form1::MemoryCommandClick(MemoryCommand command, const QString& title)
     MemoryCommandOptions options;
     options.socket = AskingSocketCheck();
     options.verifyAfterWrite = VerifyCheckBox->isChecked();
+    RecordNote note = nullptr;
+    if (command == MemoryCommand::WriteProgram)
+        note = [](ChipRecord& record, const chip& c) { NoteImageWritten(record, c, FlashKind); };
+    else if (command == MemoryCommand::WriteData)
+        note = [](ChipRecord& record, const chip& c) { NoteImageWritten(record, c, EepromKind); };
     const bool ok = RunChipJob([command, &options](const ProgContext& ctx, ChipJob& job, const ProgressFn& progress) {
         return RunMemoryCommand(command, ctx, job, progress, options);
-    }, title);
+    }, title, note);
     if (ok && RendersViewAfter(command))
         RenderView(view, kind);
     // The page now holds what the chip holds: read, no file; written, its file unchanged.
@@ -100,7 +135,7 @@ void Form1::Button6Click()
 
 void Form1::Button7Click()
 {
-    RunChipJob(RunReadCalibration, Button7->text());
+    RunChipJob(RunReadCalibration, Button7->text(), NoteCalibration);
 }
 
 void Form1::Button8Click()

@@ -5,6 +5,7 @@
 #include "batch/serialnumbers.h"
 #include "cli/commandtable.h"
 #include "cli/portrunner.h"
+#include "link/stopsignals.h"
 #include "ops/memorycommands.h"
 
 #include <QDateTime>
@@ -12,32 +13,11 @@
 #include <QSysInfo>
 
 #include <algorithm>
-#include <atomic>
-#include <csignal>
 #include <optional>
 
 namespace velmora::cli {
 
 namespace {
-
-std::atomic<bool> stopRequested{false};
-
-void OnInterrupt(int)
-{
-    RequestStop();
-}
-
-// The first Ctrl+C lets every port end its chip in order (supplies off, link closed) and start
-// no other; the handler is then gone, so a second one ends the program at once.
-void CatchInterrupt()
-{
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    action.sa_flags = int(SA_RESETHAND);
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 QString Text(std::string_view s)
 {
@@ -311,23 +291,10 @@ private:
 
 }  // namespace
 
-void RequestStop()
-{
-    stopRequested.store(true);
-}
-
-bool StopRequested()
-{
-    return stopRequested.load();
-}
-
 int RunProduction(const CliOptions& options, std::FILE* out, const Terminal& terminal, const ProductionHooks& hooks)
 {
     const QStringList ports = options.ports.isEmpty() ? QStringList{options.PortText()} : options.ports;
     const bool several = ports.size() > 1;
-    stopRequested.store(false);
-    if (several || options.repeat)
-        CatchInterrupt();
     Line line{options, hooks, PortOutput(out, several), PortOutput(terminal.err, several), nullptr, out, {},
               ChipQuota(options.count)};
     line.results = FileToStandardOutput(options) ? &line.err : &line.out;

@@ -10,10 +10,8 @@
 
 namespace velmora::cli {
 
-// A Ctrl+C: every port ends its chip (its command stops at the next packet, the socket's
-// supplies off) and no port starts another. Safe from a signal handler.
-void RequestStop();
-bool StopRequested();
+// A stop signal (link/stopsignals.h: Ctrl+C, kill, a closed terminal) ends every port's command
+// at its next packet with the socket's supplies off, and no port starts another chip.
 
 // What a test puts in place of the real world: the links the port texts make, and the pause
 // between two checks of the socket (where a test takes a chip out and puts one in).

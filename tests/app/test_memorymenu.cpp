@@ -16,11 +16,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -417,6 +422,53 @@ TEST_F(MemoryMenuTest, AFileWithNoEndRecordLoadsWithAWarning)
               QStringLiteral("Loaded cut.hex into the flash of Page1; it has no end record and may be cut short"));
     EXPECT_TRUE(window->ResultLabel->styleSheet().contains(QStringLiteral("#b35c00")));
     EXPECT_EQ(window->Work().CurrentChip().FlashImage[1], 0x55);
+}
+
+// Save Log as JSON Lines: the record of each chip command, as the command line's --record
+// writes them, whichever way the command was started.
+TEST_F(MemoryMenuTest, TheLogSavedAsJsonLinesHoldsARecordPerCommand)
+{
+    ConnectAndSelect("ATmega8");
+    PutPattern(1, FlashKind, 7);
+    Click(window->Button5);
+    const chip& c = window->Work().CurrentChip();
+    const QByteArray image(reinterpret_cast<const char*>(c.Image(FlashKind)), qsizetype(c.ImageSize(FlashKind)));
+    Click(window->Button7);
+    ASSERT_TRUE(ReadFusesInto(window->Work().chips, window->LockFusesHost().runChipJob).has_value());
+    window->Work().CurrentChip().FlashImage[0x10] ^= 0xFF;
+    window->RenderView(1, FlashKind);
+    Click(window->Button6);
+
+    QTemporaryDir dir;
+    // Chosen by the filter, the name without an extension.
+    window->SetSaveFileChooser([&](QFileDialog& dialog) {
+        dialog.selectNameFilter(QStringLiteral("JSON Lines, one record per command (*.jsonl)"));
+        return dir.filePath(QStringLiteral("chips"));
+    });
+    window->SaveLogas1Click();
+    EXPECT_EQ(LastLine(), QStringLiteral("Log saved to file: ") + dir.filePath(QStringLiteral("chips.jsonl")));
+    QFile file(dir.filePath(QStringLiteral("chips.jsonl")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QList<QJsonObject> records;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.isEmpty())
+            records.append(QJsonDocument::fromJson(line).object());
+    ASSERT_EQ(records.size(), 4);
+    for (const QJsonObject& r : records) {
+        EXPECT_EQ(r[QStringLiteral("port")].toString(), QStringLiteral("virtual:ATmega8"));
+        EXPECT_EQ(r[QStringLiteral("chip")].toString(), QStringLiteral("ATmega8"));
+        EXPECT_EQ(r[QStringLiteral("signature")].toString(), QStringLiteral("1E 93 07"));
+    }
+    EXPECT_EQ(records[0][QStringLiteral("commands")].toArray().first().toString(), QStringLiteral("Write Program"));
+    EXPECT_EQ(records[0][QStringLiteral("flash_sha256")].toString(),
+              QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
+    EXPECT_EQ(records[0][QStringLiteral("result")].toString(), QStringLiteral("ok"));
+    EXPECT_EQ(records[1][QStringLiteral("calibration")].toString().size(), 11) << "four bytes in hex";
+    // The dialog's commands are named by the steps they tried.
+    EXPECT_TRUE(records[2][QStringLiteral("commands")].toArray().contains(QStringLiteral("read fuse high byte")));
+    EXPECT_EQ(records[2][QStringLiteral("fuses")].toObject()[QStringLiteral("High Fuses")].toString(), QStringLiteral("D9"));
+    EXPECT_EQ(records[3][QStringLiteral("result")].toString(), QStringLiteral("fail"));
+    EXPECT_EQ(records[3][QStringLiteral("fail_line")].toString(), QStringLiteral("       Finished with fail. Address: 0x0010"));
 }
 
 TEST(MemoryMenuQuestion, WarningBoxWithNoAsDefault)

@@ -10,9 +10,14 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 
+#include <QThread>
+
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <set>
+
+#include <signal.h>
 
 namespace {
 
@@ -170,6 +175,46 @@ TEST(CliManyPorts, AGatewayDyingMidWriteLeavesTheOtherToFinish)
     EXPECT_FALSE(failed.contains(QStringLiteral("serial")));
     EXPECT_FALSE(failed[QStringLiteral("fail_line")].toString().isEmpty());
     EXPECT_EQ(NumberAt(ChipState(good, dir.filePath(QStringLiteral("good.json"))), "eeprom", SerialAt), 1000);
+}
+
+// Ctrl+C while two gateways write: each port's command stops at its next packet and switches its
+// socket off; the program ends by itself, with the signal's status.
+TEST(CliManyPorts, CtrlCSwitchesEverySocketOff)
+{
+    QTemporaryDir dir;
+    const QString program = WriteProgram(dir);
+    const QString record = dir.filePath(QStringLiteral("chips.jsonl"));
+    const QString json[] = {dir.filePath(QStringLiteral("a.json")), dir.filePath(QStringLiteral("b.json"))};
+    // The line model makes the writes take real time, so the signal finds both in the middle.
+    SimProcess a({QStringLiteral("--pace"), QStringLiteral("--timing-slack"), QStringLiteral("2000"),
+                  QStringLiteral("--json"), json[0]});
+    SimProcess b({QStringLiteral("--pace"), QStringLiteral("--timing-slack"), QStringLiteral("2000"),
+                  QStringLiteral("--json"), json[1]});
+    ASSERT_FALSE(a.Device().isEmpty());
+    ASSERT_FALSE(b.Device().isEmpty());
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    cli.start(QStringLiteral(VELMORA_CLI_PATH),
+              QStringList{QStringLiteral("--port"), a.Device(), QStringLiteral("--port"), b.Device()} +
+                  ChainArgs(record, program));
+    ASSERT_TRUE(cli.waitForStarted(5000));
+    QByteArray out;
+    while (out.count("Trying to write the program") < 2 && cli.waitForReadyRead(20000))
+        out += cli.readAll();
+    QThread::msleep(30);
+    ::kill(pid_t(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    out += cli.readAll();
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit) << "ended by the program, not by the signal";
+    EXPECT_EQ(cli.exitCode(), 128 + SIGINT) << out.toStdString();
+    EXPECT_EQ(out.count("Stopped by SIGINT"), 2) << out.toStdString();
+    EXPECT_EQ(out.count("Warning: the chip is only partly written"), 2) << out.toStdString();
+    for (const QJsonObject& r : Records(record))
+        EXPECT_EQ(r[QStringLiteral("result")].toString(), QStringLiteral("fail"));
+    // The packets sent before the stop are still on the modelled line, the supplies-off one last.
+    QThread::msleep(1000);
+    EXPECT_EQ(ChipState(a, json[0])[QStringLiteral("supplies")].toString(), QStringLiteral("off"));
+    EXPECT_EQ(ChipState(b, json[1])[QStringLiteral("supplies")].toString(), QStringLiteral("off"));
 }
 
 }  // namespace

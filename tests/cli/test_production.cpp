@@ -3,12 +3,15 @@
 
 #include "cli/commandtable.h"
 #include "cli/production.h"
+#include "link/stopsignals.h"
 #include "sim/simlink.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -78,7 +81,7 @@ Line RunRepeated(const QStringList& args, const QString& record)
             gateway->Faults().emptySocket = false;
         // A watcher that never ends must not hang the suite.
         if (line.pauses > 40)
-            RequestStop();
+            RequestStop(SIGINT);
     };
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
@@ -86,6 +89,7 @@ Line RunRepeated(const QStringList& args, const QString& record)
     terminal.err = err;
     terminal.assumeYes = true;
     line.status = RunProduction(options, out, terminal, hooks);
+    ClearStopRequest();
     line.out = Slurp(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     line.err = Slurp(err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QFile file(record);
