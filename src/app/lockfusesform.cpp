@@ -285,7 +285,7 @@ void TLockFusesForm::Button4Click()
     const int missing = TakeFileFuses(*layout_, *host_.fileFuses, values);
     if (missing >= 0) {
         const std::string_view name = FileFuseName(missing);
-        host_.tell(QStringLiteral("The file holds a %1 byte, which the %2 does not have; the boxes are unchanged.")
+        host_.tell(QStringLiteral("The file holds the %1 byte, which the %2 does not have; the boxes are unchanged.")
                        .arg(QString::fromLatin1(name.data(), qsizetype(name.size())),
                             QString::fromStdString(host_.chips->CurrentChip.name)));
         return;
