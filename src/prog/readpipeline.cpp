@@ -1,5 +1,7 @@
 #include "prog/readpipeline.h"
 
+#include <string>
+
 namespace velmora {
 
 namespace {
@@ -93,13 +95,18 @@ bool ReadPipeline::Collect()
         if (!CollectOldest())
             return false;
     }
-    // Bytes beyond the last framed answer: a gateway whose fetch answers grew longer than the
-    // first one, so the answers taken were out of step.
-    if (fetchedAhead_ && (ctx_.link.SurplusHeld() > 0 || ctx_.link.ReadLate(0).count > 0)) {
-        TellUnframed();
-        return Fail(LogAnswerError, lastText);
+    // Bytes beyond the last framed answer: the answers taken were out of step with their
+    // packets. Fetches: a gateway whose answers grew longer than the first one. Pin reads,
+    // answered with one byte each: a byte that came from somewhere else (noise, a leftover),
+    // which cannot be told from the right one, so nothing read in this window can be trusted.
+    if (sentAhead_ && (ctx_.link.SurplusHeld() > 0 || ctx_.link.ReadLate(0).count > 0)) {
+        if (fetchedAhead_) {
+            TellUnframed();
+            return Fail(LogAnswerError, lastText);
+        }
+        return Fail(LogAnswerError, std::string(lastText) + ": more bytes came than were asked for");
     }
-    fetchedAhead_ = false;
+    sentAhead_ = fetchedAhead_ = false;
     return true;
 }
 
@@ -145,6 +152,7 @@ bool ReadPipeline::Read(const PacketBuilder& packet, std::string_view failText, 
     pending_.push_back({target, length, answerText, sentAt});
     pendingBytes_ += length;
     fetchedAhead_ = fetchedAhead_ || packet.Fetches();
+    sentAhead_ = true;
     return true;
 }
 

@@ -79,6 +79,7 @@ private:
     std::optional<std::uint32_t> difference_;
     bool failed_ = false;
     bool fetchedAhead_ = false;
+    bool sentAhead_ = false;  // answers were collected behind later packets since the last check
 };
 
 // A memory byte read of a unit's read loop: through ctx.pipeline when the pass has one,

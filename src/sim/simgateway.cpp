@@ -114,6 +114,10 @@ void SimGateway::Answer(std::uint8_t byte)
     if (faults_.muteAfterBytes >= 0 && long(received_) > faults_.muteAfterBytes)
         return;  // the line back is cut
     output_.push_back({byte, Now()});
+    if (faults_.strayAfterBytes >= 0 && long(received_) > faults_.strayAfterBytes) {
+        faults_.strayAfterBytes = -1;
+        output_.push_back({0x00, Now()});
+    }
 }
 
 void SimGateway::LongPulse(std::uint32_t widthUs)

@@ -26,6 +26,9 @@ struct SimFaults {
     bool emptySocket = false;
     // A gateway whose fetch answer is longer than the transfer's 4 bytes (padded with 0xFF).
     int fetchAnswerBytes = 4;
+    // Noise on the line back: once this many bytes have been received, one byte (0x00) that no
+    // command asked for arrives with the next answer.
+    long strayAfterBytes = -1;
 };
 
 inline constexpr std::uint32_t LineBaud = 250000;

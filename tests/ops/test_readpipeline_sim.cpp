@@ -259,5 +259,22 @@ TEST(PipelinedReadFailures, SilenceMidWindowIsReportedAsTheSynchronousReadReport
     }
 }
 
+// A byte no packet asked for, arriving with a pin read's answer in the middle of a window, puts
+// every answer after it one place out: the read fails instead of keeping shifted bytes, read
+// ahead or not.
+TEST(PipelinedReadFailures, AStrayByteAmongTheAnswersFailsTheRead)
+{
+    for (const ReadAhead ahead : {SynchronousReads, DefaultReadAhead}) {
+        Session r("ATmega8", ahead);
+        r.link.Gateway().Faults().strayAfterBytes = 20000;
+        EXPECT_FALSE(r.Do(MemoryCommand::ReadProgram)) << r.Log();
+        EXPECT_FALSE(r.link.IsOpen());
+        const QStringList lines = r.log.Lines();
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& line) {
+            return line.startsWith(QStringLiteral("Error reading the answer (PINB): ")) && line.contains(QStringLiteral("came"));
+        })) << r.Log();
+    }
+}
+
 }  // namespace
 }  // namespace velmora
