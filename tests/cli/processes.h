@@ -6,6 +6,8 @@
 #include <QRandomGenerator>
 #include <QStringList>
 
+#include <string>
+
 namespace velmora::testing {
 
 class SimProcess {
@@ -40,6 +42,8 @@ struct CliRun {
     int status = -1;
     QStringList lines;
     QStringList errLines;  // empty: the channels are merged into lines
+    QString Said() const { return lines.join(QLatin1Char('\n')); }
+    std::string Text() const { return Said().toStdString(); }
 };
 
 // velmora-cli with its standard output apart: the bytes written there, and the status; input
@@ -62,8 +66,11 @@ inline CliRun RunCli(const QStringList& args, int timeoutMs = 20000)
     cli.setProcessChannelMode(QProcess::MergedChannels);
     cli.start(QStringLiteral(VELMORA_CLI_PATH), args);
     CliRun run;
-    if (!cli.waitForFinished(timeoutMs))
+    if (!cli.waitForFinished(timeoutMs)) {
+        cli.kill();
+        cli.waitForFinished(5000);
         return run;
+    }
     run.status = cli.exitCode();
     run.lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     return run;

@@ -3,11 +3,9 @@
 // instructions, ignoring what comes while it programs. A wait that starts before the bytes
 // have left loses data here as on the board; a dead link must fail the command.
 
+#include "cli/processes.h"
 #include "sim/simchips.h"
 
-#include <QFile>
-#include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -18,79 +16,23 @@
 
 namespace {
 
-class PacedSim {
+using velmora::testing::CliRun;
+using velmora::testing::RandomImage;
+using velmora::testing::ReadFile;
+using velmora::testing::RunCli;
+using velmora::testing::SimProcess;
+using velmora::testing::WriteFile;
+
+// A loaded machine passes bytes on to the server late, which makes the PC's waits look shorter
+// than they were: a little slack, far below the busy times the waits are there for (a page
+// queued behind the wait is several milliseconds of line).
+class PacedSim : public SimProcess {
 public:
     explicit PacedSim(QStringList args)
+        : SimProcess(args << QStringLiteral("--pace") << QStringLiteral("--timing-slack") << QStringLiteral("4000"))
     {
-        // A loaded machine passes bytes on to the server late, which makes the PC's waits
-        // look shorter than they were: a little slack, far below the busy times the waits
-        // are there for (a page queued behind the wait is several milliseconds of line).
-        args << QStringLiteral("--pace") << QStringLiteral("--timing-slack") << QStringLiteral("4000");
-        sim_.start(QStringLiteral(VELMORA_SIM_PATH), args);
-        if (sim_.waitForStarted(5000) && sim_.waitForReadyRead(5000))
-            device_ = QString::fromUtf8(sim_.readLine()).trimmed();
     }
-    ~PacedSim() { Stop(); }
-    const QString& Device() const { return device_; }
-    bool Stop()
-    {
-        if (sim_.state() == QProcess::NotRunning)
-            return sim_.exitStatus() == QProcess::NormalExit;
-        sim_.terminate();
-        if (!sim_.waitForFinished(5000)) {
-            sim_.kill();
-            sim_.waitForFinished(5000);
-            return false;
-        }
-        return sim_.exitCode() == 0;
-    }
-
-private:
-    QProcess sim_;
-    QString device_;
 };
-
-struct CliRun {
-    int status = -1;
-    QStringList lines;
-    std::string Text() const { return lines.join(QLatin1Char('\n')).toStdString(); }
-};
-
-CliRun RunCli(const QStringList& args, int timeoutMs)
-{
-    QProcess cli;
-    cli.start(QStringLiteral(VELMORA_CLI_PATH), args);
-    CliRun run;
-    if (!cli.waitForFinished(timeoutMs)) {
-        cli.kill();
-        cli.waitForFinished(5000);
-        return run;
-    }
-    run.status = cli.exitCode();
-    run.lines = QString::fromUtf8(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    return run;
-}
-
-QByteArray RandomImage(qsizetype size, quint32 seed)
-{
-    QRandomGenerator random(seed);
-    QByteArray bytes(size, '\0');
-    for (char& b : bytes)
-        b = char(random.bounded(256));
-    return bytes;
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Every serially programmed family, and one chip of each parallel write loop (word pages,
 // words, the page latch on BS1, the older parts' byte EEPROM); the smallest chip of each, as
@@ -149,6 +91,7 @@ TEST(LineSignals, AStopSignalDuringAWriteSwitchesTheSocketOff)
         PacedSim sim({QStringLiteral("--chip"), QStringLiteral("ATmega8"), QStringLiteral("--json"), json});
         ASSERT_FALSE(sim.Device().isEmpty());
         QProcess cli;
+        cli.setProcessChannelMode(QProcess::MergedChannels);  // the log is on standard error
         cli.start(QStringLiteral(VELMORA_CLI_PATH),
                   {QStringLiteral("--port"), sim.Device(), QStringLiteral("--yes"), QStringLiteral("select"),
                    QStringLiteral("ATmega8"), QStringLiteral("write-flash"), flash});
@@ -157,13 +100,13 @@ TEST(LineSignals, AStopSignalDuringAWriteSwitchesTheSocketOff)
         QByteArray out;
         while (!out.contains("Trying to execute the sinchronization") && !out.contains("Trying to enter") &&
                cli.waitForReadyRead(10000))
-            out += cli.readAllStandardOutput();
+            out += cli.readAll();
         QThread::msleep(300);
         ::kill(pid_t(cli.processId()), c.signal);
         QThread::msleep(2);
         ::kill(pid_t(cli.processId()), c.signal);
         ASSERT_TRUE(cli.waitForFinished(10000));
-        out += cli.readAllStandardOutput();
+        out += cli.readAll();
         EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit) << "ended by the program, not by the signal";
         EXPECT_EQ(cli.exitCode(), 128 + c.signal);
         EXPECT_TRUE(out.contains(QByteArray("Stopped by ") + c.name)) << out.toStdString();

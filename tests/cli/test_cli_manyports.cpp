@@ -101,10 +101,6 @@ QStringList ChainArgs(const QString& record, const QString& program)
             QStringLiteral("auto"), QStringLiteral("write-flash"), program, QStringLiteral("verify-flash"), program};
 }
 
-QString Joined(const CliRun& run)
-{
-    return (run.lines + run.errLines).join(QLatin1Char('\n'));
-}
 
 TEST(CliManyPorts, TwoGatewaysWrittenVerifiedNumberedAndRecorded)
 {
@@ -119,16 +115,16 @@ TEST(CliManyPorts, TwoGatewaysWrittenVerifiedNumberedAndRecorded)
     const CliRun run =
         RunCli(QStringList{QStringLiteral("--port"), a.Device(), QStringLiteral("--port"), b.Device()} + ChainArgs(record, program),
                90000);
-    ASSERT_EQ(run.status, 0) << Joined(run).toStdString();
+    ASSERT_EQ(run.status, 0) << run.Text();
     // Each gateway's lines carry its port; both verified without differences.
     for (const QString& port : {a.Device(), b.Device()}) {
         const QString prefix = QStringLiteral("[%1] ").arg(port);
         EXPECT_TRUE((run.lines + run.errLines).contains(prefix + QStringLiteral("       Finished. No differences found.")))
-            << Joined(run).toStdString();
+            << run.Text();
     }
 
     const QList<QJsonObject> records = Records(record);
-    ASSERT_EQ(records.size(), 2) << Joined(run).toStdString();
+    ASSERT_EQ(records.size(), 2) << run.Text();
     std::set<qint64> serials;
     for (auto [sim, json] : {std::pair{&a, QStringLiteral("a.json")}, std::pair{&b, QStringLiteral("b.json")}}) {
         const QJsonObject r = RecordOf(records, sim->Device());
@@ -163,10 +159,10 @@ TEST(CliManyPorts, AGatewayDyingMidWriteLeavesTheOtherToFinish)
     const CliRun run = RunCli(
         QStringList{QStringLiteral("--port"), dying.Device(), QStringLiteral("--port"), good.Device()} + ChainArgs(record, program),
         90000);
-    EXPECT_EQ(run.status, 1) << Joined(run).toStdString();
+    EXPECT_EQ(run.status, 1) << run.Text();
 
     const QList<QJsonObject> records = Records(record);
-    ASSERT_EQ(records.size(), 2) << Joined(run).toStdString();
+    ASSERT_EQ(records.size(), 2) << run.Text();
     const QJsonObject ok = RecordOf(records, good.Device());
     const QJsonObject failed = RecordOf(records, dying.Device());
     EXPECT_EQ(ok[QStringLiteral("result")].toString(), QStringLiteral("ok"));

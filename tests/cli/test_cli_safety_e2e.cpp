@@ -16,12 +16,6 @@ using velmora::testing::RunCli;
 using velmora::testing::SimProcess;
 using velmora::testing::WriteFile;
 
-// The log goes where the command line sends it; these tests only ask what it says.
-QString Said(const CliRun& run)
-{
-    return (run.lines + run.errLines).join(QLatin1Char('\n'));
-}
-
 // A simulated ATmega8 on a pty, dumped to chip.json in dir when stopped.
 struct Atmega8 {
     QTemporaryDir dir;
@@ -54,16 +48,16 @@ TEST(CliSafetyEndToEnd, AnotherChipInTheSocketIsNeitherErasedNorWritten)
     ASSERT_TRUE(WriteFile(first, firstImage) && WriteFile(second, RandomImage(8192, 2)));
     CliRun run = chip.Run({QStringLiteral("--yes"), QStringLiteral("select"), QStringLiteral("ATmega8"),
                            QStringLiteral("write-flash"), first});
-    ASSERT_EQ(run.status, 0) << Said(run).toStdString();
+    ASSERT_EQ(run.status, 0) << run.Text();
 
     // An ATmega16 is chosen; the ATmega8 keeps its program, erase and all.
     run = chip.Run({QStringLiteral("--yes"), QStringLiteral("select"), QStringLiteral("ATmega16"),
                     QStringLiteral("write-flash"), second});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Said(run).contains(QStringLiteral(
+    EXPECT_TRUE(run.Said().contains(QStringLiteral(
         "The chip in the socket is the ATmega8 (signature 1E 93 07), not the selected ATmega16 (1E 94 03)")))
-        << Said(run).toStdString();
-    EXPECT_FALSE(Said(run).contains(QStringLiteral("Trying to erase"))) << Said(run).toStdString();
+        << run.Text();
+    EXPECT_FALSE(run.Said().contains(QStringLiteral("Trying to erase"))) << run.Text();
     EXPECT_TRUE(chip.Dump().contains("\"flash\": \"" + HexField(firstImage) + "\""));
 }
 
@@ -78,14 +72,14 @@ TEST(CliSafetyEndToEnd, AWriteIntoALockedChipFailsItsVerify)
     CliRun run = chip.Run({QStringLiteral("--yes"), QStringLiteral("--allow-lockout"), QStringLiteral("select"),
                            QStringLiteral("ATmega8"), QStringLiteral("write-eeprom"), before,
                            QStringLiteral("write-fuses"), QStringLiteral("lock=FC")});
-    ASSERT_EQ(run.status, 0) << Said(run).toStdString();
+    ASSERT_EQ(run.status, 0) << run.Text();
 
     // Write Data erases nothing, so the lock stays and every step of the write succeeds:
     // only reading back tells that the chip kept its bytes.
     run = chip.Run({QStringLiteral("--yes"), QStringLiteral("select"), QStringLiteral("ATmega8"),
                     QStringLiteral("write-eeprom"), after});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Said(run).contains(QStringLiteral("       Finished with fail. Address: 0x"))) << Said(run).toStdString();
+    EXPECT_TRUE(run.Said().contains(QStringLiteral("       Finished with fail. Address: 0x"))) << run.Text();
     const QByteArray dump = chip.Dump();
     EXPECT_TRUE(dump.contains("\"eeprom\": \"" + HexField(kept) + "\""));
     EXPECT_TRUE(dump.contains("\"lock\": \"FC\"")) << dump.toStdString();
@@ -99,16 +93,16 @@ TEST(CliSafetyEndToEnd, RescueBringsAShutOffAtmega8Back)
     CliRun run = chip.Run({QStringLiteral("--yes"), QStringLiteral("--allow-lockout"), QStringLiteral("select"),
                            QStringLiteral("ATmega8"), QStringLiteral("write-fuses"), QStringLiteral("low=E0"),
                            QStringLiteral("high=59"), QStringLiteral("lock=FC")});
-    ASSERT_EQ(run.status, 0) << Said(run).toStdString();
+    ASSERT_EQ(run.status, 0) << run.Text();
 
     // The erase it needs is asked for: refused without --yes, and nothing changes.
     run = chip.Run({QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("rescue")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Said(run).contains(QStringLiteral("The chip holds: Low Fuses E0, High Fuses 59, Lock bits FC")))
-        << Said(run).toStdString();
+    EXPECT_TRUE(run.Said().contains(QStringLiteral("The chip holds: Low Fuses E0, High Fuses 59, Lock bits FC")))
+        << run.Text();
 
     run = chip.Run({QStringLiteral("--yes"), QStringLiteral("select"), QStringLiteral("ATmega8"), QStringLiteral("rescue")});
-    EXPECT_EQ(run.status, 0) << Said(run).toStdString();
+    EXPECT_EQ(run.status, 0) << run.Text();
     const QByteArray dump = chip.Dump();
     EXPECT_TRUE(dump.contains("\"fuses\": [\"E1\", \"D9\"")) << dump.toStdString();
     EXPECT_TRUE(dump.contains("\"lock\": \"FF\"")) << dump.toStdString();
