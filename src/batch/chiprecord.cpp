@@ -54,7 +54,7 @@ void NoteCalibration(ChipRecord& record, const chip& c)
 void NoteFuses(ChipRecord& record, const chip& c)
 {
     record.fuses.clear();
-    const FuseLayout* layout = LayoutOf(c.SignatureCode);
+    const FuseLayout* layout = LayoutOf(c.entry);
     for (int g = 0; layout && g < layout->groupCount; ++g) {
         const std::string_view caption = layout->groups[std::size_t(g)].caption;
         record.fuses.append({QString::fromUtf8(caption.data(), qsizetype(caption.size())), c.FuseDefaults[std::size_t(g)]});

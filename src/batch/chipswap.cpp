@@ -79,21 +79,27 @@ void ChipQuota::Done(bool ok)
     changed_.notify_all();
 }
 
+bool ChipQuota::Finished() const
+{
+    const std::lock_guard lock(mutex_);
+    return count_ && succeeded_ >= *count_;
+}
+
 int ChipQuota::Succeeded() const
 {
     const std::lock_guard lock(mutex_);
     return succeeded_;
 }
 
-std::optional<SignatureCode> ProbeSocket(GatewayLink& link, int delaysValue, const MillisecondSleeper& sleeper)
+std::optional<SignatureCode> ProbeSocket(const ProgContext& ctx)
 {
     // Four checks a second would bury the log; the run's own lines are what it is for.
     OperationLog quiet;
-    const ProgContext ctx{link, quiet, delaysValue, sleeper};
+    const ProgContext own{ctx.link, quiet, ctx.delaysValue, ctx.sleeper};
     int niietMode = 0;
-    const std::optional<SignatureCode> code = ReadChipCode(ctx, niietMode);
+    const std::optional<SignatureCode> code = ReadChipCode(own, niietMode);
     // The serial identification leaves the small chip powered; nothing stays on between chips.
-    if (!link.IsOpen() || !ctx.Send(Packets::SuppliesOff(), " 0x11 0x0 0x0F 0x32"))
+    if (!own.link.IsOpen() || !own.Send(Packets::SuppliesOff(), " 0x11 0x0 0x0F 0x32"))
         return std::nullopt;
     return code;
 }

@@ -3,8 +3,8 @@
 // the next one to be put in, told by whether a signature answers. The supplies are on only for
 // each short signature check.
 
-#include "link/gatewaylink.h"
 #include "link/sleeper.h"
+#include "prog/progcontext.h"
 #include "prog/signaturecode.h"
 
 #include <condition_variable>
@@ -53,6 +53,8 @@ public:
     // The chip of a place taken has ended.
     void Done(bool ok);
     int Succeeded() const;
+    // count chips have succeeded: no chip is waited for any more.
+    bool Finished() const;
 
 private:
     std::optional<int> count_;
@@ -62,8 +64,8 @@ private:
     int running_ = 0;
 };
 
-// The real check on a gateway: identification as Autosearch does it, its lines kept out of the
-// operation log, then both supplies off.
-std::optional<SignatureCode> ProbeSocket(GatewayLink& link, int delaysValue, const MillisecondSleeper& sleeper);
+// The real check on a gateway: identification as Autosearch does it on ctx's link, its lines
+// kept out of the operation log, then both supplies off.
+std::optional<SignatureCode> ProbeSocket(const ProgContext& ctx);
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/commandtable.h"
+#include "cli/production.h"
 #include "sim/simchips.h"
 #include "sim/simlink.h"
 
@@ -149,6 +150,26 @@ bool ParseArguments(const QStringList& args, CliOptions& options, QString* probl
         return fail(QStringLiteral("give either --port or --virtual"));
     if (QString chipName; UnknownVirtualChip(options.PortText(), &chipName))
         return fail(QStringLiteral("no simulated chip named ") + chipName);
+    for (const QString& port : options.ports)
+        if (QString chipName; UnknownVirtualChip(port, &chipName))
+            return fail(QStringLiteral("no simulated chip named ") + chipName);
+    if (options.ports.size() > 1 && !options.virtualChip.isEmpty())
+        return fail(QStringLiteral("give either --port or --virtual"));
+    const auto inChain = [&](std::string_view name) {
+        return std::any_of(options.steps.begin(), options.steps.end(), [name](const CliStep& s) { return s.command->name == name; });
+    };
+    if (options.serial && !chipChosen)
+        return fail(QStringLiteral("--serial needs a chip: select CHIP or select auto in the chain"));
+    // A flash cell is programmed only from the erased state: the number goes into flash the
+    // chain has just erased and written.
+    if (options.serial && options.serial->kind == FlashKind && !inChain("write-flash"))
+        return fail(QStringLiteral("--serial flash:... needs write-flash in the chain"));
+    if (!options.serialState.isEmpty() && !options.serial)
+        return fail(QStringLiteral("--serial-state needs --serial"));
+    if (options.count && !options.repeat)
+        return fail(QStringLiteral("--count needs --repeat"));
+    if (options.repeat && !needsGateway)
+        return fail(QStringLiteral("--repeat needs a command that uses the gateway"));
     return true;
 }
 
@@ -166,17 +187,29 @@ CliRun::CliRun(const CliOptions& options, std::FILE* out, const Terminal& termin
     });
 }
 
+void CliRun::SetOutput(LineOut lines, LineOut problems)
+{
+    lines_ = std::move(lines);
+    problems_ = std::move(problems);
+}
+
 void CliRun::Print(const QString& line)
 {
     terminal_.ClearBar();
-    cli::Print(out_, line);
+    if (lines_)
+        lines_(line);
+    else
+        cli::Print(out_, line);
     terminal_.RedrawBar();
 }
 
 void CliRun::Problem(const QString& text) const
 {
     terminal_.ClearBar();
-    cli::Print(terminal_.err, QStringLiteral("velmora-cli: ") + text);
+    if (problems_)
+        problems_(text);
+    else
+        cli::Print(terminal_.err, QStringLiteral("velmora-cli: ") + text);
     terminal_.RedrawBar();
 }
 
@@ -194,17 +227,22 @@ int CliRun::Run()
                                           [](const CliStep& step) { return step.usesGateway; });
     if (needsGateway && !session_.Connect(options_.PortText()))
         return ExitFailed;
-    int status = ExitOk;
-    for (const CliStep& step : options_.steps) {
-        if (!step.command->run(*this, step)) {
-            status = ExitFailed;
-            break;
-        }
-    }
+    const int status = RunSteps({}) ? ExitOk : ExitFailed;
     // As on leaving the window: a link still open is disconnected, with its line.
     if (session_.IsConnected())
         session_.Disconnect();
     return status;
+}
+
+bool CliRun::RunSteps(const std::function<void(const CliStep&)>& done)
+{
+    for (const CliStep& step : options_.steps) {
+        if (!step.command->run(*this, step))
+            return false;
+        if (done)
+            done(step);
+    }
+    return true;
 }
 
 int RunCli(const QStringList& args, std::FILE* out, std::FILE* err)
@@ -224,16 +262,21 @@ int RunCli(const QStringList& args, std::FILE* out, Terminal terminal)
     }
     CliOptions options;
     QString problem;
-    if (ParseArguments(args, options, &problem) && !options.yes && !terminal.interactive &&
-        std::any_of(options.steps.begin(), options.steps.end(), [](const CliStep& s) { return s.command->Needs(Asks); }))
+    const bool parsed = ParseArguments(args, options, &problem);
+    const bool asks =
+        std::any_of(options.steps.begin(), options.steps.end(), [](const CliStep& s) { return s.command->Needs(Asks); });
+    if (parsed && asks && !options.yes && !terminal.interactive)
         problem = QStringLiteral("a command that erases or writes needs a terminal to ask on, or --yes");
+    // Several ports, or one chip after another, cannot stop for a question at every chip.
+    else if (parsed && asks && !options.yes && (options.ports.size() > 1 || options.repeat))
+        problem = QStringLiteral("a command that erases or writes on several ports or with --repeat needs --yes");
     if (!problem.isEmpty()) {
         Print(terminal.err, QStringLiteral("velmora-cli: ") + problem);
         std::fputs(UsageText().toUtf8().constData(), terminal.err);
         return ExitUsage;
     }
     terminal.assumeYes = options.yes;
-    return CliRun(options, out, terminal).Run();
+    return RunProduction(options, out, terminal);
 }
 
 }  // namespace velmora::cli

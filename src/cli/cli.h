@@ -9,6 +9,7 @@
 // arguments are parsed once, before anything runs, into typed steps; the steps run in the
 // order given over one Session and stop at the first failure.
 
+#include "batch/serialnumbers.h"
 #include "cli/terminal.h"
 
 #include <QList>
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 namespace velmora {
 struct ChipEntry;
@@ -53,6 +55,15 @@ struct CliOptions {
     QString format;       // --format: "hex", "srec", "elf" or "bin"; empty: by the file
     bool yes = false;     // --yes: answer every question Yes
     bool help = false;    // --help
+    // Programming many chips: every --port in order (more than one: the chain runs on each at
+    // once), the serial number and where its next one is kept, the record file, the loop over
+    // chips and how many of them.
+    QStringList ports;
+    std::optional<SerialSpec> serial;
+    QString serialState;
+    QString record;
+    bool repeat = false;
+    std::optional<int> count;
     QList<CliStep> steps;
 
     // The port text the link is made from: --port, or "virtual:CHIP" for --virtual.

@@ -8,6 +8,7 @@
 #include "log/operationlog.h"
 #include "session/session.h"
 
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -75,6 +76,14 @@ public:
     // Opens the port when a step needs it, runs the steps, and disconnects as leaving the
     // window does.
     int Run();
+    // The steps alone, on the port as it is, stopping at the first that fails; done is called
+    // after each that succeeded.
+    bool RunSteps(const std::function<void(const CliStep&)>& done);
+
+    // Where the lines and the problems go instead of the output and the terminal's error
+    // stream: several ports share them, each line marked with its port.
+    using LineOut = std::function<void(const QString& text)>;
+    void SetOutput(LineOut lines, LineOut problems);
 
     const CliOptions& Options() const { return options_; }
     Session& GatewaySession() { return session_; }
@@ -95,6 +104,8 @@ private:
     OperationLog log_;
     ChipState chips_;
     Session session_;
+    LineOut lines_;
+    LineOut problems_;
 };
 
 }  // namespace velmora::cli

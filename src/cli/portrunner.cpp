@@ -1,6 +1,8 @@
 #include "cli/portrunner.h"
 
-#include <thread>
+#include <QThread>
+
+#include <memory>
 #include <vector>
 
 namespace velmora::cli {
@@ -36,11 +38,14 @@ QString SummaryTable(const QList<ChipRun>& runs)
 QList<ChipRun> RunOnEveryPort(const QStringList& ports, const std::function<QList<ChipRun>(const QString& port)>& job)
 {
     std::vector<QList<ChipRun>> results(std::size_t(ports.size()));
-    {
-        std::vector<std::jthread> threads;
-        for (qsizetype i = 0; i < ports.size(); ++i)
-            threads.emplace_back([&, i] { results[std::size_t(i)] = job(ports[i]); });
+    // Qt threads: the serial link waits for its answers through the thread's event dispatcher.
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (qsizetype i = 0; i < ports.size(); ++i) {
+        threads.emplace_back(QThread::create([&, i] { results[std::size_t(i)] = job(ports[i]); }));
+        threads.back()->start();
     }
+    for (const auto& thread : threads)
+        thread->wait();
     QList<ChipRun> all;
     for (const QList<ChipRun>& runs : results)
         all += runs;

@@ -99,6 +99,11 @@ bool Session::RunChipJob(const ChipCommand& command)
     return ok;
 }
 
+bool Session::RunOnLink(const std::function<void(const ProgContext& ctx)>& work)
+{
+    return link_ && Run([&](const ProgressFn&) { work(Context()); });
+}
+
 std::optional<SignatureCode> Session::ReadCode(int& niietMode)
 {
     std::optional<SignatureCode> code;

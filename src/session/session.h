@@ -77,6 +77,10 @@ public:
     bool RunChipJob(const ChipCommand& command);
     ChipJobRunner JobRunner() { return [this](const ChipCommand& command) { return RunChipJob(command); }; }
 
+    // Work of the front end's own on the link, where the link lives, with the context a chip
+    // job gets; false (nothing run) without a link.
+    bool RunOnLink(const std::function<void(const ProgContext& ctx)>& work);
+
     // Identification alone: the signature read of Autosearch, leaving the current chip and
     // NiietMode as they are.
     std::optional<SignatureCode> ReadSignature();

@@ -1,5 +1,6 @@
 #include "batch/chipswap.h"
 
+#include "log/operationlog.h"
 #include "sim/simchips.h"
 #include "sim/simlink.h"
 
@@ -80,11 +81,15 @@ TEST(ChipQuota, CountsChipsThatSucceededAndHoldsPlacesThatMayFree)
     quota.Done(true);
     quota.Done(true);
     EXPECT_EQ(quota.Succeeded(), 2);
+    EXPECT_TRUE(quota.Finished());
     EXPECT_FALSE(quota.Take({}));
 
     ChipQuota endless;
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 100; ++i) {
         ASSERT_TRUE(endless.Take({}));
+        endless.Done(true);
+    }
+    EXPECT_FALSE(endless.Finished());
     EXPECT_FALSE(endless.Take([] { return true; }));
 
     // A port waiting for a place gives up when the run is stopped.
@@ -117,11 +122,12 @@ TEST(ChipSwap, OnTheGatewayTheSuppliesAreOffBetweenChecks)
         ASSERT_TRUE(link.Open(QStringLiteral("virtual")).status == OpenStatus::Ok);
         int checks = 0;
         bool suppliesLeftOn = false;
+        OperationLog log;
         const SignatureProbe probe = [&] {
             // In for two checks, out for three, in again.
             link.Gateway().Faults().emptySocket = checks >= 2 && checks < 5;
             ++checks;
-            const std::optional<SignatureCode> code = ProbeSocket(link, 0, link.Sleeper());
+            const std::optional<SignatureCode> code = ProbeSocket(ProgContext{link, log, 0, link.Sleeper()});
             suppliesLeftOn = suppliesLeftOn || AnySupplyOn(link.Gateway().Ports());
             return code;
         };
@@ -131,6 +137,7 @@ TEST(ChipSwap, OnTheGatewayTheSuppliesAreOffBetweenChecks)
         EXPECT_EQ(checks, 7);
         EXPECT_FALSE(suppliesLeftOn);
         EXPECT_FALSE(link.Gateway().Chip().InParallelMode());
+        EXPECT_TRUE(log.Lines().isEmpty()) << "the checks write nothing into the run's log";
     }
 }
 
