@@ -244,10 +244,9 @@ bool SameText(std::string_view a, std::string_view b)
 std::string_view FamilyName(FamilyId id)
 {
     static constexpr std::array<std::string_view, FamilyCount> Names = {
-        "Atmega8", "Atmega8515", "Atmega16", "Atmega163", "Atmega323", "Atmega48", "Atmega162", "Atmega164",
-        "Atmega169", "Atmega64", "Atmega640", "At90can32", "Attiny261", "Attiny2313", "Atmega161", "Atmega603",
-        "At90s1200", "At90s2313", "At90s4414", "At90s4434", "At90s2333", "Attiny13", "Attiny26", "Attiny25",
-        "Attiny12", "Attiny15", "At90s2323", "At90s2343", "Attiny22",
+#define VELMORA_FAMILY(name, progress) #name,
+#include "chips/familylist.h"
+#undef VELMORA_FAMILY
     };
     return Names[static_cast<std::size_t>(id)];
 }

@@ -12,16 +12,18 @@
 namespace velmora {
 
 
-// The family units, each named after one chip of its family: the 21 programmed through the
-// high-voltage parallel interface, then the 8 programmed over SPI. The order is the order of
-// the unit registry.
+// The family units, each named after one chip of its family, in the order of chips/familylist.h
+// (the parallel units, then the serial ones), which is the order of the unit registry.
 enum class FamilyId : std::uint8_t {
-    Atmega8, Atmega8515, Atmega16, Atmega163, Atmega323, Atmega48, Atmega162, Atmega164, Atmega169,
-    Atmega64, Atmega640, At90can32, Attiny261, Attiny2313, Atmega161, Atmega603, At90s1200, At90s2313,
-    At90s4414, At90s4434, At90s2333,
-    Attiny13, Attiny26, Attiny25, Attiny12, Attiny15, At90s2323, At90s2343, Attiny22,
+#define VELMORA_FAMILY(name, progress) name,
+#include "chips/familylist.h"
+#undef VELMORA_FAMILY
 };
-inline constexpr std::size_t FamilyCount = 29;
+inline constexpr std::size_t FamilyCount = 0
+#define VELMORA_FAMILY(name, progress) +1
+#include "chips/familylist.h"
+#undef VELMORA_FAMILY
+    ;
 
 // The unit's name as the sources and the log of a developer name it ("Atmega8").
 std::string_view FamilyName(FamilyId id);
