@@ -137,7 +137,11 @@ bool CommandRunner::Run(const Job& job, const QString& title)
     loop.exec();
 
     showTimer.stop();
-    delete bar_;
+    // Out of the filter's reach before it goes: the dialog's destructor still sends events
+    // through the input blocker, which must not take a half-destroyed dialog for the bar.
+    LBar* bar = bar_;
+    bar_ = nullptr;
+    delete bar;
     busy_ = false;
     if (state->error) {
         try {
