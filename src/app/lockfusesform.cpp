@@ -1,6 +1,7 @@
 #include "app/lockfusesform.h"
 
 #include "app/fusefieldspanel.h"
+#include "log/text.h"
 
 #include "chips/chip.h"
 #include "fuses/filefuses.h"
@@ -21,13 +22,6 @@
 #include <optional>
 
 namespace velmora {
-
-namespace {
-QString Text(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-}  // namespace
 
 TLockFusesForm::TLockFusesForm(Host host, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),

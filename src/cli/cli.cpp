@@ -3,6 +3,7 @@
 #include "cli/commandtable.h"
 #include "cli/production.h"
 #include "link/serialport.h"
+#include "log/text.h"
 #include "sim/simchips.h"
 #include "sim/simlink.h"
 
@@ -14,11 +15,6 @@
 namespace velmora::cli {
 
 namespace {
-
-QString Text(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 
 void Print(std::FILE* out, const QString& line)
 {

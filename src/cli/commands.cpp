@@ -9,6 +9,7 @@
 #include "fuses/fusecommands.h"
 #include "fuses/fusefields.h"
 #include "fuses/rescue.h"
+#include "log/text.h"
 #include "ops/memorycommands.h"
 
 #include <algorithm>
@@ -16,11 +17,6 @@
 namespace velmora::cli {
 
 namespace {
-
-QString Text(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 
 // --- argument parsers ---
 

@@ -6,6 +6,7 @@
 #include "cli/commandtable.h"
 #include "cli/portrunner.h"
 #include "link/stopsignals.h"
+#include "log/text.h"
 #include "ops/memorycommands.h"
 
 #include <QDateTime>
@@ -18,11 +19,6 @@
 namespace velmora::cli {
 
 namespace {
-
-QString Text(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 
 // The words of a step as they were given: "write-flash fw.hex", "select auto".
 QString StepText(const CliStep& step)

@@ -1,6 +1,7 @@
 #include "families/parallelunit.h"
 
 #include "log/operationlog.h"
+#include "log/text.h"
 #include "prog/readpipeline.h"
 
 #include <algorithm>
@@ -23,8 +24,6 @@ constexpr Selection SelectFuseHigh{0x0A, 0x90};               // BS1 = 1, BS2 = 
 constexpr Selection SelectFuseExtended{0x08, 0x90};           // BS1 = 0, BS2 = 1
 constexpr Selection SelectFuseHighOnXa1{0x1A, PortDReadLow};  // BS1 = 1, BS2 (XA1) = 1
 constexpr Selection SelectFuseExtendedOnXa1{0x18, PortDReadLow};  // BS1 = 0, BS2 (XA1) = 1
-
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 // Sends a packet holding one pin B read and gives its byte.
 bool ReadByteInto(const ProgContext& ctx, const PacketBuilder& packet, std::string_view failText, std::uint8_t& out)

@@ -1,14 +1,13 @@
 #include "families/serialunit.h"
 
 #include "log/operationlog.h"
+#include "log/text.h"
 #include "prog/readpipeline.h"
 #include "prog/serialprimitives.h"
 
 namespace velmora {
 
 namespace {
-
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 // An operation with a start line: "Trying to" + text, the steps, and on success
 // "       Finished" + finishText. A failed step has written its own line; nothing follows it.

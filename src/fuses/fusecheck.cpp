@@ -1,14 +1,12 @@
 #include "fuses/fusecheck.h"
 
+#include "log/text.h"
+
 #include <QStringList>
 
 namespace velmora {
 
 namespace {
-QString Text(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 
 QString Hex(std::uint8_t value)
 {

@@ -1,12 +1,10 @@
 #include "prog/readpipeline.h"
 
+#include "log/text.h"
+
 #include <string>
 
 namespace velmora {
-
-namespace {
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-}  // namespace
 
 ReadPipeline::ReadPipeline(const ProgContext& ctx, AnsweredFn answered) : ctx_(ctx), answered_(std::move(answered))
 {

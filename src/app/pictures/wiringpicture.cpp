@@ -1,5 +1,7 @@
 #include "app/pictures/wiringpicture.h"
 
+#include "log/text.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
@@ -65,11 +67,6 @@ QFont FittingFont(const QString& text, int pixels, int width, bool bold)
     while (pixels > 10 && QFontMetrics(font).horizontalAdvance(text) > width)
         font.setPixelSize(--pixels);
     return font;
-}
-
-QString Text(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 // Vertically centred text flush to the left or the right of its box.
