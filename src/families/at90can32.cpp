@@ -21,6 +21,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& At90can32() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& At90can32() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

@@ -13,6 +13,6 @@ constexpr ParallelTraits Traits = [] {
 }();
 }  // namespace
 
-const FamilyUnit& At90s1200() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& At90s1200() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

@@ -11,6 +11,6 @@ constexpr ParallelTraits Traits = [] {
 }();
 }  // namespace
 
-const FamilyUnit& At90s2313() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& At90s2313() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

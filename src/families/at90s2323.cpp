@@ -4,10 +4,10 @@
 
 namespace velmora {
 
-const FamilyUnit& units::At90s2323()
-{
-    static const SerialUnit unit(At90s2323Traits);
-    return unit;
-}
+namespace {
+constexpr SerialTraits Traits = At90s2323Traits(FamilyId::At90s2323);
+}  // namespace
+
+const FamilyUnit& units::At90s2323() { return UnitFor<SerialUnit, Traits>(); }
 
 }  // namespace velmora

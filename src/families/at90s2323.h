@@ -1,5 +1,5 @@
 #pragma once
-// The AT90S2323 traits, shared by the AT90S2343 and the ATtiny22.
+// The AT90S2323 traits, which the AT90S2343 and the ATtiny22 share.
 
 #include "families/serialunit.h"
 
@@ -10,21 +10,25 @@ namespace velmora {
 // fuse bits read as one byte (0101 1000 ... 12Sx xxxF) and written in the second byte: Write
 // Lock Bits 1010 1100 1111 1211, Write Fuse Bits 1010 1100 1011 111F.
 inline constexpr std::array<ChipOperation, 1> LockFuseReadCombined{ChipOperation::ReadFuseAndLockBits};
-inline constexpr SerialTraits At90s2323Traits{
-    .id = FamilyId::At90s2323,
-    .startText = " execute Programming Enable",
-    .operations = {ChipOperation::EnterProgrammingMode, ChipOperation::ChipErase, ChipOperation::ReadFlashByte,
-                   ChipOperation::WriteFlashByte, ChipOperation::ReadEepromByte, ChipOperation::WriteEepromByte,
-                   ChipOperation::ReadFuseAndLockBits, ChipOperation::WriteLockBits, ChipOperation::WriteFuseByte},
-    .lockSlot = 1,
-    .lockFuseReadOrder = LockFuseReadCombined,
-    .lockFuseWriteOrder = LockFuseWriteFuseLock,
-    .eraseMs = 18,
-    .flashByteMs = 9,
-    .lockOr = 0x00,
-    .fuseHighOr = 0x00,
-    .lockWriteOldForm = true,
-    .fuseWriteOldForm = true,
-};
+// The three units differ only in their id.
+constexpr SerialTraits At90s2323Traits(FamilyId id)
+{
+    return SerialTraits{
+        .id = id,
+        .startText = " execute Programming Enable",
+        .operations = {ChipOperation::EnterProgrammingMode, ChipOperation::ChipErase, ChipOperation::ReadFlashByte,
+                       ChipOperation::WriteFlashByte, ChipOperation::ReadEepromByte, ChipOperation::WriteEepromByte,
+                       ChipOperation::ReadFuseAndLockBits, ChipOperation::WriteLockBits, ChipOperation::WriteFuseByte},
+        .lockSlot = 1,
+        .lockFuseReadOrder = LockFuseReadCombined,
+        .lockFuseWriteOrder = LockFuseWriteFuseLock,
+        .eraseMs = 18,
+        .flashByteMs = 9,
+        .lockOr = 0x00,
+        .fuseHighOr = 0x00,
+        .lockWriteOldForm = true,
+        .fuseWriteOldForm = true,
+    };
+}
 
 }  // namespace velmora

@@ -16,6 +16,6 @@ constexpr ParallelTraits Traits = [] {
 }();
 }  // namespace
 
-const FamilyUnit& At90s2333() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& At90s2333() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

@@ -5,14 +5,10 @@
 
 namespace velmora {
 
-const FamilyUnit& units::At90s2343()
-{
-    static const SerialUnit unit([] {
-        SerialTraits t = At90s2323Traits;
-        t.id = FamilyId::At90s2343;
-        return t;
-    }());
-    return unit;
-}
+namespace {
+constexpr SerialTraits Traits = At90s2323Traits(FamilyId::At90s2343);
+}  // namespace
+
+const FamilyUnit& units::At90s2343() { return UnitFor<SerialUnit, Traits>(); }
 
 }  // namespace velmora

@@ -13,6 +13,6 @@ constexpr ParallelTraits Traits = [] {
 }();
 }  // namespace
 
-const FamilyUnit& At90s4414() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& At90s4414() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

@@ -10,6 +10,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Atmega16() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Atmega16() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

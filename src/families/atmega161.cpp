@@ -16,6 +16,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Atmega161() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Atmega161() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

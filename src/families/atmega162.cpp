@@ -13,6 +13,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Atmega162() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Atmega162() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

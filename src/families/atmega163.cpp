@@ -14,6 +14,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Atmega163() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Atmega163() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

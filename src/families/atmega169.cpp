@@ -12,6 +12,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Atmega169() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Atmega169() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

@@ -16,6 +16,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Atmega48() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Atmega48() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

@@ -12,6 +12,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Atmega64() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Atmega64() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

@@ -15,6 +15,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Atmega640() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Atmega640() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

@@ -10,6 +10,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Atmega8515() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Atmega8515() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

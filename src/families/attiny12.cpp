@@ -6,10 +6,6 @@
 
 namespace velmora {
 
-const FamilyUnit& units::Attiny12()
-{
-    static const SerialUnit unit(Attiny12Traits);
-    return unit;
-}
+const FamilyUnit& units::Attiny12() { return UnitFor<SerialUnit, Attiny12Traits>(); }
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 #pragma once
 // The ATtiny12 traits, which the ATtiny15 shares but for two differences.
 
+#include "families/lockbits.h"
 #include "families/serialunit.h"
 
 namespace velmora {
@@ -21,7 +22,7 @@ inline constexpr SerialTraits Attiny12Traits{
     .lockFuseReadOrder = LockFuseReadLockFuse,
     .lockFuseWriteOrder = LockFuseWriteFuseLock,
     .eepromByteMs = 7,
-    .lockOr = 0xF9,
+    .lockOr = OnlyLockBits12,
     .fuseHighOr = 0x00,
     .lockWriteOldForm = true,
 };

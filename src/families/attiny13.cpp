@@ -8,10 +8,10 @@
 
 namespace velmora {
 
-const FamilyUnit& units::Attiny13()
-{
-    static const SerialUnit unit(SerialTraits{});
-    return unit;
-}
+namespace {
+constexpr SerialTraits Traits{};
+}  // namespace
+
+const FamilyUnit& units::Attiny13() { return UnitFor<SerialUnit, Traits>(); }
 
 }  // namespace velmora

@@ -7,16 +7,16 @@
 
 namespace velmora {
 
-const FamilyUnit& units::Attiny15()
-{
-    static const SerialUnit unit([] {
-        SerialTraits t = Attiny12Traits;
-        t.id = FamilyId::Attiny15;
-        t.operations = t.operations.Without({ChipOperation::WriteFlashZeroWord});
-        t.fuseLowOr = 0x0C;
-        return t;
-    }());
-    return unit;
-}
+namespace {
+constexpr SerialTraits Traits = [] {
+    SerialTraits t = Attiny12Traits;
+    t.id = FamilyId::Attiny15;
+    t.operations = t.operations.Without({ChipOperation::WriteFlashZeroWord});
+    t.fuseLowOr = 0x0C;
+    return t;
+}();
+}  // namespace
+
+const FamilyUnit& units::Attiny15() { return UnitFor<SerialUnit, Traits>(); }
 
 }  // namespace velmora

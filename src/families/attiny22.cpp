@@ -5,14 +5,10 @@
 
 namespace velmora {
 
-const FamilyUnit& units::Attiny22()
-{
-    static const SerialUnit unit([] {
-        SerialTraits t = At90s2323Traits;
-        t.id = FamilyId::Attiny22;
-        return t;
-    }());
-    return unit;
-}
+namespace {
+constexpr SerialTraits Traits = At90s2323Traits(FamilyId::Attiny22);
+}  // namespace
+
+const FamilyUnit& units::Attiny22() { return UnitFor<SerialUnit, Traits>(); }
 
 }  // namespace velmora

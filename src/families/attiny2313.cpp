@@ -30,6 +30,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Attiny2313() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Attiny2313() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

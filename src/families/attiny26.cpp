@@ -6,13 +6,13 @@
 
 namespace velmora {
 
-const FamilyUnit& units::Attiny26()
-{
-    static const SerialUnit unit(SerialTraits{
-        .id = FamilyId::Attiny26,
-        .operations = Attiny13Operations.Without({ChipOperation::WriteEepromPage}),
-    });
-    return unit;
-}
+namespace {
+constexpr SerialTraits Traits{
+    .id = FamilyId::Attiny26,
+    .operations = Attiny13Operations.Without({ChipOperation::WriteEepromPage}),
+};
+}  // namespace
+
+const FamilyUnit& units::Attiny26() { return UnitFor<SerialUnit, Traits>(); }
 
 }  // namespace velmora

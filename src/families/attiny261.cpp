@@ -21,6 +21,6 @@ constexpr ParallelTraits Traits{
 };
 }  // namespace
 
-const FamilyUnit& Attiny261() { return ParallelUnitFor<Traits>(); }
+const FamilyUnit& Attiny261() { return UnitFor<ParallelUnit, Traits>(); }
 
 }  // namespace velmora::units

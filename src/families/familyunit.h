@@ -145,6 +145,15 @@ public:
     bool Run(ChipOperation op, const ProgContext& ctx, ChipTarget& chip) const;
 };
 
+// The one instance of a unit of type Unit made of the constexpr traits T, made on first use:
+// what each family's file returns from its units:: function.
+template <typename Unit, const auto& T>
+const FamilyUnit& UnitFor()
+{
+    static const Unit unit(T);
+    return unit;
+}
+
 // The unit of a family; the registry is in FamilyId order.
 const FamilyUnit& UnitOf(FamilyId id);
 // The unit of a catalogue chip.

@@ -1,7 +1,7 @@
 #include "families/parallelunit.h"
 
-#include "log/operationlog.h"
-#include "log/text.h"
+#include "families/lockbits.h"
+#include "prog/framed.h"
 #include "prog/readpipeline.h"
 
 #include <algorithm>
@@ -46,19 +46,6 @@ bool WrPulseAndWaitReady(const ProgContext& ctx, std::string_view failText)
     return WriteAndWaitReady(ctx, Packets::Pulse(PulseKind::GiveWRNegPulse), failText);
 }
 
-// An operation framed by its LogTrying line (none when trying is empty) and, on success,
-// its LogFinished line.
-template <typename Steps>
-bool Framed(const ProgContext& ctx, std::string_view trying, std::string_view finished, Steps steps)
-{
-    if (!trying.empty())
-        ctx.log.WriteLog(LogTrying, Text(trying));
-    if (!steps())
-        return false;
-    ctx.log.WriteLog(LogFinished, Text(finished));
-    return true;
-}
-constexpr std::string_view Success = " with success.";
 
 bool AddressHighDue(AddressHighRule rule, std::uint32_t pos, std::uint8_t low, std::uint32_t pageBytes)
 {
@@ -110,7 +97,7 @@ bool ParallelUnit::EnterProgrammingMode(const ProgContext& ctx, ChipTarget&) con
 
 bool ParallelUnit::ChipErase(const ProgContext& ctx, ChipTarget&) const
 {
-    return Framed(ctx, " erase the chip", Success, [&] {
+    return Framed(ctx, " erase the chip", [&] {
         if (!LoadCommand(ctx, ProgCommand::ChipErase))
             return false;
         if (traits_.longErasePulse)
@@ -236,7 +223,7 @@ bool ParallelUnit::WriteEepromByte(const ProgContext& ctx, ChipTarget& chip, std
 
 bool ParallelUnit::ReadSlot(const ProgContext& ctx, ChipTarget& chip, const SlotRead& read) const
 {
-    return Framed(ctx, read.trying, Success, [&] {
+    return Framed(ctx, read.trying, [&] {
         std::uint8_t byte = 0;
         if (!LoadCommand(ctx, ProgCommand::ReadFuseAndLockBits) ||
             !ReadByteInto(ctx, Packets::ReadSelected(read.portC, read.portD), read.failText, byte))
@@ -257,7 +244,7 @@ bool ParallelUnit::WriteSlot(const ProgContext& ctx, ChipTarget& chip, const Slo
             return FixedWritePulse(ctx, PulseKind::GiveWR15NegPulse);
         return WrPulseAndWaitReady(ctx, write.pulseText);
     };
-    return Framed(ctx, write.trying, Success, steps);
+    return Framed(ctx, write.trying, steps);
 }
 
 bool ParallelUnit::ReadLockBits(const ProgContext& ctx, ChipTarget& chip) const
@@ -324,25 +311,16 @@ bool ParallelUnit::WriteFuseExtended(const ProgContext& ctx, ChipTarget& chip) c
 bool ParallelUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip) const
 {
     auto& fuseBytes = chip.fuses;
-    return Framed(ctx, traits_.fuseLockReadTrying, Success, [&] {
+    return Framed(ctx, traits_.fuseLockReadTrying, [&] {
         if (!LoadCommand(ctx, ProgCommand::ReadFuseAndLockBits))
             return false;
         std::uint8_t b = 0;
         switch (traits_.fuseLockRead) {
-        case FuseLockRead::Combined: {
-            // Lock bits LB1 and LB2 come in bits 7 and 6; the lock slot holds them in bits 1
-            // and 2, as the lock write sends them.
+        case FuseLockRead::Combined:
             if (!ReadByteInto(ctx, Packets::ReadSelected(SelectLock.portC, SelectLock.portD), " read Fuse & Lock byte", b))
                 return false;
-            fuseBytes[0] = std::uint8_t(b | 0xDE);
-            std::uint8_t lock = 0xFF;
-            if ((b & 0x80) == 0)
-                lock &= std::uint8_t(~0x02);
-            if ((b & 0x40) == 0)
-                lock &= std::uint8_t(~0x04);
-            fuseBytes[traits_.lockSlot] = lock;
+            StoreFuseAndLockByte(b, chip, traits_.lockSlot);
             return true;
-        }
         case FuseLockRead::Separate:
             // BS1 is still 0 from the command load: the fuse byte; then BS1 = 1: the lock byte.
             if (!ReadByteInto(ctx, Packets::ReadLowByte(), " read Fuse byte", b))
@@ -350,7 +328,7 @@ bool ParallelUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip)
             fuseBytes[0] = std::uint8_t(b | 0xC0);
             if (!ReadByteInto(ctx, Packets::ReadHighByte(), " read Lock byte", b))
                 return false;
-            fuseBytes[traits_.lockSlot] = std::uint8_t(b | 0xF9);
+            fuseBytes[traits_.lockSlot] = std::uint8_t(b | OnlyLockBits12);
             return true;
         case FuseLockRead::FourReads: {
             // OE stays low through the four reads; BS1 and BS2 (on XA1) select each byte.
@@ -380,7 +358,7 @@ bool ParallelUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip)
 
 bool ParallelUnit::ReadCalibration(const ProgContext& ctx, ChipTarget& chip) const
 {
-    return Framed(ctx, " read calibration bytes", {}, [&] {
+    auto steps = [&] {
         if (!LoadCommand(ctx, ProgCommand::ReadSignatureAndCalibration))
             return false;
         std::size_t count = std::min<std::size_t>(chip.calibrationCount, chip.calibration.size());
@@ -401,7 +379,8 @@ bool ParallelUnit::ReadCalibration(const ProgContext& ctx, ChipTarget& chip) con
                 return false;
         }
         return true;
-    });
+    };
+    return Framed(ctx, " read calibration bytes", steps, "");
 }
 
 }  // namespace velmora

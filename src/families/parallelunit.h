@@ -210,12 +210,4 @@ private:
     std::size_t writeCount_ = 0;
 };
 
-// The one instance of the unit with traits T, made on first use.
-template <const ParallelTraits& T>
-const FamilyUnit& ParallelUnitFor()
-{
-    static const ParallelUnit unit(T);
-    return unit;
-}
-
 }  // namespace velmora

@@ -1,25 +1,13 @@
 #include "families/serialunit.h"
 
-#include "log/operationlog.h"
-#include "log/text.h"
+#include "families/lockbits.h"
+#include "prog/framed.h"
 #include "prog/readpipeline.h"
 #include "prog/serialprimitives.h"
 
 namespace velmora {
 
 namespace {
-
-// An operation with a start line: "Trying to" + text, the steps, and on success
-// "       Finished" + finishText. A failed step has written its own line; nothing follows it.
-template <typename Steps>
-bool Reported(const ProgContext& ctx, std::string_view text, Steps steps, std::string_view finishText = " with success.")
-{
-    ctx.log.WriteLog(LogTrying, Text(text));
-    if (!steps())
-        return false;
-    ctx.log.WriteLog(LogFinished, Text(finishText));
-    return true;
-}
 
 // A write instruction and the fixed programming time the chip needs after it. Nothing else
 // in a write reads, so the link is checked here with an answered command (checkLink): the
@@ -110,7 +98,7 @@ constexpr std::uint8_t OldFuseByte(std::uint8_t slot) { return std::uint8_t((slo
 // Write Lock Bits of the older parts: 1010 1100 1111 1211, the lock bits in the second byte.
 // Only bits 2 and 1 may vary there: 100x xxxx is Chip Erase and 101x xxxx Write Fuse bits, so
 // any other bit of a lock value sent as it is would erase the chip or rewrite its fuse.
-constexpr std::uint8_t OldLockByte(std::uint8_t lock) { return std::uint8_t((lock & 0x06) | 0xF9); }
+constexpr std::uint8_t OldLockByte(std::uint8_t lock) { return std::uint8_t(lock | OnlyLockBits12); }
 
 }  // namespace
 
@@ -121,7 +109,7 @@ bool SerialUnit::EnterProgrammingMode(const ProgContext& ctx, ChipTarget&) const
 
 bool SerialUnit::ChipErase(const ProgContext& ctx, ChipTarget&) const
 {
-    return Reported(ctx, " erase the chip", [&] { return Program(ctx, ChipEraseInstruction, t_.eraseMs); });
+    return Framed(ctx, " erase the chip", [&] { return Program(ctx, ChipEraseInstruction, t_.eraseMs); });
 }
 
 bool SerialUnit::ReadFlashByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos, bool verify) const
@@ -198,7 +186,7 @@ bool SerialUnit::WriteEepromPage(const ProgContext& ctx, ChipTarget& chip, std::
 
 bool SerialUnit::ReadLockBits(const ProgContext& ctx, ChipTarget& chip) const
 {
-    return Reported(ctx, " read lock-bits",
+    return Framed(ctx, " read lock-bits",
                     [&] { return ReadByte(ctx, ReadLockInstruction, t_.lockOr, chip.fuses[t_.lockSlot]); });
 }
 
@@ -210,24 +198,24 @@ bool SerialUnit::WriteLockBits(const ProgContext& ctx, ChipTarget& chip) const
             ? SerialInstruction{.i1 = 0xAC, .i2 = OldLockByte(lock), .i3 = 0x00, .i4 = 0x00,
                                 .failText = " 0x44 0x00 0x00 Lock 0xAC"}
             : SerialInstruction{.i1 = 0xAC, .i2 = 0xE0, .i3 = 0x00, .i4 = lock, .failText = " 0x44 Lock 0x00 0xE0 0xAC"};
-    return Reported(ctx, " write lock-bits", [&] { return Program(ctx, write, t_.lockFuseMs); });
+    return Framed(ctx, " write lock-bits", [&] { return Program(ctx, write, t_.lockFuseMs); });
 }
 
 bool SerialUnit::ReadFuseLow(const ProgContext& ctx, ChipTarget& chip) const
 {
-    return Reported(ctx, " read fuse low byte",
+    return Framed(ctx, " read fuse low byte",
                     [&] { return ReadByte(ctx, ReadFuseLowInstruction, t_.fuseLowOr, chip.fuses[0]); });
 }
 
 bool SerialUnit::WriteFuseLow(const ProgContext& ctx, ChipTarget& chip) const
 {
     const SerialInstruction write = WriteFuseLowInstruction(std::uint8_t(chip.fuses[0] | t_.fuseLowOr));
-    return Reported(ctx, " write fuse low byte", [&] { return Program(ctx, write, t_.lockFuseMs); });
+    return Framed(ctx, " write fuse low byte", [&] { return Program(ctx, write, t_.lockFuseMs); });
 }
 
 bool SerialUnit::ReadFuseHigh(const ProgContext& ctx, ChipTarget& chip) const
 {
-    return Reported(ctx, " read fuse high byte",
+    return Framed(ctx, " read fuse high byte",
                     [&] { return ReadByte(ctx, ReadFuseHighInstruction, t_.fuseHighOr, chip.fuses[1]); });
 }
 
@@ -235,12 +223,12 @@ bool SerialUnit::WriteFuseHigh(const ProgContext& ctx, ChipTarget& chip) const
 {
     const SerialInstruction write{.i1 = 0xAC, .i2 = 0xA8, .i3 = 0x00, .i4 = std::uint8_t(chip.fuses[1] | t_.fuseHighOr),
                                   .failText = " 0x44 Fuse High 0x00 0xA8 0xAC"};
-    return Reported(ctx, " write fuse high byte", [&] { return Program(ctx, write, t_.lockFuseMs); });
+    return Framed(ctx, " write fuse high byte", [&] { return Program(ctx, write, t_.lockFuseMs); });
 }
 
 bool SerialUnit::ReadFuseExtended(const ProgContext& ctx, ChipTarget& chip) const
 {
-    return Reported(ctx, " read fuse extended byte",
+    return Framed(ctx, " read fuse extended byte",
                     [&] { return ReadByte(ctx, ReadFuseExtendedInstruction, 0x00, chip.fuses[2]); });
 }
 
@@ -248,12 +236,12 @@ bool SerialUnit::WriteFuseExtended(const ProgContext& ctx, ChipTarget& chip) con
 {
     const SerialInstruction write{.i1 = 0xAC, .i2 = 0xA4, .i3 = 0x00, .i4 = chip.fuses[2],
                                   .failText = " 0x44 Fuse Extended 0x00 0xA4 0xAC"};
-    return Reported(ctx, " write fuse extended byte", [&] { return Program(ctx, write, t_.lockFuseMs); });
+    return Framed(ctx, " write fuse extended byte", [&] { return Program(ctx, write, t_.lockFuseMs); });
 }
 
 bool SerialUnit::ReadFuseByte(const ProgContext& ctx, ChipTarget& chip) const
 {
-    return Reported(ctx, " read fuse byte",
+    return Framed(ctx, " read fuse byte",
                     [&] { return ReadByte(ctx, ReadFuseLowInstruction, t_.fuseLowOr, chip.fuses[0]); });
 }
 
@@ -264,31 +252,23 @@ bool SerialUnit::WriteFuseByte(const ProgContext& ctx, ChipTarget& chip) const
             ? SerialInstruction{.i1 = 0xAC, .i2 = OldFuseByte(chip.fuses[0]), .i3 = 0x00, .i4 = 0x00,
                                 .failText = " 0x44 0x00 0x00 FSTRT 0xAC"}
             : WriteFuseLowInstruction(std::uint8_t(chip.fuses[0] | t_.fuseLowOr));
-    return Reported(ctx, " write fuse byte", [&] { return Program(ctx, write, t_.lockFuseMs); });
+    return Framed(ctx, " write fuse byte", [&] { return Program(ctx, write, t_.lockFuseMs); });
 }
 
 bool SerialUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip) const
 {
-    // One byte holds both: lock bits 1 and 2 in bits 7 and 6, SPIEN in bit 5, the fuse bit in
-    // bit 0. The fuse slot keeps bits 5 and 0; the lock slot gets the lock bits in bits 1 and 2.
-    return Reported(ctx, " read lock- & fuse-bits", [&] {
+    return Framed(ctx, " read lock- & fuse-bits", [&] {
         std::uint8_t b = 0;
         if (!ReadByte(ctx, ReadLockInstruction, 0x00, b))
             return false;
-        chip.fuses[0] = std::uint8_t(b | 0xDE);
-        std::uint8_t lock = 0xFF;
-        if ((b & 0x80) == 0)
-            lock &= std::uint8_t(~0x02);
-        if ((b & 0x40) == 0)
-            lock &= std::uint8_t(~0x04);
-        chip.fuses[t_.lockSlot] = lock;
+        StoreFuseAndLockByte(b, chip, t_.lockSlot);
         return true;
     });
 }
 
 bool SerialUnit::ReadCalibration(const ProgContext& ctx, ChipTarget& chip) const
 {
-    return Reported(
+    return Framed(
         ctx, " read calibration bytes",
         [&] {
             for (std::uint8_t i = 0; i < chip.calibrationCount && i < chip.calibration.size(); ++i) {

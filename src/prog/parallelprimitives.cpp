@@ -1,6 +1,7 @@
 #include "prog/parallelprimitives.h"
 
 #include "log/operationlog.h"
+#include "prog/framed.h"
 
 #include <string_view>
 
@@ -96,33 +97,31 @@ bool PowerUpFromPc(const ProgContext& ctx)
 
 bool EnterParallelMode(const ProgContext& ctx, const EntryTexts& texts, EntryPower power)
 {
-    ctx.log.WriteLog(LogTrying, QStringLiteral(" enter Programming Mode"));
-    if (!ctx.Send(Packets::ReleaseDataBus(), texts.releaseBus) || !ctx.Send(Packets::PortCIdle(), texts.portCIdle) ||
-        !ctx.Send(Packets::PortDAllLow(), texts.portDLow))
-        return false;
-    // The chip without supply for a moment: it forgets whatever mode it was in.
-    ctx.SettleSleep();
-    if (power == EntryPower::Pc) {
-        if (!PowerUpFromPc(ctx))
+    return Framed(ctx, " enter Programming Mode", [&] {
+        if (!ctx.Send(Packets::ReleaseDataBus(), texts.releaseBus) || !ctx.Send(Packets::PortCIdle(), texts.portCIdle) ||
+            !ctx.Send(Packets::PortDAllLow(), texts.portDLow))
             return false;
-    } else if (!ctx.Send(Packets::Pulse(PulseKind::EnterHVPProgMode_AVR), texts.powerUp)) {
-        return false;
-    }
-    ctx.SettleSleep();
-    if (!ctx.Send(Packets::PortDWork(), texts.work))
-        return false;
-    ctx.log.WriteLog(LogFinished, QStringLiteral(" with success."));
-    return true;
+        // The chip without supply for a moment: it forgets whatever mode it was in.
+        ctx.SettleSleep();
+        if (power == EntryPower::Pc) {
+            if (!PowerUpFromPc(ctx))
+                return false;
+        } else if (!ctx.Send(Packets::Pulse(PulseKind::EnterHVPProgMode_AVR), texts.powerUp)) {
+            return false;
+        }
+        ctx.SettleSleep();
+        return ctx.Send(Packets::PortDWork(), texts.work);
+    });
 }
 
 bool ExitParallelMode(const ProgContext& ctx)
 {
-    ctx.log.WriteLog(LogTrying, QStringLiteral(" exit Programming Mode"));
-    if (!ctx.Send(Packets::SuppliesOff(), " 0x11 0x0 0x0F 0x32"))
-        return false;
-    ctx.SettleSleep();
-    ctx.log.WriteLog(LogFinished, QStringLiteral(" with success."));
-    return true;
+    return Framed(ctx, " exit Programming Mode", [&] {
+        if (!ctx.Send(Packets::SuppliesOff(), " 0x11 0x0 0x0F 0x32"))
+            return false;
+        ctx.SettleSleep();
+        return true;
+    });
 }
 
 SignatureCode ReadSignature(const ProgContext& ctx)

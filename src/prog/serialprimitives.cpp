@@ -1,6 +1,7 @@
 #include "prog/serialprimitives.h"
 
 #include "log/operationlog.h"
+#include "prog/framed.h"
 
 namespace velmora {
 
@@ -46,21 +47,19 @@ SignatureCode ReadSerialSignature(const ProgContext& ctx)
 
 bool SpiProgrammingEnable(const ProgContext& ctx, std::string_view startText)
 {
-    ctx.log.WriteLog(LogTrying, QString::fromUtf8(startText.data(), qsizetype(startText.size())));
-    if (!ctx.Send(PacketBuilder().SpiPrepare(), LoneCommandText(GatewayCommand::SpiPrepare)))
-        return false;
-    ctx.DelaySleep();
-    if (!ctx.Send(PacketBuilder().SpiStart(), LoneCommandText(GatewayCommand::SpiStart)))
-        return false;
-    ctx.Sleep(SpiStartSettleMs);
-    SpiAnswerBytes answer;
-    if (!SpiRead(ctx, ProgrammingEnableInstruction, answer))
-        return false;
-    // Out of step with the chip: no line, the link stays open.
-    if (answer.count < 2 || answer.byte1 != 0x53)
-        return false;
-    ctx.log.WriteLog(LogFinished, QStringLiteral(" with success."));
-    return true;
+    return Framed(ctx, startText, [&] {
+        if (!ctx.Send(PacketBuilder().SpiPrepare(), LoneCommandText(GatewayCommand::SpiPrepare)))
+            return false;
+        ctx.DelaySleep();
+        if (!ctx.Send(PacketBuilder().SpiStart(), LoneCommandText(GatewayCommand::SpiStart)))
+            return false;
+        ctx.Sleep(SpiStartSettleMs);
+        SpiAnswerBytes answer;
+        if (!SpiRead(ctx, ProgrammingEnableInstruction, answer))
+            return false;
+        // Out of step with the chip: no line, the link stays open.
+        return answer.count >= 2 && answer.byte1 == 0x53;
+    });
 }
 
 }  // namespace velmora
