@@ -11,7 +11,8 @@ namespace velmora {
 // The order is the menu's: the NIIET parts come last so that a search by code meets the AVR
 // entry first. Page sizes are the datasheets' (flash page 0: programmed word by word or byte by
 // byte; EEPROM page 0: every byte programmed by its own write). The AT90S parts with at most 256
-// bytes of EEPROM have no EEPROM address high byte to load.
+// bytes of EEPROM have no EEPROM address high byte to load; the ATtiny25/45/85 carry it in every
+// serial EEPROM instruction, whatever their size.
 inline constexpr ChipEntry ChipRows[] = {
     {.name = "AT90S1200", .code = MakeSignatureCode(0x1E, 0x90, 0x01), .family = FamilyId::At90s1200,
      .flashSize = 1024, .flashPageBytes = 0, .eepromSize = 64, .eepromPageBytes = 0,
@@ -87,7 +88,7 @@ inline constexpr ChipEntry ChipRows[] = {
      .factory = {0x64, 0xDF, 0xFF, 0xFF}, .factoryCount = 4, .fuseLayout = 8, .menuItem = "tiny23131", .menuEnabled = true, .niiet = false},
     {.name = "ATtiny25", .code = MakeSignatureCode(0x1E, 0x91, 0x08), .family = FamilyId::Attiny25,
      .flashSize = 2048, .flashPageBytes = 32, .eepromSize = 128, .eepromPageBytes = 4,
-     .eepromAddressHigh = false, .calibrationCount = 2, .picture = "ATtiny25.jpg", .wiring = WiringId::Attiny25,
+     .eepromAddressHigh = true, .calibrationCount = 2, .picture = "ATtiny25.jpg", .wiring = WiringId::Attiny25,
      .factory = {0x62, 0xDF, 0xFF, 0xFF}, .factoryCount = 4, .fuseLayout = 9, .menuItem = "ATtiny251", .menuEnabled = false, .niiet = false},
     {.name = "ATtiny26", .code = MakeSignatureCode(0x1E, 0x91, 0x09), .family = FamilyId::Attiny26,
      .flashSize = 2048, .flashPageBytes = 32, .eepromSize = 128, .eepromPageBytes = 0,
@@ -99,7 +100,7 @@ inline constexpr ChipEntry ChipRows[] = {
      .factory = {0x62, 0xDF, 0xFF, 0xFF}, .factoryCount = 4, .fuseLayout = 9, .menuItem = "ATtiny2611", .menuEnabled = true, .niiet = false},
     {.name = "ATtiny45", .code = MakeSignatureCode(0x1E, 0x92, 0x06), .family = FamilyId::Attiny25,
      .flashSize = 4096, .flashPageBytes = 64, .eepromSize = 256, .eepromPageBytes = 4,
-     .eepromAddressHigh = false, .calibrationCount = 2, .picture = "ATtiny45.jpg", .wiring = WiringId::Attiny25,
+     .eepromAddressHigh = true, .calibrationCount = 2, .picture = "ATtiny45.jpg", .wiring = WiringId::Attiny25,
      .factory = {0x62, 0xDF, 0xFF, 0xFF}, .factoryCount = 4, .fuseLayout = 9, .menuItem = "ATtiny451", .menuEnabled = false, .niiet = false},
     {.name = "ATtiny461", .code = MakeSignatureCode(0x1E, 0x92, 0x08), .family = FamilyId::Attiny261,
      .flashSize = 4096, .flashPageBytes = 64, .eepromSize = 256, .eepromPageBytes = 4,
@@ -107,7 +108,7 @@ inline constexpr ChipEntry ChipRows[] = {
      .factory = {0x62, 0xDF, 0xFF, 0xFF}, .factoryCount = 4, .fuseLayout = 9, .menuItem = "ATtiny4611", .menuEnabled = true, .niiet = false},
     {.name = "ATtiny85", .code = MakeSignatureCode(0x1E, 0x93, 0x0B), .family = FamilyId::Attiny25,
      .flashSize = 8192, .flashPageBytes = 64, .eepromSize = 512, .eepromPageBytes = 4,
-     .eepromAddressHigh = false, .calibrationCount = 2, .picture = "ATtiny85.jpg", .wiring = WiringId::Attiny25,
+     .eepromAddressHigh = true, .calibrationCount = 2, .picture = "ATtiny85.jpg", .wiring = WiringId::Attiny25,
      .factory = {0x62, 0xDF, 0xFF, 0xFF}, .factoryCount = 4, .fuseLayout = 9, .menuItem = "ATtiny851", .menuEnabled = false, .niiet = false},
     {.name = "ATtiny861", .code = MakeSignatureCode(0x1E, 0x93, 0x0D), .family = FamilyId::Attiny261,
      .flashSize = 8192, .flashPageBytes = 64, .eepromSize = 512, .eepromPageBytes = 4,

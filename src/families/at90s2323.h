@@ -19,8 +19,6 @@ inline constexpr SerialTraits At90s2323Traits{
     .lockSlot = 1,
     .lockFuseReadOrder = LockFuseReadCombined,
     .lockFuseWriteOrder = LockFuseWriteFuseLock,
-    .flashHighMask = 0x03,
-    .eepromMask = 0x7F,
     .eraseMs = 18,
     .flashByteMs = 9,
     .lockOr = 0x00,

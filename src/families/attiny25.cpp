@@ -1,7 +1,9 @@
 // ATtiny25/45/85 (datasheet "Serial Programming Instruction Set"): every instruction carries
 // the full address: Load Program Memory Page 0100 H000 000a aaaa bbbb bbbb, Write Program
 // Memory Page 0100 1100 000a aaaa bbbb bbbb, Read and Write EEPROM (Page) with the address
-// high bits in the second byte. An extended fuse byte (50 08 / AC A4); the lock and fuse bytes
+// high bits in the second byte (the rows' eepromAddressHigh). With the full address in every
+// load, Write Program commits after every 32 bytes, also the 64-byte pages of the ATtiny45/85:
+// each half is programmed on its own. An extended fuse byte (50 08 / AC A4); the lock and fuse bytes
 // are read and written as they are. The lock byte follows the extended fuse byte in slot 3.
 #include "families/serialunit.h"
 #include "families/units.h"
@@ -25,11 +27,8 @@ const FamilyUnit& units::Attiny25()
         .lockSlot = 3,
         .lockFuseReadOrder = ReadOrder,
         .lockFuseWriteOrder = WriteOrder,
-        .flashHighMask = 0xFF,
         .loadPageFullAddress = true,
-        .flashPageAddressMask = 0xFF,
-        .eepromMask = 0xFF,
-        .eepromHighAddress = true,
+        .flashCommitBytes = 32,
         .lockOr = 0x00,
         .fuseHighOr = 0x00,
     });

@@ -11,8 +11,6 @@ const FamilyUnit& units::Attiny26()
     static const SerialUnit unit(SerialTraits{
         .id = FamilyId::Attiny26,
         .operations = Attiny13Operations.Without({ChipOperation::WriteEepromPage}),
-        .flashHighMask = 0x03,
-        .eepromMask = 0x7F,
     });
     return unit;
 }

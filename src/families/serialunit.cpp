@@ -63,7 +63,33 @@ bool ReadImageByte(const ProgContext& ctx, const SerialInstruction& instruction,
 // is the byte select of a flash word (0x20 low byte, 0x28 high byte, likewise 0x40/0x48).
 constexpr std::uint8_t ByteSelect(std::uint32_t pos) { return std::uint8_t((pos & 1) << 3); }
 constexpr std::uint8_t WordLow(std::uint32_t pos) { return std::uint8_t((pos >> 1) & 0xFF); }
+
+// The address bits, as many as the chip's row says it has (sizes and pages are powers of two).
+// Flash: the word address bits above its low byte.
+constexpr std::uint8_t FlashHigh(const ChipEntry& e, std::uint32_t pos)
+{
+    return std::uint8_t((pos >> 9) & ((e.flashSize / 2 - 1) >> 8));
+}
+// The word's place in the chip's flash page, and the word address without it.
+constexpr std::uint8_t InPageWord(const ChipEntry& e, std::uint32_t pos)
+{
+    return std::uint8_t(WordLow(pos) & (e.flashPageBytes / 2 - 1));
+}
+constexpr std::uint8_t PageWordLow(const ChipEntry& e, std::uint32_t pos)
+{
+    return std::uint8_t(WordLow(pos) & ~(e.flashPageBytes / 2 - 1));
+}
+// EEPROM: the address bits in the low byte, the high byte, the byte's place in the page buffer.
+constexpr std::uint8_t EepromLow(const ChipEntry& e, std::uint32_t pos) { return std::uint8_t(pos & (e.eepromSize - 1)); }
 constexpr std::uint8_t EepromHigh(std::uint32_t pos) { return std::uint8_t((pos >> 8) & 0xFF); }
+constexpr std::uint8_t InEepromPage(const ChipEntry& e, std::uint32_t pos)
+{
+    return std::uint8_t(pos & (e.eepromPageBytes - 1u));
+}
+constexpr std::uint8_t EepromPageLow(const ChipEntry& e, std::uint32_t pos)
+{
+    return std::uint8_t(EepromLow(e, pos) & ~(e.eepromPageBytes - 1u));
+}
 
 constexpr SerialInstruction ChipEraseInstruction{.i1 = 0xAC, .i2 = 0x80, .failText = " 0x44 0x00 0x00 0x80 0xAC"};
 constexpr SerialInstruction ReadLockInstruction{.i1 = 0x58, .i2 = 0x00, .failText = " 0x44 0x00 0x00 0x00 0x58"};
@@ -100,14 +126,14 @@ bool SerialUnit::ChipErase(const ProgContext& ctx, ChipTarget&) const
 
 bool SerialUnit::ReadFlashByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos, bool verify) const
 {
-    const SerialInstruction read{.i1 = std::uint8_t(0x20 | ByteSelect(pos)), .i2 = FlashHigh(pos), .i3 = WordLow(pos),
+    const SerialInstruction read{.i1 = std::uint8_t(0x20 | ByteSelect(pos)), .i2 = FlashHigh(chip.entry, pos), .i3 = WordLow(pos),
                                  .i4 = 0x00, .failText = " 0x44 0x00 b a 0x2H"};
     return ReadImageByte(ctx, read, chip.flash[pos], verify, pos);
 }
 
 bool SerialUnit::WriteFlashByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const
 {
-    const SerialInstruction write{.i1 = std::uint8_t(0x40 | ByteSelect(pos)), .i2 = FlashHigh(pos), .i3 = WordLow(pos),
+    const SerialInstruction write{.i1 = std::uint8_t(0x40 | ByteSelect(pos)), .i2 = FlashHigh(chip.entry, pos), .i3 = WordLow(pos),
                                   .i4 = chip.flash[pos], .failText = " 0x44 Data b a 0x4H"};
     return Program(ctx, write, t_.flashByteMs, CheckDue(pos));
 }
@@ -116,17 +142,18 @@ bool SerialUnit::LoadFlashByte(const ProgContext& ctx, ChipTarget& chip, std::ui
 {
     const std::uint8_t select = std::uint8_t(0x40 | ByteSelect(pos));
     if (t_.loadPageFullAddress)
-        return SpiInstruction(ctx, {.i1 = select, .i2 = FlashHigh(pos), .i3 = WordLow(pos), .i4 = chip.flash[pos],
+        return SpiInstruction(ctx, {.i1 = select, .i2 = FlashHigh(chip.entry, pos), .i3 = WordLow(pos), .i4 = chip.flash[pos],
                                     .failText = " 0x44 Data b a 0x4H"});
     // Only the word's place in the page buffer; the page comes with Write flash page.
-    return SpiInstruction(ctx, {.i1 = select, .i2 = 0x00, .i3 = std::uint8_t(WordLow(pos) & 0x0F),
+    return SpiInstruction(ctx, {.i1 = select, .i2 = 0x00, .i3 = InPageWord(chip.entry, pos),
                                 .i4 = chip.flash[pos], .failText = " 0x44 Data b 0x00 0x4H"});
 }
 
-bool SerialUnit::WriteFlashPage(const ProgContext& ctx, ChipTarget&, std::uint32_t pos) const
+bool SerialUnit::WriteFlashPage(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const
 {
-    const SerialInstruction write{.i1 = 0x4C, .i2 = FlashHigh(pos), .i3 = std::uint8_t(WordLow(pos) & t_.flashPageAddressMask),
-                                  .i4 = 0x00, .failText = " 0x44 0x00 b a 0x4C"};
+    const std::uint8_t low = t_.loadPageFullAddress ? WordLow(pos) : PageWordLow(chip.entry, pos);
+    const SerialInstruction write{.i1 = 0x4C, .i2 = FlashHigh(chip.entry, pos), .i3 = low, .i4 = 0x00,
+                                  .failText = " 0x44 0x00 b a 0x4C"};
     return Program(ctx, write, t_.flashPageMs);
 }
 
@@ -139,9 +166,9 @@ bool SerialUnit::WriteFlashZeroWord(const ProgContext& ctx, ChipTarget&) const
 
 bool SerialUnit::ReadEepromByte(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos, bool verify) const
 {
-    const std::uint8_t low = std::uint8_t(pos & t_.eepromMask);
+    const std::uint8_t low = EepromLow(chip.entry, pos);
     const SerialInstruction read =
-        t_.eepromHighAddress
+        chip.entry.eepromAddressHigh
             ? SerialInstruction{.i1 = 0xA0, .i2 = EepromHigh(pos), .i3 = low, .i4 = 0x00, .failText = " 0x44 0x00 b a 0xA0"}
             : SerialInstruction{.i1 = 0xA0, .i2 = 0x00, .i3 = low, .i4 = 0x00, .failText = " 0x44 0x00 b 0x00 0xA0"};
     return ReadImageByte(ctx, read, chip.eeprom[pos], verify, pos);
@@ -151,19 +178,19 @@ bool SerialUnit::WriteEepromByte(const ProgContext& ctx, ChipTarget& chip, std::
 {
     // Paged: the byte waits in the page buffer until WriteEepromPage.
     if (Has(ChipOperation::WriteEepromPage))
-        return SpiInstruction(ctx, {.i1 = 0xC1, .i2 = 0x00, .i3 = std::uint8_t(pos & 3), .i4 = chip.eeprom[pos],
+        return SpiInstruction(ctx, {.i1 = 0xC1, .i2 = 0x00, .i3 = InEepromPage(chip.entry, pos), .i4 = chip.eeprom[pos],
                                     .failText = " 0x44 Data b 0x00 0xC1"});
     return Program(ctx,
-                   {.i1 = 0xC0, .i2 = 0x00, .i3 = std::uint8_t(pos & t_.eepromMask), .i4 = chip.eeprom[pos],
+                   {.i1 = 0xC0, .i2 = 0x00, .i3 = EepromLow(chip.entry, pos), .i4 = chip.eeprom[pos],
                     .failText = " 0x44 Data b 0x00 0xC0"},
                    t_.eepromByteMs, CheckDue(pos));
 }
 
-bool SerialUnit::WriteEepromPage(const ProgContext& ctx, ChipTarget&, std::uint32_t pos) const
+bool SerialUnit::WriteEepromPage(const ProgContext& ctx, ChipTarget& chip, std::uint32_t pos) const
 {
-    const std::uint8_t page = std::uint8_t(pos & t_.eepromMask & 0xFC);
+    const std::uint8_t page = EepromPageLow(chip.entry, pos);
     const SerialInstruction write =
-        t_.eepromHighAddress
+        chip.entry.eepromAddressHigh
             ? SerialInstruction{.i1 = 0xC2, .i2 = EepromHigh(pos), .i3 = page, .i4 = 0x00, .failText = " 0x44 0x00 b a 0xC2"}
             : SerialInstruction{.i1 = 0xC2, .i2 = 0x00, .i3 = page, .i4 = 0x00, .failText = " 0x44 0x00 b 0x00 0xC2"};
     return Program(ctx, write, t_.eepromPageMs);

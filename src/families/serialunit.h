@@ -39,21 +39,22 @@ struct SerialTraits {
     std::span<const ChipOperation> lockFuseReadOrder = LockFuseReadLockHighLow;
     std::span<const ChipOperation> lockFuseWriteOrder = LockFuseWriteHighLowLock;
 
-    // Flash addressing: the bits of the word address above its low byte that go into I2.
-    std::uint8_t flashHighMask = 0x01;
-    // Load flash page byte: false loads only the in-page word (I2 = 0, I3 = word AND 0x0F),
-    // true the full word address (I2 high bits, I3 low byte).
-    bool loadPageFullAddress = false;
-    // Write flash page: I3 = low byte of the word address AND this (the page bits).
-    std::uint8_t flashPageAddressMask = 0xF0;
-    // Write Program commits a page after this many loaded bytes (units with LoadFlashByte;
-    // the others write every byte on its own).
-    std::uint32_t flashCommitBytes = 32;
+    // The geometry comes from the catalogue row of the chip programmed (ChipTarget::entry): the
+    // flash word address bits above its low byte that go into I2 (as many as the flash size
+    // needs), the flash and EEPROM pages, the EEPROM address bits (the low byte in I3 within the
+    // EEPROM size; with ChipEntry::eepromAddressHigh the high byte in I2).
 
-    // EEPROM addressing: I3 = pos AND eepromMask; with eepromHighAddress I2 = pos >> 8.
-    std::uint8_t eepromMask = 0x3F;
-    bool eepromHighAddress = false;
-    // Units with WriteEepromPage load the EEPROM into its 4-byte page buffer (C1) and program
+    // Load flash page byte: false loads only the word's place in the chip's page (I2 = 0, I3 =
+    // word within the page), and Write flash page gives the page (I3 = the word address
+    // without its in-page bits); true loads the full word address (I2 high bits, I3 low byte),
+    // and Write flash page carries the full word address of the byte it follows.
+    bool loadPageFullAddress = false;
+    // Write Program commits a page after this many loaded bytes (units with LoadFlashByte;
+    // the others write every byte on its own); 0: after each of the chip's pages. Only a unit
+    // that loads the full address may commit less than a page at a time.
+    std::uint32_t flashCommitBytes = 0;
+
+    // Units with WriteEepromPage load the EEPROM into the chip's page buffer (C1) and program
     // it page by page (C2); the others write each byte on its own (C0).
 
     // Fixed programming times in ms, waited after the instruction's DelaysValue wait.
@@ -87,9 +88,11 @@ public:
     std::uint8_t LockSlot() const override { return t_.lockSlot; }
     std::span<const ChipOperation> LockFuseReadOrder() const override { return t_.lockFuseReadOrder; }
     std::span<const ChipOperation> LockFuseWriteOrder() const override { return t_.lockFuseWriteOrder; }
-    std::uint32_t FlashCommitBytes(const ChipEntry&) const override
+    std::uint32_t FlashCommitBytes(const ChipEntry& entry) const override
     {
-        return Has(ChipOperation::LoadFlashByte) ? t_.flashCommitBytes : 0;
+        if (!Has(ChipOperation::LoadFlashByte))
+            return 0;
+        return t_.flashCommitBytes != 0 ? t_.flashCommitBytes : entry.flashPageBytes;
     }
     const SerialTraits& Traits() const { return t_; }
 
@@ -117,8 +120,6 @@ public:
     bool ReadCalibration(const ProgContext& ctx, ChipTarget& chip) const override;
 
 private:
-    std::uint8_t FlashHigh(std::uint32_t pos) const { return std::uint8_t((pos >> 9) & t_.flashHighMask); }
-
     SerialTraits t_;
 };
 

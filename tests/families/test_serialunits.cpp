@@ -137,6 +137,50 @@ TEST(SerialUnits, PerAddressInstructionsWaitsAndFailureTexts)
     }
 }
 
+// The address bits and pages come from the catalogue row: the ATtiny13's unit over a row twice
+// its size in every respect (flash 4 KiB in 64-byte pages, 256 bytes of EEPROM in 8-byte pages
+// with the address high byte) sends the wider addresses, with nothing of its own to change.
+TEST(SerialUnits, AddressBitsAndPagesFollowTheRow)
+{
+    ChipEntry row = *FindChipByName("ATtiny13");
+    row.flashSize = 4096;
+    row.flashPageBytes = 64;
+    row.eepromSize = 256;
+    row.eepromPageBytes = 8;
+    row.eepromAddressHigh = true;
+    struct RowCase {
+        Op op;
+        std::uint32_t pos;
+        Bytes load;
+    };
+    const RowCase cases[] = {
+        {Op::ReadFlashByte, 0xFFF, {0x44, 0x00, 0xFF, 0x07, 0x28}},
+        {Op::LoadFlashByte, 0x47, {0x44, Data, 0x03, 0x00, 0x48}},
+        {Op::LoadFlashByte, 0x7F, {0x44, Data, 0x1F, 0x00, 0x48}},
+        {Op::WriteFlashPage, 0xFFF, {0x44, 0x00, 0xE0, 0x07, 0x4C}},
+        {Op::ReadEepromByte, 0xC5, {0x44, 0x00, 0xC5, 0x00, 0xA0}},
+        {Op::WriteEepromByte, 0xC5, {0x44, Data, 0x05, 0x00, 0xC1}},
+        {Op::WriteEepromPage, 0xCF, {0x44, 0x00, 0xC8, 0x00, 0xC2}},
+    };
+    EXPECT_EQ(UnitOf(row).FlashCommitBytes(row), 64u);
+    for (const RowCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "op " << int(c.op) << " pos 0x" << std::hex << c.pos);
+        ChipState state;
+        state.CurrentChip.FlashImage[c.pos] = Data;
+        state.CurrentChip.EepromImage[c.pos] = Data;
+        ChipTarget target = TargetOf(state.CurrentChip, row);
+        RecordingLink link;
+        link.Open(QStringLiteral("rec"));
+        link.answerLinkChecks = true;
+        if (IsRead(c.op))
+            link.QueueAnswer({Answer, 0x00, 0x00, 0x00});
+        OperationLog log;
+        EXPECT_TRUE(RunOperation(UnitOf(row), c.op, ProgContext{link, log, 0, [](int) {}}, target, c.pos));
+        ASSERT_FALSE(link.sent.empty());
+        EXPECT_EQ(link.sent.front(), c.load);
+    }
+}
+
 struct LockFuseCase {
     const char* chip;
     Op op;
