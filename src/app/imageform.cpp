@@ -3,6 +3,7 @@
 #include "app/jpegimage.h"
 #include "app/mainwindow.h"
 #include "app/pictures/wiringpins.h"
+#include "log/text.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,36 +14,28 @@
 
 namespace velmora {
 
-namespace {
-QString Utf8(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-}  // namespace
-
-QString TImageForm::MissingPictureText(const QString& pictureFile)
+QString TImageForm::MissingPictureText(const ChipEntry& chip)
 {
-    const std::string picture = pictureFile.toStdString();
+    const QString pictureFile = Text(chip.picture);
     QStringList chips;
-    std::optional<WiringMode> mode;
-    for (const ChipEntry& entry : ChipCatalogue())
-        if (entry.picture == picture) {
-            chips << Utf8(entry.name);
-            mode = WiringModeOf(entry.family);
-        }
-    const QString names = chips.isEmpty() ? pictureFile : chips.join(QStringLiteral(", "));
-    if (const ChipWiring* row = FindWiring(picture))
+    for (const std::string& name : ChipsShowingPicture(chip.picture))
+        chips << QString::fromStdString(name);
+    const QString names = chips.join(QStringLiteral(", "));
+    if (const ChipWiring* row = WiringOf(chip))
         return QStringLiteral("The connection picture %1 was not found beside the program nor in its installed "
                               "pictures folder. It shows this pin table of %2:\n\n%3")
-            .arg(pictureFile, names, Utf8(PinTableText(*row)));
-    const WiringMode kind = mode.value_or(WiringMode::Parallel);
+            .arg(pictureFile, names, Text(PinTableText(*row)));
+    const WiringMode kind = WiringModeOf(chip.family);
     return QStringLiteral("No checked connection picture exists for %1: its programming pins have not yet been "
                           "checked against its datasheet and a package pinout, and a wrong picture could put "
                           "+12 V on the wrong pin.\n\nWire the chip by its datasheet's %2 programming pins to "
                           "these gateway lines:\n\n%3")
         .arg(names,
              kind == WiringMode::Serial ? QStringLiteral("serial (SPI)") : QStringLiteral("high-voltage parallel"),
-             Utf8(GatewayTableText(kind)));
+             Text(GatewayTableText(kind)));
 }
 
-TImageForm::TImageForm(const QString& pictureFile, QWidget* parent)
+TImageForm::TImageForm(const ChipEntry* chip, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("ImageForm"));
@@ -64,8 +57,9 @@ TImageForm::TImageForm(const QString& pictureFile, QWidget* parent)
     layout->addWidget(PinText);
     resize(520, 418);
 
-    if (pictureFile.isEmpty())
+    if (!chip)
         return;
+    const QString pictureFile = Text(chip->picture);
     const QString path = FindPicture(pictureFile, PictureFolders(QCoreApplication::applicationDirPath()));
     QImage picture;
     if (!path.isEmpty())
@@ -73,7 +67,7 @@ TImageForm::TImageForm(const QString& pictureFile, QWidget* parent)
     if (picture.isNull()) {
         // Said in the window itself, where the picture would be, with what to wire instead.
         Image1->hide();
-        PinText->setPlainText(MissingPictureText(pictureFile));
+        PinText->setPlainText(MissingPictureText(*chip));
         PinText->show();
         return;
     }

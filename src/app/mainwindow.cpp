@@ -8,6 +8,7 @@
 #include "link/serialport.h"
 #include "log/filebytes.h"
 #include "log/rtfwriter.h"
+#include "log/text.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -658,7 +659,7 @@ void Form1::About1Click()
 
 void Form1::KV4417Connection1Click()
 {
-    TImageForm form(CurrentPictureFile(), this);
+    TImageForm form(CurrentPictureChip(), this);
     form.exec();
 }
 
@@ -711,10 +712,16 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-QString Form1::CurrentPictureFile() const
+const ChipEntry* Form1::CurrentPictureChip() const
 {
     const chip& c = work_.CurrentChip();
-    return c.SignatureCode == 0 ? QString() : QString::fromStdString(c.picture);
+    return c.SignatureCode == 0 ? nullptr : c.entry;
+}
+
+QString Form1::CurrentPictureFile() const
+{
+    const ChipEntry* entry = CurrentPictureChip();
+    return entry ? Text(entry->picture) : QString();
 }
 
 void Form1::ChipItemClick(const ChipEntry& entry)

@@ -132,7 +132,9 @@ public:
     // Loads a file (chosen, recent or dropped) into the page shown, program or data by kind.
     void LoadImageFileNamed(const QString& name, int kind);
 
-    // The picture file of the current chip ("ATmega8.jpg"), empty with no chip selected.
+    // The chip whose connection picture the window shows; null with no chip selected.
+    const ChipEntry* CurrentPictureChip() const;
+    // Its picture file ("ATmega8.jpg"), empty with no chip selected.
     virtual QString CurrentPictureFile() const;
 
     // The chip, its images and the view texts of this run.

@@ -67,13 +67,13 @@ int main(int argc, char* argv[])
     ok = SaveLockFuses(window, *FindChipByName("ATmega2560"), folder, QStringLiteral("lockfuses-atmega2560.png")) && ok;
     if (args.contains(QStringLiteral("--all-layouts")))
         for (const FuseLayout& layout : FuseLayouts())
-            ok = SaveLockFuses(window, *FindChipByName(layout.chips[0]), folder,
+            ok = SaveLockFuses(window, FirstChipOf(layout), folder,
                                QStringLiteral("layout-%1.png").arg(layout.number, 2, 10, QLatin1Char('0'))) &&
                  ok;
 
-    TImageForm picture(QStringLiteral("ATmega8.jpg"));
+    TImageForm picture(FindChipByName("ATmega8"));
     ok = Save(picture, folder, QStringLiteral("picture-atmega8.png")) && ok;
-    TImageForm missing(QStringLiteral("ATmega103.jpg"));
+    TImageForm missing(FindChipByName("ATmega103"));
     ok = Save(missing, folder, QStringLiteral("picture-missing.png")) && ok;
     return ok ? 0 : 1;
 }

@@ -1,58 +1,22 @@
 #pragma once
-// The 55 supported chips as data, in the order of the Chip Select menu, and the lookup by
-// signature that selection and the family dispatch share.
+// The supported chips (chips/chiprows.h), in the order of the Chip Select menu, and the lookups
+// by signature and by name that selection and the family dispatch share.
 
-#include "prog/signaturecode.h"
+#include "chips/chiprows.h"
 
-#include <array>
-#include <cstdint>
+#include <iterator>
 #include <span>
 #include <string_view>
 
 namespace velmora {
 
-
-// The family units, each named after one chip of its family, in the order of chips/familylist.h
-// (the parallel units, then the serial ones), which is the order of the unit registry.
-enum class FamilyId : std::uint8_t {
-#define VELMORA_FAMILY(name, progress) name,
-#include "chips/familylist.h"
-#undef VELMORA_FAMILY
-};
-inline constexpr std::size_t FamilyCount = 0
-#define VELMORA_FAMILY(name, progress) +1
-#include "chips/familylist.h"
-#undef VELMORA_FAMILY
-    ;
-
-// The unit's name as the sources and the log of a developer name it ("Atmega8").
-std::string_view FamilyName(FamilyId id);
-
-struct ChipEntry {
-    std::string_view name;     // shown in the chip name field and the log, e.g. "ATmega8"
-    SignatureCode code;    // SignatureCode
-    FamilyId family;           // the unit that programs the chip
-    std::uint32_t flashSize;   // bytes
-    // Bytes of FlashImage per flash page; 0 when the flash is written word by word (parallel)
-    // or byte by byte (serial).
-    std::uint16_t flashPageBytes;
-    std::uint32_t eepromSize;  // bytes
-    std::uint8_t eepromPageBytes;  // 0: every EEPROM byte is programmed by its own write
-    bool eepromAddressHigh;    // the EEPROM algorithm loads the address high byte
-    std::uint8_t calibrationCount;
-    std::string_view picture;  // connection picture, a bare file name
-    // Factory lock and fuse values from slot 0: fuse low, fuse high, extended (if any), lock.
-    std::array<std::uint8_t, 4> factory;
-    std::uint8_t factoryCount;
-    std::string_view menuItem;    // the Chip Select item; its handler is this name + "Click"
-    bool menuEnabled;             // disabled items are reached only by Autosearch
-    bool niiet;                   // a NIIET part sharing the signature of an AVR entry
-};
-
-inline constexpr std::size_t ChipCount = 55;
+inline constexpr std::size_t ChipCount = std::size(ChipRows);
 
 // The catalogue, in menu order.
-std::span<const ChipEntry, ChipCount> ChipCatalogue();
+constexpr std::span<const ChipEntry, ChipCount> ChipCatalogue()
+{
+    return ChipRows;
+}
 
 // The entry for code: an AVR entry, or with niietMode set one of the two NIIET entries
 // (which share their codes with the ATmega8535 and the ATmega128). Null when there is none.

@@ -4,11 +4,9 @@ namespace velmora {
 
 namespace {
 
-using Chips = std::array<std::string_view, 8>;
-
-constexpr FuseLayout Layout(int number, Chips chips, std::initializer_list<FuseGroup> groups)
+constexpr FuseLayout Layout(int number, std::initializer_list<FuseGroup> groups)
 {
-    FuseLayout l{.number = number, .chips = chips};
+    FuseLayout l{.number = number};
     for (const FuseGroup& g : groups)
         l.groups[l.groupCount++] = g;
     return l;
@@ -30,67 +28,45 @@ constexpr FuseGroup JtagCkoptHigh = Group("High Fuses", {"OCDEN", "JTAGEN", "SPI
 constexpr FuseGroup SelfProgramExtended = Group("Extended Fuses", {"-", "-", "-", "-", "-", "-", "-", "SELFPRGEN"});
 
 constexpr FuseLayout Layouts[] = {
-    Layout(1, {"AT90S1200", "AT90S2343", "ATtiny22"},
-           {Group("Fuse Bits", {"-", "-", "SPIEN", "-", "-", "-", "-", "RCEN"}), OldLock}),
-    Layout(2, {"AT90S2313", "AT90S2323", "AT90S4414", "AT90S4434", "AT90S8515", "AT90S8535"},
-           {Group("Fuse Bits", {"-", "-", "SPIEN", "-", "-", "-", "-", "FSTRT"}), OldLock}),
-    Layout(3, {"AT90S2333", "AT90S4433"},
-           {Group("Fuse Bits", {"-", "-", "SPIEN", "BODLEVEL", "BODEN", "CKSEL2", "CKSEL1", "CKSEL0"}), OldLock}),
-    Layout(4, {"ATtiny12"},
-           {Group("Fuse Bits", {"BODLEVEL", "BODEN", "SPIEN", "RSTDISBL", "CKSEL3", "CKSEL2", "CKSEL1", "CKSEL0"}), OldLock}),
+    Layout(1, {Group("Fuse Bits", {"-", "-", "SPIEN", "-", "-", "-", "-", "RCEN"}), OldLock}),
+    Layout(2, {Group("Fuse Bits", {"-", "-", "SPIEN", "-", "-", "-", "-", "FSTRT"}), OldLock}),
+    Layout(3, {Group("Fuse Bits", {"-", "-", "SPIEN", "BODLEVEL", "BODEN", "CKSEL2", "CKSEL1", "CKSEL0"}), OldLock}),
+    Layout(4, {Group("Fuse Bits", {"BODLEVEL", "BODEN", "SPIEN", "RSTDISBL", "CKSEL3", "CKSEL2", "CKSEL1", "CKSEL0"}), OldLock}),
     // Bits 3 and 2 of the ATtiny15 fuse byte are not used; its clock is selected by CKSEL1..0.
-    Layout(5, {"ATtiny15"},
-           {Group("Fuse Bits", {"BODLEVEL", "BODEN", "SPIEN", "RSTDISBL", "-", "-", "CKSEL1", "CKSEL0"}), OldLock}),
-    Layout(6, {"ATtiny13"},
-           {Group("Low Fuses", {"SPIEN", "EESAVE", "WDTON", "CKDIV8", "SUT1", "SUT0", "CKSEL1", "CKSEL0"}),
+    Layout(5, {Group("Fuse Bits", {"BODLEVEL", "BODEN", "SPIEN", "RSTDISBL", "-", "-", "CKSEL1", "CKSEL0"}), OldLock}),
+    Layout(6, {Group("Low Fuses", {"SPIEN", "EESAVE", "WDTON", "CKDIV8", "SUT1", "SUT0", "CKSEL1", "CKSEL0"}),
             Group("High Fuses", {"-", "-", "-", "SELFPRGEN", "DWEN", "BODLEVEL1", "BODLEVEL0", "RSTDISBL"}), Lock}),
-    Layout(7, {"ATtiny26"},
-           {Group("Low Fuses", {"PLLCK", "CKOPT", "SUT1", "SUT0", "CKSEL3", "CKSEL2", "CKSEL1", "CKSEL0"}),
+    Layout(7, {Group("Low Fuses", {"PLLCK", "CKOPT", "SUT1", "SUT0", "CKSEL3", "CKSEL2", "CKSEL1", "CKSEL0"}),
             Group("High Fuses", {"-", "-", "-", "RSTDISBL", "SPIEN", "EESAVE", "BODLEVEL", "BODEN"}), Lock}),
-    Layout(8, {"ATtiny2313"},
-           {ClockLow, Group("High Fuses", {"DWEN", "EESAVE", "SPIEN", "WDTON", "BODLEVEL2", "BODLEVEL1", "BODLEVEL0", "RSTDISBL"}),
+    Layout(8, {ClockLow, Group("High Fuses", {"DWEN", "EESAVE", "SPIEN", "WDTON", "BODLEVEL2", "BODLEVEL1", "BODLEVEL0", "RSTDISBL"}),
             SelfProgramExtended, Lock}),
-    Layout(9, {"ATtiny25", "ATtiny45", "ATtiny85", "ATtiny261", "ATtiny461", "ATtiny861", "ATmega48"},
-           {ClockLow, ResetHigh, SelfProgramExtended, Lock}),
+    Layout(9, {ClockLow, ResetHigh, SelfProgramExtended, Lock}),
     // The ATmega48PA has no boot loader section: its boot lock bits have no effect.
-    Layout(10, {"ATmega48PA"}, {ClockLow, ResetHigh, SelfProgramExtended, BootLock.WithoutTips({2, 3, 4, 5})}),
-    Layout(11, {"ATmega88", "ATmega88PA", "ATmega168", "ATmega168PA"},
-           {ClockLow, ResetHigh, Group("Extended Fuses", {"-", "-", "-", "-", "-", "BOOTSZ1", "BOOTSZ0", "BOOTRST"}), BootLock}),
-    Layout(12, {"ATmega103", "ATmega603"},
-           {Group("Fuse Bits", {"-", "-", "SPIEN", "-", "EESAVE", "-", "SUT1", "SUT0"}), OldLock}),
-    Layout(13, {"ATmega161"},
-           {Group("Fuses", {"-", "BOOTRST", "SPIEN", "BODLEVEL", "BODEN", "CKSEL2", "CKSEL1", "CKSEL0"}), BootLock}),
-    Layout(14, {"ATmega163"},
-           {Group("Low Fuses", {"BODLEVEL", "BODEN", "SPIEN", "-", "CKSEL3", "CKSEL2", "CKSEL1", "CKSEL0"}),
+    Layout(10, {ClockLow, ResetHigh, SelfProgramExtended, BootLock.WithoutTips({2, 3, 4, 5})}),
+    Layout(11, {ClockLow, ResetHigh, Group("Extended Fuses", {"-", "-", "-", "-", "-", "BOOTSZ1", "BOOTSZ0", "BOOTRST"}), BootLock}),
+    Layout(12, {Group("Fuse Bits", {"-", "-", "SPIEN", "-", "EESAVE", "-", "SUT1", "SUT0"}), OldLock}),
+    Layout(13, {Group("Fuses", {"-", "BOOTRST", "SPIEN", "BODLEVEL", "BODEN", "CKSEL2", "CKSEL1", "CKSEL0"}), BootLock}),
+    Layout(14, {Group("Low Fuses", {"BODLEVEL", "BODEN", "SPIEN", "-", "CKSEL3", "CKSEL2", "CKSEL1", "CKSEL0"}),
             Group("High Fuses", {"-", "-", "-", "-", "-", "BOOTSZ1", "BOOTSZ0", "BOOTRST"}), BootLock}),
-    Layout(15, {"ATmega323"},
-           {Group("Low Fuses", {"BODLEVEL", "BODEN", "-", "-", "CKSEL3", "CKSEL2", "CKSEL1", "CKSEL0"}),
+    Layout(15, {Group("Low Fuses", {"BODLEVEL", "BODEN", "-", "-", "CKSEL3", "CKSEL2", "CKSEL1", "CKSEL0"}),
             Group("High Fuses", {"OCDEN", "JTAGEN", "SPIEN", "-", "EESAVE", "BOOTSZ1", "BOOTSZ0", "BOOTRST"}), BootLock}),
-    Layout(16, {"ATmega8"},
-           {BodLow, Group("High Fuses", {"RSTDISBL", "WDTON", "SPIEN", "CKOPT", "EESAVE", "BOOTSZ1", "BOOTSZ0", "BOOTRST"}),
+    Layout(16, {BodLow, Group("High Fuses", {"RSTDISBL", "WDTON", "SPIEN", "CKOPT", "EESAVE", "BOOTSZ1", "BOOTSZ0", "BOOTRST"}),
             BootLock}),
-    Layout(17, {"ATmega16", "ATmega32"}, {BodLow, JtagCkoptHigh, BootLock}),
-    Layout(18, {"ATmega8515"},
-           {BodLow, Group("High Fuses", {"S8515C", "WDTON", "SPIEN", "CKOPT", "EESAVE", "BOOTSZ1", "BOOTSZ0", "BOOTRST"}),
+    Layout(17, {BodLow, JtagCkoptHigh, BootLock}),
+    Layout(18, {BodLow, Group("High Fuses", {"S8515C", "WDTON", "SPIEN", "CKOPT", "EESAVE", "BOOTSZ1", "BOOTSZ0", "BOOTRST"}),
             BootLock}),
-    Layout(19, {"ATmega8535"},
-           {BodLow, Group("High Fuses", {"S8535C", "WDTON", "SPIEN", "CKOPT", "EESAVE", "BOOTSZ1", "BOOTSZ0", "BOOTRST"}),
+    Layout(19, {BodLow, Group("High Fuses", {"S8535C", "WDTON", "SPIEN", "CKOPT", "EESAVE", "BOOTSZ1", "BOOTSZ0", "BOOTRST"}),
             BootLock}),
-    Layout(20, {"ATmega64", "ATmega128"},
-           {BodLow, JtagCkoptHigh, Group("Extended Fuses", {"-", "-", "-", "-", "-", "-", "M103C", "WDTON"}), BootLock}),
-    Layout(21, {"ATmega162"},
-           {ClockLow, JtagHigh, Group("Extended Fuses", {"-", "-", "-", "M161C", "BODLEVEL2", "BODLEVEL1", "BODLEVEL0", "-"}),
+    Layout(20, {BodLow, JtagCkoptHigh, Group("Extended Fuses", {"-", "-", "-", "-", "-", "-", "M103C", "WDTON"}), BootLock}),
+    Layout(21, {ClockLow, JtagHigh, Group("Extended Fuses", {"-", "-", "-", "M161C", "BODLEVEL2", "BODLEVEL1", "BODLEVEL0", "-"}),
             BootLock}),
     // Bit 0 of the ATmega169 extended byte is reserved: shown as read, never changed.
-    Layout(22, {"ATmega169"},
-           {ClockLow, JtagHigh,
+    Layout(22, {ClockLow, JtagHigh,
             Group("Extended Fuses", {"-", "-", "-", "-", "BODLEVEL2", "BODLEVEL1", "BODLEVEL0", "RESERVED"}).Disabled(0),
             BootLock}),
-    Layout(23, {"ATmega164", "ATmega324", "ATmega644", "ATmega640", "ATmega1280", "ATmega1281", "ATmega2560", "ATmega2561"},
-           {ClockLow, JtagHigh, Group("Extended Fuses", {"-", "-", "-", "-", "-", "BODLEVEL2", "BODLEVEL1", "BODLEVEL0"}),
+    Layout(23, {ClockLow, JtagHigh, Group("Extended Fuses", {"-", "-", "-", "-", "-", "BODLEVEL2", "BODLEVEL1", "BODLEVEL0"}),
             BootLock}),
-    Layout(24, {"AT90CAN32", "AT90CAN64", "AT90CAN128"},
-           {ClockLow, JtagHigh, Group("Extended Fuses", {"-", "-", "-", "-", "BODLEVEL2", "BODLEVEL1", "BODLEVEL0", "TA0SEL"}),
+    Layout(24, {ClockLow, JtagHigh, Group("Extended Fuses", {"-", "-", "-", "-", "BODLEVEL2", "BODLEVEL1", "BODLEVEL0", "TA0SEL"}),
             BootLock}),
 };
 
@@ -112,14 +88,39 @@ constexpr bool WellFormed()
         const bool old = "LB1" == lock.bits[1].name && "LB2" == lock.bits[2].name && !lock.bits[0].Shown();
         if (low == old)
             return false;
-        for (const std::string_view& chip : l.chips)
-            for (const FuseLayout& other : Layouts)
-                if (!chip.empty() && &other != &l && other.Uses(chip))
-                    return false;
     }
     return true;
 }
-static_assert(WellFormed(), "layouts numbered in order, 2 to 4 named groups ending with the lock byte, each chip once");
+static_assert(WellFormed(), "layouts numbered in order, 2 to 4 named groups ending with the lock byte");
+
+// Every catalogue row names a layout that exists, with as many shown groups as the row has lock
+// and fuse slots, so the lock byte's slot is the same to the row, the units and the dialog.
+constexpr bool RowsFitTheirLayouts()
+{
+    for (const ChipEntry& e : ChipCatalogue()) {
+        if (e.fuseLayout < 1 || e.fuseLayout > std::size(Layouts))
+            return false;
+        const FuseLayout& l = Layouts[e.fuseLayout - 1];
+        if (l.groupCount != e.factoryCount || l.LockSlot() != e.LockSlot())
+            return false;
+    }
+    return true;
+}
+static_assert(RowsFitTheirLayouts(), "each row's fuseLayout is a layout with the row's lock and fuse slots");
+
+// Every layout serves a chip.
+constexpr bool EveryLayoutUsed()
+{
+    for (const FuseLayout& l : Layouts) {
+        bool used = false;
+        for (const ChipEntry& e : ChipCatalogue())
+            used = used || e.fuseLayout == l.number;
+        if (!used)
+            return false;
+    }
+    return true;
+}
+static_assert(EveryLayoutUsed());
 
 // Only a reserved bit is shown disabled.
 constexpr bool DisabledOnlyReserved()
@@ -219,22 +220,19 @@ std::span<const FuseLayout> FuseLayouts()
     return Layouts;
 }
 
-const FuseLayout* LayoutOf(SignatureCode code)
-{
-    if (code == 0)
-        return nullptr;
-    const ChipEntry* entry = FindChipEntry(code, false);
-    if (!entry)
-        return nullptr;
-    for (const FuseLayout& l : Layouts)
-        if (l.Uses(entry->name))
-            return &l;
-    return nullptr;
-}
-
 const FuseLayout* LayoutOf(const ChipEntry* entry)
 {
-    return entry ? LayoutOf(entry->code) : nullptr;
+    // The row's number is checked against the table at compile time (RowsFitTheirLayouts).
+    return entry ? &Layouts[entry->fuseLayout - 1] : nullptr;
+}
+
+const ChipEntry& FirstChipOf(const FuseLayout& layout)
+{
+    for (const ChipEntry& e : ChipCatalogue())
+        if (e.fuseLayout == layout.number)
+            return e;
+    // Not reached: EveryLayoutUsed() holds for every layout of the table.
+    return ChipCatalogue().front();
 }
 
 std::string_view TipOf(const FuseBit& bit)

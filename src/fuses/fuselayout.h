@@ -70,30 +70,23 @@ constexpr FuseGroup Group(std::string_view caption, std::array<std::string_view,
 }
 
 struct FuseLayout {
-    int number = 0;
-    std::array<std::string_view, 8> chips{};  // catalogue names of the chips that use it
+    int number = 0;                           // ChipEntry::fuseLayout of the chips that use it
     std::uint8_t groupCount = 0;              // 2, 3 or 4 shown groups: slots 0 .. groupCount-1
     std::array<FuseGroup, FuseGroupCount> groups{};
 
     // The slot of the lock byte: the last shown group.
+    // The slot of the lock byte: the last shown group (checked at compile time to be the
+    // ChipEntry::LockSlot() of every chip that uses the layout).
     constexpr std::uint8_t LockSlot() const { return std::uint8_t(groupCount - 1); }
-    constexpr bool Uses(std::string_view chipName) const
-    {
-        for (const std::string_view& c : chips)
-            if (!c.empty() && c == chipName)
-                return true;
-        return false;
-    }
 };
 
 // Every layout, in order.
 std::span<const FuseLayout> FuseLayouts();
 
-// The layout of the chip with SignatureCode code; null for code 0 or a code without layout.
-// The NIIET parts carry their counterparts' codes and so share their layouts.
-const FuseLayout* LayoutOf(SignatureCode code);
-// The layout of a catalogue row; null for no row or a row without layout.
+// The layout of a catalogue row (its fuseLayout); null for no row.
 const FuseLayout* LayoutOf(const ChipEntry* entry);
+// The first catalogue row, in menu order, that uses layout: an example chip of it.
+const ChipEntry& FirstChipOf(const FuseLayout& layout);
 
 // What programming a bit does: one line from the chip makers' datasheets; empty when unsure
 // or where the layout says the name means nothing on the chip.

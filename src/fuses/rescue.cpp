@@ -117,7 +117,7 @@ RescueReport RunRescue(const ProgContext& ctx, ChipJob& job, const Approver& app
         return report;
     };
     const FamilyUnit* unit = DispatchUnit(job, log);
-    const FuseLayout* layout = LayoutOf(job.Code());
+    const FuseLayout* layout = LayoutOf(job.Entry());
     if (!unit || !layout) {
         if (unit)
             log.WriteLog(LogChipSelected, QStringLiteral(" unknown"));

@@ -488,8 +488,8 @@ TEST_F(LockFusesDialog, GroupsShowTheirByteInHexAndALegendSaysWhatATickMeans)
 TEST_F(LockFusesDialog, EveryLayoutIsTidy)
 {
     for (const FuseLayout& layout : FuseLayouts()) {
-        SCOPED_TRACE("layout " + std::to_string(layout.number) + " " + std::string(layout.chips[0]));
-        Select(std::string(layout.chips[0]).c_str());
+        SCOPED_TRACE("layout " + std::to_string(layout.number) + " " + std::string(FirstChipOf(layout).name));
+        Select(std::string(FirstChipOf(layout).name).c_str());
         auto form = Open();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));

@@ -68,6 +68,20 @@ TEST(Jpeg, DamagedOrForeignFilesGiveANullPictureAndAReason)
     }
 }
 
+const ChipEntry* Chip(const char* name)
+{
+    const ChipEntry* entry = FindChipByName(name);
+    EXPECT_NE(entry, nullptr) << name;
+    return entry;
+}
+
+// The first picture drawn from row, to name it in messages.
+std::string_view FirstPicture(const ChipWiring& row)
+{
+    const std::vector<std::string_view> pictures = PicturesOf(row);
+    return pictures.empty() ? std::string_view("(no picture)") : pictures.front();
+}
+
 class PictureWindow : public ::testing::Test {
 protected:
     void SetUp() override
@@ -88,7 +102,7 @@ TEST_F(PictureWindow, LoadsThePictureFromTheWorkingFolder)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(MakeJpeg(512, 384, false));
     file.close();
-    TImageForm form(QStringLiteral("ATmega8.jpg"));
+    TImageForm form(Chip("ATmega8"));
     EXPECT_TRUE(form.HasPicture());
     EXPECT_FALSE(form.PinText->isVisibleTo(&form));
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -112,26 +126,26 @@ TEST_F(PictureWindow, LoadsThePictureFromTheWorkingFolder)
 // and shows the pins to wire instead.
 TEST_F(PictureWindow, MissingPictureShowsWhyAndThePinTableInTheWindow)
 {
-    const auto shown = [](const QString& picture) {
-        TImageForm form(picture);
+    const auto shown = [](const char* chip) {
+        TImageForm form(Chip(chip));
         EXPECT_FALSE(form.HasPicture());
         EXPECT_FALSE(form.Image1->isVisibleTo(&form));
         EXPECT_TRUE(form.PinText->isVisibleTo(&form));
-        EXPECT_EQ(form.PinText->toPlainText(), TImageForm::MissingPictureText(picture));
+        EXPECT_EQ(form.PinText->toPlainText(), TImageForm::MissingPictureText(*Chip(chip)));
         return form.PinText->toPlainText();
     };
-    // A checked row whose file is not there: that row's pins.
-    const QString mega168 = shown(QStringLiteral("ATmega168.jpg"));
+    // A checked row whose file is not there: that row's pins, for every chip of the picture.
+    const QString mega168 = shown("ATmega168PA");
     EXPECT_TRUE(mega168.startsWith(QStringLiteral("The connection picture ATmega168.jpg was not found")));
     EXPECT_TRUE(mega168.contains(QStringLiteral("ATmega168, ATmega168PA")));
     EXPECT_TRUE(mega168.contains(QStringLiteral("  1  RESET            +12 V\n")));
     EXPECT_TRUE(mega168.contains(QStringLiteral(" 14  DATA0            B0\n")));
     // No checked row: the reason, and the gateway's lines for the chip's kind.
-    const QString mega103 = shown(QStringLiteral("ATmega103.jpg"));
+    const QString mega103 = shown("ATmega103");
     EXPECT_TRUE(mega103.startsWith(QStringLiteral("No checked connection picture exists for ATmega103:")));
     EXPECT_TRUE(mega103.contains(QStringLiteral("high-voltage parallel")));
     EXPECT_TRUE(mega103.contains(QStringLiteral("XTAL1            XTAL1 pulse\n")));
-    const QString tiny22 = shown(QStringLiteral("ATtiny22.jpg"));
+    const QString tiny22 = shown("ATtiny22");
     EXPECT_TRUE(tiny22.contains(QStringLiteral("serial (SPI)")));
     EXPECT_TRUE(tiny22.contains(QStringLiteral("RESET            RESET\n")));
     EXPECT_FALSE(tiny22.contains(QStringLiteral("DATA0")));
@@ -139,7 +153,7 @@ TEST_F(PictureWindow, MissingPictureShowsWhyAndThePinTableInTheWindow)
         for (const QChar c : text)
             ASSERT_LT(c.unicode(), 0x80) << text.toStdString();
 
-    TImageForm noChip{QString()};  // no chip selected: empty, and no text
+    TImageForm noChip{nullptr};  // no chip selected: empty, and no text
     EXPECT_FALSE(noChip.HasPicture());
     EXPECT_FALSE(noChip.PinText->isVisibleTo(&noChip));
 }
@@ -187,24 +201,24 @@ TEST(WiringTable, EveryRowIsSound)
 {
     for (const ChipWiring& row : WiringTable()) {
         const std::vector<std::string> faults = WiringFaults(row);
-        EXPECT_TRUE(faults.empty()) << row.pictures[0] << ": " << faults.front();
+        EXPECT_TRUE(faults.empty()) << FirstPicture(row) << ": " << faults.front();
         // +12 V reaches the RESET pin of a parallel chip and nothing else; a serial chip gets none.
         int highVoltage = 0;
         for (const PackagePin& pin : PackagePins(row)) {
             if (pin.role == PinRole::HighVoltage) {
                 ++highVoltage;
-                EXPECT_EQ(pin.pin, row.reset) << row.pictures[0];
+                EXPECT_EQ(pin.pin, row.reset) << FirstPicture(row);
                 EXPECT_EQ(pin.line, "+12 V");
             }
-            EXPECT_EQ(pin.line == "+12 V", pin.role == PinRole::HighVoltage) << row.pictures[0] << " pin " << pin.pin;
+            EXPECT_EQ(pin.line == "+12 V", pin.role == PinRole::HighVoltage) << FirstPicture(row) << " pin " << pin.pin;
         }
-        EXPECT_EQ(highVoltage, row.mode == WiringMode::Parallel ? 1 : 0) << row.pictures[0];
+        EXPECT_EQ(highVoltage, row.mode == WiringMode::Parallel ? 1 : 0) << FirstPicture(row);
     }
 }
 
 TEST(WiringTable, FaultsAreFound)
 {
-    const ChipWiring good = *FindWiring("ATmega8.jpg");
+    const ChipWiring good = *WiringOf(*Chip("ATmega8"));
     struct Case {
         const char* what;
         ChipWiring row;
@@ -228,7 +242,7 @@ TEST(WiringTable, FaultsAreFound)
     broken("no VCC", [](ChipWiring& r) { r.vcc = 0; });
     broken("SPI line on a parallel chip", [](ChipWiring& r) { r.mosi = 26; });
     broken("clock pin on a wired pin", [](ChipWiring& r) { r.clock[0] = 9; });
-    ChipWiring serial = *FindWiring("ATtiny13.jpg");
+    ChipWiring serial = *WiringOf(*Chip("ATtiny13"));
     serial.xtal1 = 3;
     cases.push_back({"parallel line on a serial chip", serial});
 
@@ -242,26 +256,26 @@ TEST(WiringTable, FaultsAreFound)
 TEST(WiringTable, RiskyPinsAreWhereTheChecksSay)
 {
     struct Expected {
-        const char* picture;
+        const char* chip;
         int reset;
         int vcc;
         int xtal1;
     };
-    for (const Expected& e : std::vector<Expected>{{"ATmega8.jpg", 1, 7, 9},
-                                                   {"ATmega168.jpg", 1, 7, 9},
-                                                   {"ATmega644.jpg", 9, 10, 13},
-                                                   {"ATmega8515.jpg", 9, 40, 19},
-                                                   {"ATtiny2313.jpg", 1, 20, 5},
-                                                   {"ATtiny861.jpg", 10, 5, 7},
-                                                   {"ATtiny26.jpg", 10, 5, 0},
-                                                   {"AT90S2323.jpg", 1, 8, 0}}) {
-        const ChipWiring* row = FindWiring(e.picture);
-        ASSERT_NE(row, nullptr) << e.picture;
-        EXPECT_EQ(row->reset, e.reset) << e.picture;
-        EXPECT_EQ(row->vcc, e.vcc) << e.picture;
-        EXPECT_EQ(row->xtal1, e.xtal1) << e.picture;
+    for (const Expected& e : std::vector<Expected>{{"ATmega8", 1, 7, 9},
+                                                   {"ATmega168PA", 1, 7, 9},
+                                                   {"ATmega644", 9, 10, 13},
+                                                   {"ATmega8515", 9, 40, 19},
+                                                   {"ATtiny2313", 1, 20, 5},
+                                                   {"ATtiny861", 10, 5, 7},
+                                                   {"ATtiny26", 10, 5, 0},
+                                                   {"AT90S2323", 1, 8, 0}}) {
+        const ChipWiring* row = WiringOf(*Chip(e.chip));
+        ASSERT_NE(row, nullptr) << e.chip;
+        EXPECT_EQ(row->reset, e.reset) << e.chip;
+        EXPECT_EQ(row->vcc, e.vcc) << e.chip;
+        EXPECT_EQ(row->xtal1, e.xtal1) << e.chip;
     }
-    const std::vector<PackagePin> tiny2313 = PackagePins(*FindWiring("ATtiny2313.jpg"));
+    const std::vector<PackagePin> tiny2313 = PackagePins(*WiringOf(*Chip("ATtiny2313")));
     EXPECT_EQ(tiny2313[7].label, "BS1/PAGEL");
     EXPECT_EQ(tiny2313[7].line, "C1");
     EXPECT_EQ(tiny2313[10].label, "XA1/BS2");
@@ -269,22 +283,54 @@ TEST(WiringTable, RiskyPinsAreWhereTheChecksSay)
     EXPECT_EQ(tiny2313[1].role, PinRole::Unconnected);
 }
 
-TEST(WiringTable, PicturesBelongToTheCatalogueAndUncheckedChipsHaveNone)
+// The chips of each checked row, as the pin list was checked: a chip given the wrong row would
+// have its picture drawn with another package's pins.
+TEST(WiringTable, ChipsHaveTheRowsTheirPinsWereCheckedFor)
+{
+    const std::vector<std::pair<WiringId, std::vector<std::string>>> rows = {
+        {WiringId::Atmega8, {"ATmega8"}},
+        {WiringId::Atmega48, {"ATmega168", "ATmega168PA", "ATmega48", "ATmega48PA", "ATmega88", "ATmega88PA"}},
+        {WiringId::Atmega16, {"ATmega16", "ATmega164", "ATmega32", "ATmega324", "ATmega644"}},
+        {WiringId::Atmega8515, {"ATmega8515"}},
+        {WiringId::Attiny2313, {"ATtiny2313"}},
+        {WiringId::Attiny261, {"ATtiny261", "ATtiny461", "ATtiny861"}},
+        {WiringId::At90s2323, {"AT90S2323"}},
+        {WiringId::At90s2343, {"AT90S2343"}},
+        {WiringId::Attiny12, {"ATtiny12"}},
+        {WiringId::Attiny13, {"ATtiny13"}},
+        {WiringId::Attiny15, {"ATtiny15"}},
+        {WiringId::Attiny25, {"ATtiny25", "ATtiny45", "ATtiny85"}},
+        {WiringId::Attiny26, {"ATtiny26"}},
+    };
+    ASSERT_EQ(rows.size(), WiringTable().size());
+    std::size_t checked = 0;
+    for (const auto& [id, chips] : rows) {
+        const ChipWiring& row = WiringTable()[std::size_t(id) - 1u];
+        EXPECT_EQ(row.id, id);
+        std::vector<std::string> serves;
+        for (const ChipEntry& entry : ChipCatalogue())
+            if (WiringOf(entry) == &row)
+                serves.emplace_back(entry.name);
+        EXPECT_EQ(serves, chips) << FirstPicture(row);
+        checked += serves.size();
+    }
+    std::size_t withRow = 0;
+    for (const ChipEntry& entry : ChipCatalogue())
+        withRow += WiringOf(entry) ? 1u : 0u;
+    EXPECT_EQ(withRow, checked) << "a chip outside the checked lists has a row";
+    for (const char* unchecked : {"ATmega2560", "ATmega8535", "ATmega128", "ATmega103", "AT90S2313", "1887VE4U", "1887VE7T"})
+        EXPECT_EQ(WiringOf(*Chip(unchecked)), nullptr) << unchecked;
+}
+
+TEST(WiringTable, EachPictureIsDrawnOnceUnderTheNamesOfItsChips)
 {
     std::set<std::string_view> drawn;
     for (const ChipWiring& row : WiringTable())
-        for (std::string_view picture : row.pictures)
-            if (!picture.empty()) {
-                EXPECT_TRUE(drawn.insert(picture).second) << picture << " drawn twice";
-                EXPECT_FALSE(ChipsShowingPicture(picture).empty()) << picture << " is named by no chip";
-            }
-    int chipsWithPicture = 0;
-    for (const ChipEntry& entry : ChipCatalogue())
-        chipsWithPicture += FindWiring(entry.picture) ? 1 : 0;
-    EXPECT_EQ(chipsWithPicture, 26);
-    for (const char* unchecked : {"ATmega2560.jpg", "ATmega8535.jpg", "ATmega128.jpg", "ATmega103.jpg",
-                                  "AT90S2313.jpg", "1887VE4U.jpg", "1887VE7T.jpg"})
-        EXPECT_EQ(FindWiring(unchecked), nullptr) << unchecked;
+        for (std::string_view picture : PicturesOf(row))
+            EXPECT_TRUE(drawn.insert(picture).second) << picture << " drawn twice";
+    EXPECT_EQ(drawn.size(), 23u);
+    EXPECT_EQ(PicturesOf(*WiringOf(*Chip("ATmega48"))),
+              (std::vector<std::string_view>{"ATmega168.jpg", "ATmega48.jpg", "ATmega88.jpg"}));
     EXPECT_EQ(ChipsShowingPicture("ATmega168.jpg"), (std::vector<std::string>{"ATmega168", "ATmega168PA"}));
 }
 
@@ -298,9 +344,7 @@ QString BuildPicture(std::string_view picture)
 TEST(BuiltPictures, EveryPictureDecodesAtItsSizeAndOnlyParallelOnesHaveRed)
 {
     for (const ChipWiring& row : WiringTable()) {
-        for (std::string_view picture : row.pictures) {
-            if (picture.empty())
-                continue;
+        for (std::string_view picture : PicturesOf(row)) {
             QString error;
             const QImage image = DecodeJpegFile(BuildPicture(picture), &error);
             ASSERT_FALSE(image.isNull()) << picture << ": " << error.toStdString();
@@ -319,7 +363,7 @@ TEST(BuiltPictures, EveryPictureDecodesAtItsSizeAndOnlyParallelOnesHaveRed)
         }
     }
     for (const ChipEntry& entry : ChipCatalogue()) {
-        if (!FindWiring(entry.picture)) {
+        if (!WiringOf(entry)) {
             EXPECT_FALSE(QFile::exists(BuildPicture(entry.picture))) << entry.picture;
         }
     }
@@ -333,8 +377,8 @@ protected:
         QDir::setCurrent(QStringLiteral(VELMORA_PICTURE_FOLDER));
     }
 
-    // Opens the window for picture and reports the message box, if one was shown.
-    QString Open(const QString& picture, bool* hasPicture)
+    // Opens the window for chip and reports the message box, if one was shown.
+    QString Open(const char* chip, bool* hasPicture)
     {
         QString shown;
         QTimer closer;
@@ -346,7 +390,7 @@ protected:
                 }
         });
         closer.start(20);
-        TImageForm form(picture);
+        TImageForm form(Chip(chip));
         *hasPicture = form.HasPicture();
         return shown;
     }
@@ -355,10 +399,10 @@ protected:
 TEST_F(BuildFolderWindow, ShowsTheATmega8PictureAndTheBoxForAChipWithoutData)
 {
     bool hasPicture = false;
-    EXPECT_TRUE(Open(QStringLiteral("ATmega8.jpg"), &hasPicture).isEmpty());
+    EXPECT_TRUE(Open("ATmega8", &hasPicture).isEmpty());
     EXPECT_TRUE(hasPicture);
 
-    EXPECT_TRUE(Open(QStringLiteral("ATmega2560.jpg"), &hasPicture).isEmpty());
+    EXPECT_TRUE(Open("ATmega2560", &hasPicture).isEmpty());
     EXPECT_FALSE(hasPicture);
 }
 

@@ -21,7 +21,7 @@ const ChipEntry& Entry(const char* name)
 
 const FuseLayout& LayoutFor(const char* name)
 {
-    const FuseLayout* l = LayoutOf(Entry(name).code);
+    const FuseLayout* l = LayoutOf(&Entry(name));
     EXPECT_NE(l, nullptr) << name;
     return *l;
 }
@@ -62,17 +62,60 @@ TEST(FuseLayouts, EveryChipHasOneWithAsManyGroupsAsFactoryBytes)
 {
     std::set<int> used;
     for (const ChipEntry& e : ChipCatalogue()) {
-        const FuseLayout* l = LayoutOf(e.code);
+        const FuseLayout* l = LayoutOf(&e);
         ASSERT_NE(l, nullptr) << e.name;
+        EXPECT_EQ(l->number, e.fuseLayout) << e.name;
         EXPECT_EQ(l->groupCount, e.factoryCount) << e.name;
+        EXPECT_EQ(l->LockSlot(), e.LockSlot()) << e.name;
         used.insert(l->number);
     }
     EXPECT_EQ(used.size(), FuseLayouts().size()) << "every layout serves a catalogue chip";
-    EXPECT_EQ(LayoutOf(0), nullptr);
-    EXPECT_EQ(LayoutOf(0x123456), nullptr);
-    // The NIIET parts carry their counterparts' codes.
-    EXPECT_EQ(LayoutOf(Entry("1887ВЕ4У").code), &LayoutFor("ATmega8535"));
-    EXPECT_EQ(LayoutOf(Entry("1887ВЕ7Т").code), &LayoutFor("ATmega128"));
+    EXPECT_EQ(LayoutOf(nullptr), nullptr);
+    // The NIIET parts share their counterparts' layouts.
+    EXPECT_EQ(LayoutOf(&Entry("1887ВЕ4У")), &LayoutFor("ATmega8535"));
+    EXPECT_EQ(LayoutOf(&Entry("1887ВЕ7Т")), &LayoutFor("ATmega128"));
+}
+
+// The chips of each layout as the layout table lists them: the rows carry only the number, so
+// a row given a neighbour's number shows this table's difference.
+TEST(FuseLayouts, ChipsAsTheLayoutTableListsThem)
+{
+    const std::vector<std::vector<std::string>> chips = {
+        {"AT90S1200", "AT90S2343", "ATtiny22"},
+        {"AT90S2313", "AT90S2323", "AT90S4414", "AT90S4434", "AT90S8515", "AT90S8535"},
+        {"AT90S2333", "AT90S4433"},
+        {"ATtiny12"},
+        {"ATtiny15"},
+        {"ATtiny13"},
+        {"ATtiny26"},
+        {"ATtiny2313"},
+        {"ATtiny25", "ATtiny45", "ATtiny85", "ATtiny261", "ATtiny461", "ATtiny861", "ATmega48"},
+        {"ATmega48PA"},
+        {"ATmega88", "ATmega88PA", "ATmega168", "ATmega168PA"},
+        {"ATmega103", "ATmega603"},
+        {"ATmega161"},
+        {"ATmega163"},
+        {"ATmega323"},
+        {"ATmega8"},
+        {"ATmega16", "ATmega32"},
+        {"ATmega8515"},
+        {"ATmega8535", "1887ВЕ4У"},
+        {"ATmega64", "ATmega128", "1887ВЕ7Т"},
+        {"ATmega162"},
+        {"ATmega169"},
+        {"ATmega164", "ATmega324", "ATmega644", "ATmega640", "ATmega1280", "ATmega1281", "ATmega2560", "ATmega2561"},
+        {"AT90CAN32", "AT90CAN64", "AT90CAN128"},
+    };
+    ASSERT_EQ(chips.size(), FuseLayouts().size());
+    std::size_t listed = 0;
+    for (std::size_t i = 0; i < chips.size(); ++i) {
+        const FuseLayout& layout = FuseLayouts()[i];
+        for (const std::string& name : chips[i])
+            EXPECT_EQ(LayoutOf(&Entry(name.c_str())), &layout) << name << " in layout " << layout.number;
+        EXPECT_EQ(LayoutOf(&FirstChipOf(layout)), &layout) << layout.number;
+        listed += chips[i].size();
+    }
+    EXPECT_EQ(listed, ChipCount) << "every chip in one list";
 }
 
 TEST(FuseLayouts, BitsWhereTheDatasheetsPutThem)

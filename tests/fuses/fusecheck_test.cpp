@@ -12,7 +12,7 @@ const FuseLayout& LayoutFor(const char* name)
 {
     const ChipEntry* e = FindChipByName(name);
     EXPECT_NE(e, nullptr) << name;
-    return *LayoutOf(e->code);
+    return *LayoutOf(e);
 }
 
 QStringList Names(const std::vector<RiskyBit>& bits)

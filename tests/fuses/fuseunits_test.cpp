@@ -57,7 +57,7 @@ TEST(LockFuseOrders, EveryChipReadsAndWritesItsLayoutsBytesInItsOrder)
     for (const ChipEntry& e : ChipCatalogue()) {
         const std::string name(e.name);
         const FamilyUnit& unit = UnitOf(e);
-        const FuseLayout& layout = *LayoutOf(e.code);
+        const FuseLayout& layout = *LayoutOf(&e);
         ASSERT_EQ(expected.count(name), 1u) << name;
         const auto read = unit.LockFuseReadOrder();
         const auto write = unit.LockFuseWriteOrder();
@@ -100,7 +100,7 @@ TEST(LockFuseSimulator, EveryChipTakesWhatIsWrittenAndReadsItBack)
 {
     for (const ChipEntry& entry : ChipCatalogue()) {
         const std::string name(entry.name);
-        const FuseLayout& layout = *LayoutOf(entry.code);
+        const FuseLayout& layout = *LayoutOf(&entry);
         SCOPED_TRACE(name);
         sim::SimLink link(*sim::FindSimChip(name), /*virtualTime=*/true);
         link.Open(QStringLiteral("virtual"));

@@ -21,7 +21,7 @@ FuseBytes Slots(std::initializer_list<std::uint8_t> first)
 
 const FuseLayout& LayoutFor(const char* name)
 {
-    return *LayoutOf(FindChipByName(name)->code);
+    return *LayoutOf(FindChipByName(name));
 }
 
 TEST(RescueFindings, SayWhatIsWrongInPlainWords)

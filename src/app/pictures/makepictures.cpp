@@ -49,7 +49,8 @@ int main(int argc, char** argv)
     bool sound = true;
     for (const ChipWiring& row : WiringTable())
         for (const std::string& fault : WiringFaults(row)) {
-            std::fprintf(stderr, "velmora-pictures: %.*s: %s\n", int(row.pictures[0].size()), row.pictures[0].data(), fault.c_str());
+            const std::string_view picture = PicturesOf(row).front();
+            std::fprintf(stderr, "velmora-pictures: %.*s: %s\n", int(picture.size()), picture.data(), fault.c_str());
             sound = false;
         }
     if (!sound)
@@ -61,13 +62,11 @@ int main(int argc, char** argv)
         }
         // A picture left over from an earlier table could show a chip's pins wrongly.
         for (const ChipEntry& entry : ChipCatalogue())
-            if (!FindWiring(entry.picture))
+            if (!WiringOf(entry))
                 QFile::remove(QDir(folder).filePath(FileName(entry.picture)));
     }
     for (const ChipWiring& row : WiringTable()) {
-        for (std::string_view picture : row.pictures) {
-            if (picture.empty())
-                continue;
+        for (std::string_view picture : PicturesOf(row)) {
             const QByteArray jpeg = EncodeJpeg(DrawWiringPicture(row, ChipsShowingPicture(picture)), 92);
             if (jpeg.isEmpty()) {
                 std::fprintf(stderr, "velmora-pictures: cannot encode %s\n", qPrintable(FileName(picture)));

@@ -14,55 +14,88 @@ using enum WiringMode;
 // its pinout. The two 40-pin layouts differ in VCC (10 or 40), GND (11 or 20) and XTAL1
 // (13 or 19), the two 20-pin ones in RESET (1 or 10): every row is its own, never "by package".
 constexpr ChipWiring Table[] = {
-    {.pictures = {"ATmega8.jpg"}, .package = "DIP28", .pinCount = 28, .mode = Parallel,
+    {.id = WiringId::Atmega8, .package = "DIP28", .pinCount = 28, .mode = Parallel,
      .rdy = 3, .oe = 4, .wr = 5, .bs1 = 6, .bs2 = 25, .xa0 = 11, .xa1 = 12, .pagel = 13,
      .data = {14, 15, 16, 17, 18, 19, 23, 24}, .xtal1 = 9, .reset = 1, .vcc = 7, .avcc = 20, .gnd = {8, 22}},
-    {.pictures = {"ATmega48.jpg", "ATmega88.jpg", "ATmega168.jpg"}, .package = "DIP28", .pinCount = 28, .mode = Parallel,
+    {.id = WiringId::Atmega48, .package = "DIP28", .pinCount = 28, .mode = Parallel,
      .rdy = 3, .oe = 4, .wr = 5, .bs1 = 6, .bs2 = 25, .xa0 = 11, .xa1 = 12, .pagel = 13,
      .data = {14, 15, 16, 17, 18, 19, 23, 24}, .xtal1 = 9, .reset = 1, .vcc = 7, .avcc = 20, .gnd = {8, 22}},
-    {.pictures = {"ATmega16.jpg", "ATmega32.jpg", "ATmega164.jpg", "ATmega324.jpg", "ATmega644.jpg"},
+    {.id = WiringId::Atmega16,
      .package = "DIP40", .pinCount = 40, .mode = Parallel,
      .rdy = 15, .oe = 16, .wr = 17, .bs1 = 18, .bs2 = 40, .xa0 = 19, .xa1 = 20, .pagel = 21,
      .data = {1, 2, 3, 4, 5, 6, 7, 8}, .xtal1 = 13, .reset = 9, .vcc = 10, .avcc = 30, .gnd = {11, 31}},
-    {.pictures = {"ATmega8515.jpg"}, .package = "DIP40", .pinCount = 40, .mode = Parallel,
+    {.id = WiringId::Atmega8515, .package = "DIP40", .pinCount = 40, .mode = Parallel,
      .rdy = 11, .oe = 12, .wr = 13, .bs1 = 14, .bs2 = 39, .xa0 = 15, .xa1 = 16, .pagel = 17,
      .data = {1, 2, 3, 4, 5, 6, 7, 8}, .xtal1 = 19, .reset = 9, .vcc = 40, .gnd = {20}},
-    {.pictures = {"ATtiny2313.jpg"}, .package = "DIP20", .pinCount = 20, .mode = Parallel, .sharedPins = true,
+    {.id = WiringId::Attiny2313, .package = "DIP20", .pinCount = 20, .mode = Parallel, .sharedPins = true,
      .rdy = 3, .oe = 6, .wr = 7, .bs1 = 8, .bs2 = 11, .xa0 = 9, .xa1 = 11, .pagel = 8,
      .data = {12, 13, 14, 15, 16, 17, 18, 19}, .xtal1 = 5, .reset = 1, .vcc = 20, .gnd = {10}},
-    {.pictures = {"ATtiny261.jpg", "ATtiny461.jpg", "ATtiny861.jpg"}, .package = "DIP20", .pinCount = 20,
+    {.id = WiringId::Attiny261, .package = "DIP20", .pinCount = 20,
      .mode = Parallel, .sharedPins = true,
      .rdy = 9, .oe = 8, .wr = 1, .bs1 = 4, .bs2 = 3, .xa0 = 2, .xa1 = 3, .pagel = 4,
      .data = {20, 19, 18, 17, 14, 13, 12, 11}, .xtal1 = 7, .reset = 10, .vcc = 5, .avcc = 15, .gnd = {6, 16}},
 
-    {.pictures = {"AT90S2323.jpg"}, .package = "DIP8", .pinCount = 8, .mode = Serial,
+    {.id = WiringId::At90s2323, .package = "DIP8", .pinCount = 8, .mode = Serial,
      .mosi = 5, .miso = 6, .sck = 7, .reset = 1, .vcc = 8, .gnd = {4},
      .clock = {2, 3},
      .note = "Pins 2 and 3 are XTAL1/XTAL2: a crystal or a clock must run the chip."},
-    {.pictures = {"AT90S2343.jpg"}, .package = "DIP8", .pinCount = 8, .mode = Serial,
+    {.id = WiringId::At90s2343, .package = "DIP8", .pinCount = 8, .mode = Serial,
      .mosi = 5, .miso = 6, .sck = 7, .reset = 1, .vcc = 8, .gnd = {4},
      .clock = {2},
      .note = "Pin 2 takes an external clock when the chip is set for one."},
-    {.pictures = {"ATtiny12.jpg"}, .package = "DIP8", .pinCount = 8, .mode = Serial,
+    {.id = WiringId::Attiny12, .package = "DIP8", .pinCount = 8, .mode = Serial,
      .mosi = 5, .miso = 6, .sck = 7, .reset = 1, .vcc = 8, .gnd = {4},
      .clock = {2},
      .note = "Pin 2 is XTAL1 when an external clock is chosen."},
-    {.pictures = {"ATtiny13.jpg"}, .package = "DIP8", .pinCount = 8, .mode = Serial,
+    {.id = WiringId::Attiny13, .package = "DIP8", .pinCount = 8, .mode = Serial,
      .mosi = 5, .miso = 6, .sck = 7, .reset = 1, .vcc = 8, .gnd = {4},
      .clock = {2},
      .note = "Pin 2 takes an external clock when the chip is set for one."},
-    {.pictures = {"ATtiny15.jpg"}, .package = "DIP8", .pinCount = 8, .mode = Serial,
+    {.id = WiringId::Attiny15, .package = "DIP8", .pinCount = 8, .mode = Serial,
      .mosi = 5, .miso = 6, .sck = 7, .reset = 1, .vcc = 8, .gnd = {4},
      .note = "Internal clock only."},
-    {.pictures = {"ATtiny25.jpg", "ATtiny45.jpg", "ATtiny85.jpg"}, .package = "DIP8", .pinCount = 8, .mode = Serial,
+    {.id = WiringId::Attiny25, .package = "DIP8", .pinCount = 8, .mode = Serial,
      .mosi = 5, .miso = 6, .sck = 7, .reset = 1, .vcc = 8, .gnd = {4},
      .clock = {2},
      .note = "Pin 2 is XTAL1 when an external clock is chosen."},
-    {.pictures = {"ATtiny26.jpg"}, .package = "DIP20", .pinCount = 20, .mode = Serial,
+    {.id = WiringId::Attiny26, .package = "DIP20", .pinCount = 20, .mode = Serial,
      .mosi = 1, .miso = 2, .sck = 3, .reset = 10, .vcc = 5, .avcc = 15, .gnd = {6}, .agnd = 16,
      .clock = {7},
      .note = "Pin 7 is XTAL1 when an external clock is chosen."},
 };
+
+// Row i is WiringId i + 1, so a chip's id indexes the table.
+constexpr bool TableInIdOrder()
+{
+    for (std::size_t i = 0; i < std::size(Table); ++i)
+        if (Table[i].id != WiringId(i + 1))
+            return false;
+    return std::size(Table) == WiringCount;
+}
+static_assert(TableInIdOrder(), "one row per WiringId, in the enum's order");
+
+// Every row serves a chip programmed the way the row is wired, and the chips that share a
+// picture file share its row: one file, one drawing.
+constexpr bool RowsFitTheirWiring()
+{
+    for (const ChipWiring& row : Table) {
+        bool used = false;
+        for (const ChipEntry& e : ChipCatalogue())
+            if (e.wiring == row.id) {
+                used = true;
+                if (WiringModeOf(e.family) != row.mode)
+                    return false;
+            }
+        if (!used)
+            return false;
+    }
+    for (const ChipEntry& a : ChipCatalogue())
+        for (const ChipEntry& b : ChipCatalogue())
+            if (a.picture == b.picture && a.wiring != b.wiring)
+                return false;
+    return true;
+}
+static_assert(RowsFitTheirWiring(), "each pin table row serves chips of its mode; one picture file, one row");
 
 struct SignalText {
     std::string_view name;
@@ -103,14 +136,19 @@ std::span<const ChipWiring> WiringTable()
     return Table;
 }
 
-const ChipWiring* FindWiring(std::string_view picture)
+const ChipWiring* WiringOf(const ChipEntry& entry)
 {
-    if (picture.empty())
-        return nullptr;
-    for (const ChipWiring& row : Table)
-        if (std::ranges::find(row.pictures, picture) != row.pictures.end())
-            return &row;
-    return nullptr;
+    // The row's id is checked against the table at compile time (TableInIdOrder, RowsFitTheirWiring).
+    return entry.wiring == WiringId::None ? nullptr : &Table[std::size_t(entry.wiring) - 1];
+}
+
+std::vector<std::string_view> PicturesOf(const ChipWiring& row)
+{
+    std::vector<std::string_view> pictures;
+    for (const ChipEntry& entry : ChipCatalogue())
+        if (entry.wiring == row.id && std::ranges::find(pictures, entry.picture) == pictures.end())
+            pictures.push_back(entry.picture);
+    return pictures;
 }
 
 std::vector<PinUse> PinUses(const ChipWiring& row)
@@ -245,11 +283,6 @@ std::vector<std::string> ChipsShowingPicture(std::string_view picture)
         if (entry.picture == picture)
             names.emplace_back(entry.name);
     return names;
-}
-
-WiringMode WiringModeOf(FamilyId family)
-{
-    return family >= FamilyId::Attiny13 ? WiringMode::Serial : WiringMode::Parallel;
 }
 
 namespace {

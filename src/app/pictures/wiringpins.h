@@ -1,7 +1,8 @@
 #pragma once
 // Which package pin of each chip goes to which gateway line: the data the connection pictures
-// are drawn from. Only chips whose programming pins were checked against the datasheet's pin
-// name mapping and a package pinout are listed; every other chip gets the missing-picture text.
+// are drawn from. A catalogue row names its pin table row (ChipEntry::wiring); only chips whose
+// programming pins were checked against the datasheet's pin name mapping and a package pinout
+// have one, every other chip gets the missing-picture text.
 
 #include "chips/catalogue.h"
 
@@ -31,7 +32,7 @@ enum class PinSignal {
 
 // One row of the pin table: pin numbers of the package, 0 where the chip has no such pin.
 struct ChipWiring {
-    std::array<std::string_view, 5> pictures{};  // the picture files drawn from this row
+    WiringId id = WiringId::None;              // what the chips' rows call it (ChipEntry::wiring)
     std::string_view package{};                // "DIP28"
     int pinCount = 0;
     WiringMode mode = WiringMode::Parallel;
@@ -56,8 +57,10 @@ struct PinUse {
 
 std::span<const ChipWiring> WiringTable();
 
-// The row that draws picture (a bare file name such as "ATmega8.jpg"); null when none does.
-const ChipWiring* FindWiring(std::string_view picture);
+// The row of a chip; null for a chip without one.
+const ChipWiring* WiringOf(const ChipEntry& entry);
+// The picture files drawn from row: those of the chips it serves, each once, in menu order.
+std::vector<std::string_view> PicturesOf(const ChipWiring& row);
 
 // Every signal of the row at its pin, in pin order; a shared pin appears once per signal.
 std::vector<PinUse> PinUses(const ChipWiring& row);
@@ -95,7 +98,10 @@ std::vector<std::string> ChipsShowingPicture(std::string_view picture);
 
 // How a family's chips are programmed: the catalogue lists the parallel units first, then
 // the serial ones from Attiny13 on.
-WiringMode WiringModeOf(FamilyId family);
+constexpr WiringMode WiringModeOf(FamilyId family)
+{
+    return family >= FamilyId::Attiny13 ? WiringMode::Serial : WiringMode::Parallel;
+}
 
 // The row as text, one package pin a line ("  1  RESET        +12 V"), then its note: what
 // the picture shows, for reading where there is no picture.
