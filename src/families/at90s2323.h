@@ -16,7 +16,6 @@ inline constexpr SerialTraits At90s2323Traits{
     .operations = {ChipOperation::EnterProgrammingMode, ChipOperation::ChipErase, ChipOperation::ReadFlashByte,
                    ChipOperation::WriteFlashByte, ChipOperation::ReadEepromByte, ChipOperation::WriteEepromByte,
                    ChipOperation::ReadFuseAndLockBits, ChipOperation::WriteLockBits, ChipOperation::WriteFuseByte},
-    .lockSlot = 1,
     .lockFuseReadOrder = LockFuseReadCombined,
     .lockFuseWriteOrder = LockFuseWriteFuseLock,
     .eraseMs = 18,

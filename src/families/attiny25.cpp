@@ -24,7 +24,6 @@ const FamilyUnit& units::Attiny25()
     static const SerialUnit unit(SerialTraits{
         .id = FamilyId::Attiny25,
         .operations = Attiny13Operations.With({ChipOperation::ReadFuseExtended, ChipOperation::WriteFuseExtended}),
-        .lockSlot = 3,
         .lockFuseReadOrder = ReadOrder,
         .lockFuseWriteOrder = WriteOrder,
         .loadPageFullAddress = true,

@@ -263,7 +263,7 @@ bool ParallelUnit::WriteSlot(const ProgContext& ctx, ChipTarget& chip, const Slo
 bool ParallelUnit::ReadLockBits(const ProgContext& ctx, ChipTarget& chip) const
 {
     return ReadSlot(ctx, chip,
-                    {" read lock-bits", SelectLock.portC, SelectLock.portD, traits_.lockReadText, traits_.lockSlot,
+                    {" read lock-bits", SelectLock.portC, SelectLock.portD, traits_.lockReadText, chip.entry.LockSlot(),
                      traits_.lockReadMask});
 }
 
@@ -287,7 +287,7 @@ bool ParallelUnit::ReadFuseExtended(const ProgContext& ctx, ChipTarget& chip) co
 bool ParallelUnit::WriteLockBits(const ProgContext& ctx, ChipTarget& chip) const
 {
     return WriteSlot(ctx, chip,
-                     {" write lock-bits", ProgCommand::WriteLockBits, traits_.lockSlot, {}, {}, false, " GiveWRNegPulse"});
+                     {" write lock-bits", ProgCommand::WriteLockBits, chip.entry.LockSlot(), {}, {}, false, " GiveWRNegPulse"});
 }
 
 bool ParallelUnit::WriteFuseLow(const ProgContext& ctx, ChipTarget& chip) const
@@ -340,7 +340,7 @@ bool ParallelUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip)
                 lock &= std::uint8_t(~0x02);
             if ((b & 0x40) == 0)
                 lock &= std::uint8_t(~0x04);
-            fuseBytes[traits_.lockSlot] = lock;
+            fuseBytes[chip.entry.LockSlot()] = lock;
             return true;
         }
         case FuseLockRead::Separate:
@@ -350,7 +350,7 @@ bool ParallelUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip)
             fuseBytes[0] = std::uint8_t(b | 0xC0);
             if (!ReadByteInto(ctx, Packets::ReadHighByte(), " read Lock byte", b))
                 return false;
-            fuseBytes[traits_.lockSlot] = std::uint8_t(b | 0xF9);
+            fuseBytes[chip.entry.LockSlot()] = std::uint8_t(b | 0xF9);
             return true;
         case FuseLockRead::FourReads: {
             // OE stays low through the four reads; BS1 and BS2 (on XA1) select each byte.
@@ -363,7 +363,7 @@ bool ParallelUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip)
                 {PacketBuilder().SetDdrB(0x00).SetPortC(0x08).SetPortD(PortDReadLow).ReadPinB(), " read Fuse Low bits", 0},
                 {PacketBuilder().SetPortC(0x1A).ReadPinB(), " read Fuse High bits", 1},
                 {PacketBuilder().SetPortC(0x18).ReadPinB(), " read Fuse Extended bits", 2},
-                {Packets::ReadHighByte(), " read Lock bits", traits_.lockSlot},
+                {Packets::ReadHighByte(), " read Lock bits", chip.entry.LockSlot()},
             };
             for (const Step& step : steps) {
                 if (!ReadByteInto(ctx, step.packet, step.failText, fuseBytes[step.slot]))
