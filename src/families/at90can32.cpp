@@ -10,7 +10,6 @@ namespace {
 constexpr ParallelTraits Traits{
     .id = FamilyId::At90can32,
     .operations = ExtendedFuseOperations,
-    .lockSlot = 3,
     .entryPower = EntryPower::Gateway,
     .entryTexts = CodeEntryTexts,
     .flashReadAddressHigh = AddressHighRule::EveryCall,

@@ -19,7 +19,6 @@ constexpr SerialTraits At90s2323Traits(FamilyId id)
         .operations = {ChipOperation::EnterProgrammingMode, ChipOperation::ChipErase, ChipOperation::ReadFlashByte,
                        ChipOperation::WriteFlashByte, ChipOperation::ReadEepromByte, ChipOperation::WriteEepromByte,
                        ChipOperation::ReadFuseAndLockBits, ChipOperation::WriteLockBits, ChipOperation::WriteFuseByte},
-        .lockSlot = 1,
         .lockFuseReadOrder = LockFuseReadCombined,
         .lockFuseWriteOrder = LockFuseWriteFuseLock,
         .eraseMs = 18,

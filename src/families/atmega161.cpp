@@ -9,7 +9,6 @@ namespace {
 constexpr ParallelTraits Traits{
     .id = FamilyId::Atmega161,
     .operations = Atmega161Operations,
-    .lockSlot = 1,
     .entryPower = EntryPower::Gateway,
     .flashLatch = FlashLatch::TwoPagel,
     .eepromWriteAddressHigh = AddressHighRule::OnWrap,

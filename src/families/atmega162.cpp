@@ -8,7 +8,6 @@ namespace {
 constexpr ParallelTraits Traits{
     .id = FamilyId::Atmega162,
     .operations = ExtendedFuseOperations.Without({ChipOperation::ReadCalibration}),
-    .lockSlot = 3,
     .calibrationFrom = FamilyId::Atmega163,
 };
 }  // namespace

@@ -10,7 +10,6 @@ namespace {
 constexpr ParallelTraits Traits{
     .id = FamilyId::Atmega164,
     .operations = ExtendedFuseOperations,
-    .lockSlot = 3,
     .pageCommit = PageCommit::Bs1LowPortDWork,
     .eepromWriteAddressHigh = AddressHighRule::OnWrap,
 };

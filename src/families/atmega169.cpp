@@ -8,7 +8,6 @@ namespace {
 constexpr ParallelTraits Traits{
     .id = FamilyId::Atmega169,
     .operations = ExtendedFuseOperations,
-    .lockSlot = 3,
 };
 }  // namespace
 

@@ -9,7 +9,6 @@ namespace {
 constexpr ParallelTraits Traits{
     .id = FamilyId::Atmega48,
     .operations = ExtendedFuseOperations,
-    .lockSlot = 3,
     .entryPower = EntryPower::Gateway,
     .flashReadAddressHigh = AddressHighRule::EveryCall,
     .fuseExtendedSelectText = " set BS2=1, BS1=0",

@@ -11,7 +11,6 @@ namespace {
 constexpr ParallelTraits Traits{
     .id = FamilyId::Atmega603,
     .operations = Atmega161Operations,
-    .lockSlot = 1,
     .entryPower = EntryPower::Gateway,
     .longErasePulse = true,
     .flashReadAddressHigh = AddressHighRule::EveryCall,

@@ -18,7 +18,6 @@ inline constexpr SerialTraits Attiny12Traits{
                    ChipOperation::WriteFlashByte, ChipOperation::ReadEepromByte, ChipOperation::WriteEepromByte,
                    ChipOperation::ReadLockBits, ChipOperation::WriteLockBits, ChipOperation::ReadFuseByte,
                    ChipOperation::WriteFuseByte, ChipOperation::ReadCalibration, ChipOperation::WriteFlashZeroWord},
-    .lockSlot = 1,
     .lockFuseReadOrder = LockFuseReadLockFuse,
     .lockFuseWriteOrder = LockFuseWriteFuseLock,
     .eepromByteMs = 7,

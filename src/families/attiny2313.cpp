@@ -15,7 +15,6 @@ constexpr ParallelTraits Traits{
                                   ChipOperation::WriteEepromByte, ChipOperation::ReadFuseAndLockBits, ChipOperation::WriteLockBits,
                                   ChipOperation::WriteFuseLow, ChipOperation::WriteFuseHigh, ChipOperation::WriteFuseExtended,
                                   ChipOperation::ReadCalibration},
-    .lockSlot = 3,
     .entryPower = EntryPower::Gateway,
     .flashReadAddressHigh = AddressHighRule::EveryCall,
     .flashLatch = FlashLatch::SharedBs1,

@@ -20,7 +20,6 @@ constexpr std::array<ChipOperation, 4> WriteOrder{ChipOperation::WriteFuseExtend
 constexpr SerialTraits Traits{
     .id = FamilyId::Attiny25,
     .operations = Attiny13Operations.With({ChipOperation::ReadFuseExtended, ChipOperation::WriteFuseExtended}),
-    .lockSlot = 3,
     .lockFuseReadOrder = ReadOrder,
     .lockFuseWriteOrder = WriteOrder,
     .loadPageFullAddress = true,

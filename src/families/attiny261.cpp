@@ -10,7 +10,6 @@ namespace {
 constexpr ParallelTraits Traits{
     .id = FamilyId::Attiny261,
     .operations = ExtendedFuseOperations,
-    .lockSlot = 3,
     .flashLatch = FlashLatch::SharedBs1,
     .pageCommitText = " set BS1=0, GiveWRNegPulse",
     .eepromLatch = EepromLatch::SharedBs1,

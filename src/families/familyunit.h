@@ -97,9 +97,9 @@ public:
     virtual ProgrammingInterface Interface() const = 0;
     virtual OperationSet Operations() const = 0;
     bool Has(ChipOperation op) const { return Operations().Has(op); }
-    // The FuseDefaults slot of the lock byte.
-    virtual std::uint8_t LockSlot() const = 0;
-    // The operations the lock and fuse dialog calls, in order, after EnterProgrammingMode.
+    // The operations the lock and fuse dialog calls, in order, after EnterProgrammingMode. The
+    // fuse bytes have slots 0, 1, 2 (low, high, extended); the lock byte's slot is the chip's,
+    // ChipEntry::LockSlot(), after its last fuse byte.
     virtual std::span<const ChipOperation> LockFuseReadOrder() const = 0;
     virtual std::span<const ChipOperation> LockFuseWriteOrder() const = 0;
     // The unit whose EnterProgrammingMode and ReadCalibration read this family's calibration

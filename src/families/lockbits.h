@@ -4,7 +4,6 @@
 
 #include "chips/chiptarget.h"
 
-#include <cstddef>
 #include <cstdint>
 
 namespace velmora {
@@ -15,8 +14,8 @@ inline constexpr std::uint8_t OnlyLockBits12 = 0xF9;
 
 // The one byte the AT90S generation reads lock and fuse bits from: LB1 and LB2 in bits 7 and 6,
 // the fuse bits below (SPIEN in bit 5, the fuse bit the dialog shows in bit 0). Slot 0 keeps
-// bits 5 and 0; the lock slot gets LB1 and LB2 in bits 1 and 2.
-inline void StoreFuseAndLockByte(std::uint8_t b, ChipTarget& chip, std::size_t lockSlot)
+// bits 5 and 0; the lock slot (the row's) gets LB1 and LB2 in bits 1 and 2.
+inline void StoreFuseAndLockByte(std::uint8_t b, ChipTarget& chip)
 {
     chip.fuses[0] = std::uint8_t(b | 0xDE);
     std::uint8_t lock = 0xFF;
@@ -24,7 +23,7 @@ inline void StoreFuseAndLockByte(std::uint8_t b, ChipTarget& chip, std::size_t l
         lock &= std::uint8_t(~0x02);
     if ((b & 0x40) == 0)
         lock &= std::uint8_t(~0x04);
-    chip.fuses[lockSlot] = lock;
+    chip.fuses[chip.entry.LockSlot()] = lock;
 }
 
 }  // namespace velmora

@@ -250,7 +250,7 @@ bool ParallelUnit::WriteSlot(const ProgContext& ctx, ChipTarget& chip, const Slo
 bool ParallelUnit::ReadLockBits(const ProgContext& ctx, ChipTarget& chip) const
 {
     return ReadSlot(ctx, chip,
-                    {" read lock-bits", SelectLock.portC, SelectLock.portD, traits_.lockReadText, traits_.lockSlot,
+                    {" read lock-bits", SelectLock.portC, SelectLock.portD, traits_.lockReadText, chip.entry.LockSlot(),
                      traits_.lockReadMask});
 }
 
@@ -274,7 +274,7 @@ bool ParallelUnit::ReadFuseExtended(const ProgContext& ctx, ChipTarget& chip) co
 bool ParallelUnit::WriteLockBits(const ProgContext& ctx, ChipTarget& chip) const
 {
     return WriteSlot(ctx, chip,
-                     {" write lock-bits", ProgCommand::WriteLockBits, traits_.lockSlot, {}, {}, false, " GiveWRNegPulse"});
+                     {" write lock-bits", ProgCommand::WriteLockBits, chip.entry.LockSlot(), {}, {}, false, " GiveWRNegPulse"});
 }
 
 bool ParallelUnit::WriteFuseLow(const ProgContext& ctx, ChipTarget& chip) const
@@ -319,7 +319,7 @@ bool ParallelUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip)
         case FuseLockRead::Combined:
             if (!ReadByteInto(ctx, Packets::ReadSelected(SelectLock.portC, SelectLock.portD), " read Fuse & Lock byte", b))
                 return false;
-            StoreFuseAndLockByte(b, chip, traits_.lockSlot);
+            StoreFuseAndLockByte(b, chip);
             return true;
         case FuseLockRead::Separate:
             // BS1 is still 0 from the command load: the fuse byte; then BS1 = 1: the lock byte.
@@ -328,7 +328,7 @@ bool ParallelUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip)
             fuseBytes[0] = std::uint8_t(b | 0xC0);
             if (!ReadByteInto(ctx, Packets::ReadHighByte(), " read Lock byte", b))
                 return false;
-            fuseBytes[traits_.lockSlot] = std::uint8_t(b | OnlyLockBits12);
+            fuseBytes[chip.entry.LockSlot()] = std::uint8_t(b | OnlyLockBits12);
             return true;
         case FuseLockRead::FourReads: {
             // OE stays low through the four reads; BS1 and BS2 (on XA1) select each byte.
@@ -341,7 +341,7 @@ bool ParallelUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip)
                 {PacketBuilder().SetDdrB(0x00).SetPortC(0x08).SetPortD(PortDReadLow).ReadPinB(), " read Fuse Low bits", 0},
                 {PacketBuilder().SetPortC(0x1A).ReadPinB(), " read Fuse High bits", 1},
                 {PacketBuilder().SetPortC(0x18).ReadPinB(), " read Fuse Extended bits", 2},
-                {Packets::ReadHighByte(), " read Lock bits", traits_.lockSlot},
+                {Packets::ReadHighByte(), " read Lock bits", chip.entry.LockSlot()},
             };
             for (const Step& step : steps) {
                 if (!ReadByteInto(ctx, step.packet, step.failText, fuseBytes[step.slot]))

@@ -3,7 +3,7 @@
 // ParallelTraits value: the defaults are the complete ATmega8 unit, and each other unit states
 // only where its chips' datasheets (or its log texts) differ. Differences between chips of
 // one unit come from the catalogue row (ChipTarget::entry): flash and EEPROM page sizes,
-// whether the EEPROM address high byte exists, flash above 128 KiB.
+// whether the EEPROM address high byte exists, flash above 128 KiB, the lock byte's slot.
 
 #include "families/familyunit.h"
 #include "prog/parallelprimitives.h"
@@ -83,7 +83,6 @@ inline constexpr OperationSet At90sOperations{
 struct ParallelTraits {
     FamilyId id = FamilyId::Atmega8;
     OperationSet operations = Atmega8Operations;
-    std::uint8_t lockSlot = 2;
     // The unit whose ReadCalibration serves this family when it has none of its own.
     std::optional<FamilyId> calibrationFrom{};
 
@@ -121,14 +120,12 @@ struct ParallelTraits {
 };
 
 // What the five AT90S units share: the gateway's entry, erase and fuse writes by the long WR
-// pulses (the chips have no RDY/BSY during them), the address high byte on every flash read,
-// the lock byte in slot 1 next to the single fuse byte.
+// pulses (the chips have no RDY/BSY during them), the address high byte on every flash read.
 constexpr ParallelTraits At90sGeneration(FamilyId id)
 {
     ParallelTraits t;
     t.id = id;
     t.operations = At90sOperations;
-    t.lockSlot = 1;
     t.entryPower = EntryPower::Gateway;
     t.entryTexts = CodeEntryTexts;
     t.longErasePulse = true;
@@ -148,7 +145,6 @@ public:
     FamilyId Id() const override { return traits_.id; }
     ProgrammingInterface Interface() const override { return ProgrammingInterface::Parallel; }
     OperationSet Operations() const override { return traits_.operations; }
-    std::uint8_t LockSlot() const override { return traits_.lockSlot; }
     std::span<const ChipOperation> LockFuseReadOrder() const override;
     std::span<const ChipOperation> LockFuseWriteOrder() const override;
     FamilyId CalibrationUnit() const override { return traits_.calibrationFrom.value_or(traits_.id); }

@@ -187,12 +187,12 @@ bool SerialUnit::WriteEepromPage(const ProgContext& ctx, ChipTarget& chip, std::
 bool SerialUnit::ReadLockBits(const ProgContext& ctx, ChipTarget& chip) const
 {
     return Framed(ctx, " read lock-bits",
-                    [&] { return ReadByte(ctx, ReadLockInstruction, t_.lockOr, chip.fuses[t_.lockSlot]); });
+                  [&] { return ReadByte(ctx, ReadLockInstruction, t_.lockOr, chip.fuses[chip.entry.LockSlot()]); });
 }
 
 bool SerialUnit::WriteLockBits(const ProgContext& ctx, ChipTarget& chip) const
 {
-    const std::uint8_t lock = std::uint8_t(chip.fuses[t_.lockSlot] | t_.lockOr);
+    const std::uint8_t lock = std::uint8_t(chip.fuses[chip.entry.LockSlot()] | t_.lockOr);
     const SerialInstruction write =
         t_.lockWriteOldForm
             ? SerialInstruction{.i1 = 0xAC, .i2 = OldLockByte(lock), .i3 = 0x00, .i4 = 0x00,
@@ -261,7 +261,7 @@ bool SerialUnit::ReadFuseAndLockBits(const ProgContext& ctx, ChipTarget& chip) c
         std::uint8_t b = 0;
         if (!ReadByte(ctx, ReadLockInstruction, 0x00, b))
             return false;
-        StoreFuseAndLockByte(b, chip, t_.lockSlot);
+        StoreFuseAndLockByte(b, chip);
         return true;
     });
 }

@@ -35,7 +35,6 @@ struct SerialTraits {
     FamilyId id = FamilyId::Attiny13;
     std::string_view startText = " execute the sinchronization with chip";
     OperationSet operations = Attiny13Operations;
-    std::uint8_t lockSlot = 2;
     std::span<const ChipOperation> lockFuseReadOrder = LockFuseReadLockHighLow;
     std::span<const ChipOperation> lockFuseWriteOrder = LockFuseWriteHighLowLock;
 
@@ -85,7 +84,6 @@ public:
     FamilyId Id() const override { return t_.id; }
     ProgrammingInterface Interface() const override { return ProgrammingInterface::Serial; }
     OperationSet Operations() const override { return t_.operations; }
-    std::uint8_t LockSlot() const override { return t_.lockSlot; }
     std::span<const ChipOperation> LockFuseReadOrder() const override { return t_.lockFuseReadOrder; }
     std::span<const ChipOperation> LockFuseWriteOrder() const override { return t_.lockFuseWriteOrder; }
     std::uint32_t FlashCommitBytes(const ChipEntry& entry) const override

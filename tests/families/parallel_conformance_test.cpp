@@ -164,12 +164,12 @@ TEST_P(ParallelConformance, WritesReadsVerifiesFusesCalibrationAndErases)
     // bits 0 and 5 and lock bits 1 and 2).
     auto& fuses = bench.Buffers().fuses;
     fuses = {0xDE, 0xD1, 0xFD, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    fuses[unit.LockSlot()] = 0xF9;
+    fuses[entry.LockSlot()] = 0xF9;
     const auto written = fuses;
     ASSERT_TRUE(bench.Run(unit, unit.LockFuseWriteOrder()));
     fuses.fill(0x00);
     ASSERT_TRUE(bench.Run(unit, unit.LockFuseReadOrder()));
-    for (std::size_t slot = 0; slot <= unit.LockSlot(); ++slot)
+    for (std::size_t slot = 0; slot <= entry.LockSlot(); ++slot)
         EXPECT_EQ(fuses[slot], written[slot]) << "slot " << slot;
 
     // Calibration, through the unit that reads it for this family.

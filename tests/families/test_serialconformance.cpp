@@ -148,7 +148,7 @@ TEST(SerialConformance, EverySerialChipProgramsReadsVerifiesFusesCalibratesAndEr
         const auto factory = ToVector(run.target.fuses);
         std::fill(run.target.fuses.begin(), run.target.fuses.end(), 0x00);
         ASSERT_TRUE(run.LockFuses(run.unit.LockFuseReadOrder()));
-        for (std::size_t slot = 0; slot <= run.unit.LockSlot(); ++slot)
+        for (std::size_t slot = 0; slot <= run.target.entry.LockSlot(); ++slot)
             EXPECT_EQ(run.target.fuses[slot], factory[slot]) << "slot " << slot;
         // ...writing them back changes nothing in the chip, its memories included...
         const auto simFuses = run.Sim().Fuses();
@@ -158,7 +158,7 @@ TEST(SerialConformance, EverySerialChipProgramsReadsVerifiesFusesCalibratesAndEr
         EXPECT_EQ(run.Sim().Flash(), flash);
         EXPECT_EQ(run.Sim().Eeprom(), eeprom);
         // ...and a changed fuse bit 0 and a programmed lock bit 1 arrive and read back.
-        const std::uint8_t lockSlot = run.unit.LockSlot();
+        const std::uint8_t lockSlot = run.target.entry.LockSlot();
         run.target.fuses[0] ^= 0x01;
         run.target.fuses[lockSlot] &= std::uint8_t(~0x02);
         const auto written = ToVector(run.target.fuses);
@@ -215,7 +215,7 @@ TEST(SerialConformance, LockValuesNeverBecomeAnotherInstruction)
             const std::vector<std::uint8_t> flash = Pattern(run.target.FlashSize(), 11);
             std::copy(flash.begin(), flash.end(), run.Sim().Flash().begin());
             const auto fuses = run.Sim().Fuses();
-            run.target.fuses[run.unit.LockSlot()] = std::uint8_t(value);
+            run.target.fuses[run.target.entry.LockSlot()] = std::uint8_t(value);
             ASSERT_TRUE(run.Do(Op::EnterProgrammingMode) && run.Do(Op::WriteLockBits));
             EXPECT_EQ(run.Sim().Flash(), flash) << "no chip erase";
             EXPECT_EQ(run.Sim().Fuses(), fuses) << "no fuse write";

@@ -388,8 +388,6 @@ TEST(SerialUnits, DialogOrdersLockSlotAndCommitIntervalFitTheChip)
         const FamilyUnit& unit = chip.Unit();
         EXPECT_EQ(unit.Id(), chip.entry.family);
         EXPECT_EQ(unit.Interface(), ProgrammingInterface::Serial);
-        // The lock byte follows the fuse bytes in the catalogue's factory values.
-        EXPECT_EQ(unit.LockSlot(), chip.entry.factoryCount - 1);
         for (Op op : unit.LockFuseReadOrder())
             EXPECT_TRUE(unit.Has(op));
         for (Op op : unit.LockFuseWriteOrder())

@@ -22,7 +22,6 @@ public:
     FamilyId Id() const override { return FamilyId::Atmega8; }
     ProgrammingInterface Interface() const override { return ProgrammingInterface::Serial; }
     OperationSet Operations() const override { return {}; }
-    std::uint8_t LockSlot() const override { return 2; }
     std::span<const ChipOperation> LockFuseReadOrder() const override { return ReadOrder; }
     std::span<const ChipOperation> LockFuseWriteOrder() const override { return WriteOrder; }
 

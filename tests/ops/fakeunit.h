@@ -50,7 +50,6 @@ public:
     FamilyId Id() const override { return id_; }
     ProgrammingInterface Interface() const override { return iface_; }
     OperationSet Operations() const override { return ops_; }
-    std::uint8_t LockSlot() const override { return 2; }
     std::span<const ChipOperation> LockFuseReadOrder() const override { return {}; }
     std::span<const ChipOperation> LockFuseWriteOrder() const override { return {}; }
     FamilyId CalibrationUnit() const override { return calibrationUnit.value_or(id_); }
