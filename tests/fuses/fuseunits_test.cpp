@@ -133,7 +133,9 @@ TEST(LockFuseSimulator, EveryChipTakesWhatIsWrittenAndReadsItBack)
         const std::string name(entry.name);
         const FuseLayout& layout = *LayoutOf(&entry);
         SCOPED_TRACE(name);
-        sim::SimLink link(*sim::FindSimChip(name), /*virtualTime=*/true);
+        const sim::SimChipModel* model = sim::FindSimChip(name);
+        ASSERT_NE(model, nullptr) << "the simulator has no model of the chip";
+        sim::SimLink link(*model, /*virtualTime=*/true);
         link.Open(QStringLiteral("virtual"));
         OperationLog log;
         const ProgContext ctx{link, log, 0, link.Sleeper()};
