@@ -107,8 +107,8 @@ public:
     // ReadCalibration.
     virtual FamilyId CalibrationUnit() const { return Id(); }
     // How many bytes of FlashImage Write Program loads (LoadFlashWord / LoadFlashByte) before
-    // each WriteFlashPage: the datasheet page for the parallel units, the serial units' own
-    // commit interval; 0 when the flash is written word by word or byte by byte.
+    // each WriteFlashPage: the chip's page (its catalogue row), or a shorter interval of a serial
+    // unit that loads the full address; 0 when the flash is written word by word or byte by byte.
     virtual std::uint32_t FlashCommitBytes(const ChipEntry& entry) const { return entry.flashPageBytes; }
 
     // The operations. An operation outside Operations() is never called; the base versions
