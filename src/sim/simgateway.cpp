@@ -33,7 +33,7 @@ void SimGateway::SetFaults(const SimFaults& faults)
 
 std::int64_t SimGateway::Now() const
 {
-    if (lineClock_)
+    if (lineClock_ || executing_)
         return executeAtUs_;
     const std::int64_t line = countLineTime_ ? std::int64_t(received_) * LineUsPerByte : 0;
     return (virtualTime_ ? virtualUs_ : SteadyUs() - epochUs_) + line + extraUs_;
@@ -81,9 +81,13 @@ bool SimGateway::TakeByte(std::uint8_t byte, std::int64_t arrivalUs)
         return true;
     }
     if (int(pending_.size()) == length) {
-        if (lineClock_)
-            executeAtUs_ = std::max(arrivalUs, gatewayFreeUs_);
+        // A command runs at one instant of the gateway's clock: its firmware takes microseconds,
+        // where the host running this model may be preempted in the middle of it (the timed
+        // entry of the ATmega48 family then failed on a loaded machine).
+        executeAtUs_ = lineClock_ ? std::max(arrivalUs, gatewayFreeUs_) : Now();
+        executing_ = true;
         Execute(pending_.data());
+        executing_ = false;
         pending_.clear();
     }
     return true;

@@ -111,6 +111,7 @@ private:
     // done with its last long pulse.
     bool lineClock_ = false;
     std::int64_t executeAtUs_ = 0;
+    bool executing_ = false;  // Now() is executeAtUs_ while a command runs
     std::int64_t gatewayFreeUs_ = 0;
     std::vector<std::uint8_t> pending_;
     std::deque<SimTimedByte> output_;
