@@ -8,5 +8,5 @@ add_library(velmora_imagefiles STATIC
     ${CMAKE_CURRENT_LIST_DIR}/imageformat.cpp
     ${CMAKE_CURRENT_LIST_DIR}/filecommands.cpp
 )
-target_include_directories(velmora_imagefiles PUBLIC ${PROJECT_SOURCE_DIR}/src)
+velmora_expose(velmora_imagefiles chips)
 target_link_libraries(velmora_imagefiles PUBLIC velmora_chips velmora_log Qt6::Core PRIVATE PkgConfig::libelf)
