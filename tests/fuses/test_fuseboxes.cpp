@@ -1,6 +1,7 @@
 // The layouts and the dialog's box logic, without widgets.
 #include "fuses/fuseboxes.h"
 #include "fuses/fusecheck.h"
+#include "fuseslots.h"
 
 #include <gtest/gtest.h>
 
@@ -48,14 +49,6 @@ QStringList Checked(const FuseBoxes& boxes)
             if (boxes.Box(g, b).checked)
                 names << QString::fromUtf8(boxes.Box(g, b).caption.data(), qsizetype(boxes.Box(g, b).caption.size()));
     return names;
-}
-
-FuseBytes Slots(std::initializer_list<std::uint8_t> first)
-{
-    FuseBytes f;
-    f.fill(0xFF);
-    std::copy(first.begin(), first.end(), f.begin());
-    return f;
 }
 
 TEST(FuseLayouts, EveryChipHasOneWithAsManyGroupsAsFactoryBytes)

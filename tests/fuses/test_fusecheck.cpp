@@ -1,5 +1,6 @@
 // The checks around a write: the risky bits, the question, the read-back comparison.
 #include "fuses/fusecheck.h"
+#include "fuseslots.h"
 
 #include <gtest/gtest.h>
 
@@ -21,14 +22,6 @@ QStringList Names(const std::vector<RiskyBit>& bits)
     for (const RiskyBit& r : bits)
         names << QString::fromUtf8(r.name.data(), qsizetype(r.name.size()));
     return names;
-}
-
-FuseBytes Slots(std::initializer_list<std::uint8_t> first)
-{
-    FuseBytes f;
-    f.fill(0xFF);
-    std::copy(first.begin(), first.end(), f.begin());
-    return f;
 }
 
 TEST(RiskyBits, LockBitsSpienResetAndDebugWire)
