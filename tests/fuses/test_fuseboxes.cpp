@@ -1,7 +1,7 @@
 // The layouts and the dialog's box logic, without widgets.
 #include "fuses/fuseboxes.h"
 #include "fuses/fusecheck.h"
-#include "fuseslots.h"
+#include "fusetestdata.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +13,9 @@
 namespace velmora {
 namespace {
 
-const ChipEntry& Entry(const char* name)
-{
-    const ChipEntry* e = FindChipByName(name);
-    EXPECT_NE(e, nullptr) << name;
-    return *e;
-}
-
 const FuseLayout& LayoutFor(const char* name)
 {
-    const FuseLayout* l = LayoutOf(&Entry(name));
+    const FuseLayout* l = LayoutOf(&ChipNamed(name));
     EXPECT_NE(l, nullptr) << name;
     return *l;
 }
@@ -65,8 +58,8 @@ TEST(FuseLayouts, EveryChipHasOneWithAsManyGroupsAsFactoryBytes)
     EXPECT_EQ(used.size(), FuseLayouts().size()) << "every layout serves a catalogue chip";
     EXPECT_EQ(LayoutOf(nullptr), nullptr);
     // The NIIET parts share their counterparts' layouts.
-    EXPECT_EQ(LayoutOf(&Entry("1887ВЕ4У")), &LayoutFor("ATmega8535"));
-    EXPECT_EQ(LayoutOf(&Entry("1887ВЕ7Т")), &LayoutFor("ATmega128"));
+    EXPECT_EQ(LayoutOf(&ChipNamed("1887ВЕ4У")), &LayoutFor("ATmega8535"));
+    EXPECT_EQ(LayoutOf(&ChipNamed("1887ВЕ7Т")), &LayoutFor("ATmega128"));
 }
 
 // The chips of each layout as the layout table lists them: the rows carry only the number, so
@@ -104,7 +97,7 @@ TEST(FuseLayouts, ChipsAsTheLayoutTableListsThem)
     for (std::size_t i = 0; i < chips.size(); ++i) {
         const FuseLayout& layout = FuseLayouts()[i];
         for (const std::string& name : chips[i])
-            EXPECT_EQ(LayoutOf(&Entry(name.c_str())), &layout) << name << " in layout " << layout.number;
+            EXPECT_EQ(LayoutOf(&ChipNamed(name.c_str())), &layout) << name << " in layout " << layout.number;
         EXPECT_EQ(LayoutOf(&FirstChipOf(layout)), &layout) << layout.number;
         listed += chips[i].size();
     }

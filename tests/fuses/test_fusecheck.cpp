@@ -1,6 +1,6 @@
 // The checks around a write: the risky bits, the question, the read-back comparison.
 #include "fuses/fusecheck.h"
-#include "fuseslots.h"
+#include "fusetestdata.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 
 #include "fuses/fusecheck.h"
 #include "fuses/fuselayout.h"
+#include "fusetestdata.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +15,6 @@
 
 namespace velmora {
 namespace {
-
-const ChipEntry& Chip(const char* name)
-{
-    const ChipEntry* e = FindChipByName(name);
-    EXPECT_NE(e, nullptr) << name;
-    return *e;
-}
 
 FuseBytes Factory(const ChipEntry& chip)
 {
@@ -102,7 +96,7 @@ TEST(FuseFields, FactoryValuesReadAsTheDatasheetsDescribeThem)
     std::set<int> layoutsSeen;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chip);
-        const ChipEntry& chip = Chip(c.chip);
+        const ChipEntry& chip = ChipNamed(c.chip);
         layoutsSeen.insert(LayoutOf(&chip)->number);
         const std::map<std::string, std::string> decoded = Decoded(chip, Factory(chip));
         for (const auto& [field, meaning] : c.expected) {
@@ -174,7 +168,7 @@ TEST(FuseFields, ExternalClocksAreRiskyInternalOnesAreNot)
 {
     for (const char* name : {"ATmega8", "ATtiny85", "ATmega2560", "ATtiny13", "ATtiny2313"}) {
         SCOPED_TRACE(name);
-        const FuseField* clock = FindField(FieldsOf(Chip(name)), "CKSEL_SUT");
+        const FuseField* clock = FindField(FieldsOf(ChipNamed(name)), "CKSEL_SUT");
         ASSERT_NE(clock, nullptr);
         int risky = 0;
         for (const FieldChoice& c : clock->choices) {
@@ -186,7 +180,7 @@ TEST(FuseFields, ExternalClocksAreRiskyInternalOnesAreNot)
         }
         EXPECT_GT(risky, 0);
     }
-    const FuseField* rcen = FindField(FieldsOf(Chip("AT90S1200")), "RCEN");
+    const FuseField* rcen = FindField(FieldsOf(ChipNamed("AT90S1200")), "RCEN");
     ASSERT_NE(rcen, nullptr);
     EXPECT_EQ(rcen->choices[1].kind, ChoiceKind::Risky);
     EXPECT_EQ(rcen->choices[0].kind, ChoiceKind::Normal);
@@ -194,7 +188,7 @@ TEST(FuseFields, ExternalClocksAreRiskyInternalOnesAreNot)
 
 TEST(FuseFields, ReservedCombinationsAreNamed)
 {
-    const std::span<const FuseField> mega8 = FieldsOf(Chip("ATmega8"));
+    const std::span<const FuseField> mega8 = FieldsOf(ChipNamed("ATmega8"));
     const FuseField* clock = FindField(mega8, "CKSEL_SUT");
     ASSERT_NE(clock, nullptr);
     // Int. RC 1 MHz with SUT=11.
@@ -202,15 +196,15 @@ TEST(FuseFields, ReservedCombinationsAreNamed)
     EXPECT_EQ(clock->choices[0x31].meaning, "Reserved (Int. RC Osc. 1 MHz with SUT=11)");
     EXPECT_EQ(FindField(mega8, "LB")->choices[1].meaning, "Reserved");
 
-    const FuseField* clock48 = FindField(FieldsOf(Chip("ATmega48")), "CKSEL_SUT");
+    const FuseField* clock48 = FindField(FieldsOf(ChipNamed("ATmega48")), "CKSEL_SUT");
     EXPECT_EQ(clock48->choices[0x21].meaning, "Reserved (CKSEL=0001)");
-    const FuseField* bod = FindField(FieldsOf(Chip("ATmega48")), "BODLEVEL");
+    const FuseField* bod = FindField(FieldsOf(ChipNamed("ATmega48")), "BODLEVEL");
     EXPECT_EQ(bod->choices[3].kind, ChoiceKind::Reserved);
 }
 
 TEST(FuseFields, AssignmentsByName)
 {
-    const std::span<const FuseField> mega8 = FieldsOf(Chip("ATmega8"));
+    const std::span<const FuseField> mega8 = FieldsOf(ChipNamed("ATmega8"));
     struct Case {
         const char* text;
         const char* field;  // null: refused
@@ -249,19 +243,19 @@ TEST(FuseFields, AssignmentsByName)
 TEST(FuseFields, FieldsFollowTheDialogOrder)
 {
     std::vector<std::string> names;
-    for (const FuseField& f : FieldsOf(Chip("ATmega8")))
+    for (const FuseField& f : FieldsOf(ChipNamed("ATmega8")))
         names.push_back(f.name);
     const std::vector<std::string> expected = {"BODLEVEL", "BODEN", "CKSEL_SUT", "RSTDISBL", "WDTON", "SPIEN", "CKOPT",
                                                "EESAVE", "BOOTSZ", "BOOTRST", "BLB1", "BLB0", "LB"};
     EXPECT_EQ(names, expected);
-    const FuseField* bootsz = FindField(FieldsOf(Chip("ATmega8")), "BOOTSZ");
-    EXPECT_EQ(FieldOfBit(FieldsOf(Chip("ATmega8")), 1, 2), bootsz);
-    EXPECT_EQ(FieldOfBit(FieldsOf(Chip("ATmega8")), 2, 7), nullptr);
+    const FuseField* bootsz = FindField(FieldsOf(ChipNamed("ATmega8")), "BOOTSZ");
+    EXPECT_EQ(FieldOfBit(FieldsOf(ChipNamed("ATmega8")), 1, 2), bootsz);
+    EXPECT_EQ(FieldOfBit(FieldsOf(ChipNamed("ATmega8")), 2, 7), nullptr);
 }
 
 TEST(FuseFields, LinesAndListingForTheCommandLine)
 {
-    const ChipEntry& mega8 = Chip("ATmega8");
+    const ChipEntry& mega8 = ChipNamed("ATmega8");
     const std::vector<std::string> lines = FieldLines(FieldsOf(mega8), Factory(mega8));
     ASSERT_EQ(lines.size(), FieldsOf(mega8).size());
     EXPECT_EQ(lines[2], "CKSEL_SUT=int-rc-1mhz-64ms  Int. RC Osc. 1 MHz; start-up 6 CK + 64 ms");
@@ -280,12 +274,12 @@ TEST(FuseFields, LinesAndListingForTheCommandLine)
     EXPECT_FALSE(listing.back().starts_with("Bits without a field"));
 
     // What has no field is named, so nobody looks for it in vain.
-    EXPECT_EQ(FieldListing(Chip("ATmega161")).back(), "Bits without a field (set them in the bytes): CKSEL2 CKSEL1 CKSEL0");
+    EXPECT_EQ(FieldListing(ChipNamed("ATmega161")).back(), "Bits without a field (set them in the bytes): CKSEL2 CKSEL1 CKSEL0");
 }
 
 TEST(FuseFields, RiskyChoicesLeaveOutWhatTheChipHoldsAlready)
 {
-    const ChipEntry& mega8 = Chip("ATmega8");
+    const ChipEntry& mega8 = ChipNamed("ATmega8");
     const std::span<const FuseField> fields = FieldsOf(mega8);
     const FuseField* clock = FindField(fields, "CKSEL_SUT");
     FuseBytes bytes = Factory(mega8);
